@@ -1,0 +1,79 @@
+#include "geometry/Solver.h"
+
+namespace {
+
+// The sight line from P0 to the station's ground mark, the taped distance to that mark and P0's
+// nodal height span a triangle; z is how far the mark lies below P0's ground point, so the
+// station stands -z above P0.
+Real StationHeight(Real nodalHeight, Real p0ToStationVert, Real dist) {
+  const Real a = 90 + p0ToStationVert;  // between the plumb line down and the sight line
+  const Real sinA = SinDeg(a);
+  const Real r = ArcSinDeg(Div(Mul(sinA, nodalHeight), dist));
+  const Real g = 180 - a - r;
+  const Real slant = Div(Mul(SinDeg(g), dist), sinA);
+  const Real z = Finite(Mul(slant, CosDeg(a)) - nodalHeight);
+  return -z;
+}
+
+struct StationInput {
+  Real p0ToStationHor, dist, height, stationToP0Hor;
+};
+
+struct StationResult {
+  Real& deltaHor;
+  Real& hor;
+  Real& vert;
+};
+
+// A: horizontal distance P0 -> point, V: height of the point above P0's nodal point.
+void SolveStation(const SolverState& s, Real A, Real V, const StationInput& in, StationResult out) {
+  Real delta = s.CurHor - in.p0ToStationHor;
+  if (delta > 180) {
+    delta -= 360;
+  } else if (delta < -180) {
+    delta += 360;
+  }
+  out.deltaHor = Finite(delta);
+
+  const Real B = Sqrt(Mul(in.dist, in.dist) - Mul(in.height, in.height));
+  const Real AB2 = Mul(Mul(2, A), B);
+  const Real L = Sqrt(Finite(Mul(A, A) + Mul(B, B)) - Mul(CosDeg(delta), AB2));
+  Real M = Div(Finite(Mul(B, B) + Mul(L, L)) - Mul(A, A), Mul(Mul(2, L), B));
+  if (M > 1) M = 1;
+  if (M < -1) M = -1;
+  const Real O = ArcCosDeg(M);
+
+  Real hor;
+  if (delta > -0.05L && delta < 0.05L) {
+    hor = in.stationToP0Hor + 180;  // almost behind the station: taken to lie beyond it
+  } else if (delta > 179.95L) {
+    hor = in.stationToP0Hor;  // almost opposite: seen from the station towards P0
+  } else if (delta > 0) {
+    hor = in.stationToP0Hor - O;
+  } else {
+    hor = in.stationToP0Hor + O;
+  }
+  out.hor = Finite(hor);
+
+  const Real up = Finite(V - in.height);
+  out.vert = ArcSinDeg(Div(up, Sqrt(Finite(Mul(L, L) + Mul(up, up)))));
+}
+
+}  // namespace
+
+void SolveHeights(SolverState& s) {
+  s.HeightP1 = StationHeight(s.NodalHeight, s.P0zu1Vert, s.DistP0P1);
+  s.HeightP2 = StationHeight(s.NodalHeight, s.P0zu2Vert, s.DistP0P2);
+}
+
+void SolvePoint(SolverState& s) {
+  SolveHeights(s);
+  const Real A = Mul(CosDeg(s.CurVert), s.CurDist);
+  Real V = Sqrt(Mul(s.CurDist, s.CurDist) - Mul(A, A));
+  if (s.CurVert < 0) V = -V;
+
+  SolveStation(s, A, V, {s.P0zu1Hor, s.DistP0P1, s.HeightP1, s.P1zu0Hor},
+               {s.DeltaHor1, s.P1Hor, s.P1Vert});
+  SolveStation(s, A, V, {s.P0zu2Hor, s.DistP0P2, s.HeightP2, s.P2zu0Hor},
+               {s.DeltaHor2, s.P2Hor, s.P2Vert});
+}

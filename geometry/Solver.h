@@ -1,0 +1,31 @@
+#pragma once
+
+#include "geometry/Real.h"
+
+// The station geometry and the current point: the fields the solver reads and writes. The
+// window's working state extends this struct, so the names are those of the window's fields.
+struct SolverState {
+  // Measured station geometry.
+  Real NodalHeight = 0;  // P0's lens centre above its ground point
+  Real P0zu1Hor = 0, P0zu1Vert = 0, DistP0P1 = 0;
+  Real P0zu2Hor = 0, P0zu2Vert = 0, DistP0P2 = 0;
+  Real P1zu0Hor = 0, P1zu0Vert = 0;
+  Real P2zu0Hor = 0, P2zu0Vert = 0;
+
+  // The current point as seen from P0.
+  Real CurHor = 0, CurVert = 0, CurDist = 5;
+
+  // Results, in the order SolvePoint writes them.
+  Real HeightP1 = 0, HeightP2 = 0;
+  Real DeltaHor1 = 0, P1Hor = 0, P1Vert = 0;
+  Real DeltaHor2 = 0, P2Hor = 0, P2Vert = 0;
+};
+
+// Heights of the survey stations' nodal points above P0's, from the sight lines between the
+// stations, the measured distances and P0's nodal height. Writes HeightP1, then HeightP2.
+void SolveHeights(SolverState& s);
+
+// Where the current point (CurHor, CurVert, CurDist seen from P0) appears in the P1 and P2
+// panoramas. A floating-point fault raises TorbelError; the fields written before the failing
+// step keep their new values and nothing after it is written.
+void SolvePoint(SolverState& s);

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry/Centring.h"
+#include "geometry/TorbelError.h"
+
+namespace {
+
+struct FakeView : CentredView {
+  FakeView(int w, int h, std::string name, std::vector<std::string>& log, const CursorPixel& c)
+      : width(w), height(h), name(std::move(name)), log(log), cursor(c) {}
+  int ClientWidth() const override { return width; }
+  int ClientHeight() const override { return height; }
+  void SetHorizontalPosition(std::int32_t p) override { horizontal = p; }
+  void SetVerticalPosition(std::int32_t p) override { vertical = p; }
+  void RepaintViewAndMagnifier() override {
+    log.push_back(name + "@" + std::to_string(cursor.X) + "," + std::to_string(cursor.Y));
+  }
+
+  int width, height;
+  std::string name;
+  std::vector<std::string>& log;
+  const CursorPixel& cursor;
+  std::optional<std::int32_t> horizontal, vertical;
+};
+
+struct Centring : ::testing::Test {
+  std::vector<std::string> log;
+  CursorPixel cursor;
+  FakeView p0{347, 601, "P0", log, cursor};
+  FakeView p1{350, 300, "P1", log, cursor};
+  FakeView p2{345, 300, "P2", log, cursor};
+  SolverState s;
+
+  void Centre(bool scrollP0) { CenterViews(scrollP0, s, {&p0, &p1, &p2}, cursor); }
+};
+
+TEST_F(Centring, ScrollsEachViewToItsMarker) {
+  s.CurHor = 0;
+  s.CurVert = 0;
+  s.P1Hor = 200;
+  s.P1Vert = 10;
+  s.P2Hor = -190;
+  s.P2Vert = 95;
+  Centre(true);
+  // Marker 4080, 2040 in a 347 x 601 client: 3906.5 -> 3906 and 1739.5 -> 1740 (ties to even).
+  EXPECT_EQ(p0.horizontal, 3906);
+  EXPECT_EQ(p0.vertical, 1740);
+  EXPECT_EQ(p1.horizontal, 278);
+  EXPECT_EQ(p1.vertical, 1663);
+  // A marker above or left of the panorama scrolls to 0, never below.
+  EXPECT_EQ(p2.horizontal, 0);
+  EXPECT_EQ(p2.vertical, 0);
+  // Each view and its magnifier paint while the cursor holds that view's marker.
+  EXPECT_EQ(log, (std::vector<std::string>{"P0@4080,2040", "P1@453,1813", "P2@-227,-113"}));
+  EXPECT_EQ(cursor.X, -227);
+  EXPECT_EQ(cursor.Y, -113);
+}
+
+TEST_F(Centring, OddWidthsRoundTheHalfToEven) {
+  s.P2Hor = 0;
+  Centre(false);
+  EXPECT_EQ(p2.horizontal, 3908);  // 4080 - 345 / 2 = 3907.5
+}
+
+TEST_F(Centring, WithoutScrollP0TheP0ViewStaysButRepaints) {
+  s.CurHor = 90;
+  Centre(false);
+  EXPECT_FALSE(p0.horizontal.has_value());
+  EXPECT_FALSE(p0.vertical.has_value());
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "P0@6120,2040");
+}
+
+TEST_F(Centring, APixelOutOfRangeStopsBeforeTheRepaint) {
+  s.P1Hor = 1e12L;
+  EXPECT_THROW(Centre(true), TorbelError);
+  EXPECT_EQ(log, std::vector<std::string>{"P0@4080,2040"});
+}
+
+}  // namespace
