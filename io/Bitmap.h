@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstddef>
+
+inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
+
+// Reads the Windows bitmap file at `path` into a QImage::Format_RGB32 image, row 0 at the top.
+// Every ordinary kind is read: OS/2 and Windows headers up to V5, 1/4/8-bit palette images,
+// 16 and 32 bits with or without bit-field masks, 24 bits, RLE8 and RLE4; alpha is dropped.
+// Pixels an RLE stream skips over (delta, early end of line or bitmap) stay black.
+// Raises TorbelError: FileError(errno) when the file cannot be opened or read; kMsgEndOfFile when
+// it shrinks while being read; kMsgInvalidBitmap for anything that is not a readable bitmap,
+// including a truncated one and one larger than 32768 pixels a side or about 100 Mpixel.
+QImage LoadBitmap(const QString& path);
+
+// The same from the bytes of a whole file in memory.
+QImage DecodeBitmap(const unsigned char* data, std::size_t size);
