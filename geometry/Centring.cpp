@@ -12,14 +12,15 @@ std::int32_t CentredPosition(Real pixel, int clientExtent) {
   return RoundToInt(position);
 }
 
-void CentreOne(CentredView& view, Real hor, Real vert, bool scroll, CursorPixel& cursor) {
+void CentreOne(CentredView& view, Real hor, Real vert, bool scroll, std::int32_t& cursorX,
+               std::int32_t& cursorY) {
   const Real x = ShiftedHor(hor) * PixPerDeg;
-  cursor.X = RoundToInt(x);
+  cursorX = RoundToInt(x);
   const std::int32_t sx = CentredPosition(x, view.ClientWidth());
   if (scroll) view.SetHorizontalPosition(sx);
 
   const Real y = (90 - vert) * PixPerDeg;
-  cursor.Y = RoundToInt(y);
+  cursorY = RoundToInt(y);
   const std::int32_t sy = CentredPosition(y, view.ClientHeight());
   if (scroll) view.SetVerticalPosition(sy);
 
@@ -29,8 +30,8 @@ void CentreOne(CentredView& view, Real hor, Real vert, bool scroll, CursorPixel&
 }  // namespace
 
 void CenterViews(bool ScrollP0, const SolverState& s, const std::array<CentredView*, 3>& views,
-                 CursorPixel& cursor) {
-  CentreOne(*views[0], s.CurHor, s.CurVert, ScrollP0, cursor);
-  CentreOne(*views[1], s.P1Hor, s.P1Vert, true, cursor);
-  CentreOne(*views[2], s.P2Hor, s.P2Vert, true, cursor);
+                 std::int32_t& CursorX, std::int32_t& CursorY) {
+  CentreOne(*views[0], s.CurHor, s.CurVert, ScrollP0, CursorX, CursorY);
+  CentreOne(*views[1], s.P1Hor, s.P1Vert, true, CursorX, CursorY);
+  CentreOne(*views[2], s.P2Hor, s.P2Vert, true, CursorX, CursorY);
 }

@@ -10,32 +10,34 @@
 namespace {
 
 struct FakeView : CentredView {
-  FakeView(int w, int h, std::string name, std::vector<std::string>& log, const CursorPixel& c)
-      : width(w), height(h), name(std::move(name)), log(log), cursor(c) {}
+  FakeView(int w, int h, std::string name, std::vector<std::string>& log, const std::int32_t& x,
+           const std::int32_t& y)
+      : width(w), height(h), name(std::move(name)), log(log), cursorX(x), cursorY(y) {}
   int ClientWidth() const override { return width; }
   int ClientHeight() const override { return height; }
   void SetHorizontalPosition(std::int32_t p) override { horizontal = p; }
   void SetVerticalPosition(std::int32_t p) override { vertical = p; }
   void RepaintViewAndMagnifier() override {
-    log.push_back(name + "@" + std::to_string(cursor.X) + "," + std::to_string(cursor.Y));
+    log.push_back(name + "@" + std::to_string(cursorX) + "," + std::to_string(cursorY));
   }
 
   int width, height;
   std::string name;
   std::vector<std::string>& log;
-  const CursorPixel& cursor;
+  const std::int32_t& cursorX;
+  const std::int32_t& cursorY;
   std::optional<std::int32_t> horizontal, vertical;
 };
 
 struct Centring : ::testing::Test {
   std::vector<std::string> log;
-  CursorPixel cursor;
-  FakeView p0{347, 601, "P0", log, cursor};
-  FakeView p1{350, 300, "P1", log, cursor};
-  FakeView p2{345, 300, "P2", log, cursor};
+  std::int32_t CursorX = 0, CursorY = 0;
+  FakeView p0{347, 601, "P0", log, CursorX, CursorY};
+  FakeView p1{350, 300, "P1", log, CursorX, CursorY};
+  FakeView p2{345, 300, "P2", log, CursorX, CursorY};
   SolverState s;
 
-  void Centre(bool scrollP0) { CenterViews(scrollP0, s, {&p0, &p1, &p2}, cursor); }
+  void Centre(bool scrollP0) { CenterViews(scrollP0, s, {&p0, &p1, &p2}, CursorX, CursorY); }
 };
 
 TEST_F(Centring, ScrollsEachViewToItsMarker) {
@@ -56,8 +58,8 @@ TEST_F(Centring, ScrollsEachViewToItsMarker) {
   EXPECT_EQ(p2.vertical, 0);
   // Each view and its magnifier paint while the cursor holds that view's marker.
   EXPECT_EQ(log, (std::vector<std::string>{"P0@4080,2040", "P1@453,1813", "P2@-227,-113"}));
-  EXPECT_EQ(cursor.X, -227);
-  EXPECT_EQ(cursor.Y, -113);
+  EXPECT_EQ(CursorX, -227);
+  EXPECT_EQ(CursorY, -113);
 }
 
 TEST_F(Centring, OddWidthsRoundTheHalfToEven) {

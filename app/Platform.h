@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+// A file dialog's settings, kept between uses like the dialog components of the window: the
+// remembered file name is proposed next time and holds the last confirmed path.
+struct FileDialog {
+  QString Title;
+  QString Filter;      // "Description|*.ext"
+  QString DefaultExt;  // "*.ext"
+  QString FileName;
+};
+
+// Everything modal or outside the process. The program uses the Qt implementation; tests use a
+// scripted one that answers from a queue and records what was shown.
+class Platform {
+ public:
+  enum class Button { Yes, No, Ok, Cancel, Retry, Ignore, All, None };
+
+  virtual ~Platform() = default;
+
+  // Returns the edited text, or the default text when cancelled.
+  virtual QString InputBox(const QString& caption, const QString& prompt,
+                           const QString& defaultText) = 0;
+  // Return true and set dialog.FileName when confirmed; false and leave it when cancelled.
+  virtual bool ExecuteOpenDialog(FileDialog& dialog) = 0;
+  virtual bool ExecuteSaveDialog(FileDialog& dialog) = 0;
+
+  // A plain box with OK, titled with the application's title.
+  virtual void ShowMessage(const QString& text) = 0;
+  // An information box with the given buttons; reports the one that closed it (the escape
+  // button for the close box).
+  virtual Button InformationBox(const QString& text, const std::vector<Button>& buttons,
+                                Button defaultButton, Button escapeButton) = 0;
+  // The error box: application title, error icon, the text as given.
+  virtual void ErrorBox(const QString& text) = 0;
+
+  // Moves the mouse pointer by screen pixels.
+  virtual void MovePointer(int dx, int dy) = 0;
+  virtual void SetClipboardText(const QString& text) = 0;
+  // The directory of the running executable, ending in the platform's separator.
+  virtual QString ExeDir() = 0;
+};

@@ -1,0 +1,127 @@
+#include "app/QtPlatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("Torbel");
+
+QWidget* DialogParent() {
+  return QApplication::activeWindow();
+}
+
+bool ExecuteFileDialog(FileDialog& dialog, QFileDialog::AcceptMode mode) {
+  QFileDialog box(DialogParent(), dialog.Title);
+  // Qt's own dialog: the same on every desktop, and readable through accessibility.
+  box.setOption(QFileDialog::DontUseNativeDialog);
+  box.setAcceptMode(mode);
+  // A typed name of a file that does not exist is accepted, as the commands expect.
+  box.setFileMode(QFileDialog::AnyFile);
+  box.setNameFilter(QtNameFilter(dialog.Filter));
+  QString suffix = dialog.DefaultExt;
+  suffix.remove(QStringLiteral("*.")).remove(QLatin1Char('.'));
+  box.setDefaultSuffix(suffix);
+  if (!dialog.FileName.isEmpty()) {
+    const QFileInfo info(dialog.FileName);
+    box.setDirectory(info.absolutePath());
+    box.selectFile(info.fileName());
+  }
+  if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
+  dialog.FileName = box.selectedFiles().constFirst();
+  return true;
+}
+
+QString ButtonText(Platform::Button b) {
+  switch (b) {
+    case Platform::Button::Yes:
+      return QStringLiteral("&Ja");
+    case Platform::Button::No:
+      return QStringLiteral("&Nein");
+    case Platform::Button::Ok:
+      return QStringLiteral("OK");
+    case Platform::Button::Cancel:
+      return QStringLiteral("Abbrechen");
+    case Platform::Button::Retry:
+      return QStringLiteral("&Wiederholen");
+    case Platform::Button::Ignore:
+      return QStringLiteral("&Ignorieren");
+    case Platform::Button::All:
+      return QStringLiteral("&Alle");
+    case Platform::Button::None:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+QString QtNameFilter(const QString& filter) {
+  const qsizetype bar = filter.indexOf(QLatin1Char('|'));
+  if (bar < 0) return filter;
+  return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
+}
+
+QString QtPlatform::InputBox(const QString& caption, const QString& prompt,
+                             const QString& defaultText) {
+  QInputDialog box(DialogParent());
+  box.setWindowTitle(caption);
+  box.setLabelText(prompt);
+  box.setTextValue(defaultText);
+  return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
+}
+
+bool QtPlatform::ExecuteOpenDialog(FileDialog& dialog) {
+  return ExecuteFileDialog(dialog, QFileDialog::AcceptOpen);
+}
+
+bool QtPlatform::ExecuteSaveDialog(FileDialog& dialog) {
+  return ExecuteFileDialog(dialog, QFileDialog::AcceptSave);
+}
+
+void QtPlatform::ShowMessage(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, DialogParent());
+  box.exec();
+}
+
+Platform::Button QtPlatform::InformationBox(const QString& text, const std::vector<Button>& buttons,
+                                            Button defaultButton, Button escapeButton) {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Informationen"), text,
+                  QMessageBox::NoButton, DialogParent());
+  std::vector<std::pair<QPushButton*, Button>> made;
+  for (Button b : buttons) {
+    QPushButton* button = box.addButton(ButtonText(b), QMessageBox::ActionRole);
+    made.emplace_back(button, b);
+    if (b == defaultButton) box.setDefaultButton(button);
+    if (b == escapeButton) box.setEscapeButton(button);
+  }
+  box.exec();
+  for (const auto& [button, b] : made) {
+    if (box.clickedButton() == button) return b;
+  }
+  return escapeButton;
+}
+
+void QtPlatform::ErrorBox(const QString& text) {
+  QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, DialogParent());
+  box.exec();
+}
+
+void QtPlatform::MovePointer(int dx, int dy) {
+  QCursor::setPos(QCursor::pos() + QPoint(dx, dy));
+}
+
+void QtPlatform::SetClipboardText(const QString& text) {
+  QGuiApplication::clipboard()->setText(text);
+}
+
+QString QtPlatform::ExeDir() {
+  return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}

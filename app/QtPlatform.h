@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QCursor>
+#include <QGuiApplication>
+
+#include "app/Platform.h"
+
+// The platform as the user meets it: Qt's dialogs, message boxes, pointer and clipboard.
+class QtPlatform : public Platform {
+ public:
+  QString InputBox(const QString& caption, const QString& prompt,
+                   const QString& defaultText) override;
+  bool ExecuteOpenDialog(FileDialog& dialog) override;
+  bool ExecuteSaveDialog(FileDialog& dialog) override;
+  void ShowMessage(const QString& text) override;
+  Button InformationBox(const QString& text, const std::vector<Button>& buttons,
+                        Button defaultButton, Button escapeButton) override;
+  void ErrorBox(const QString& text) override;
+  void MovePointer(int dx, int dy) override;
+  void SetClipboardText(const QString& text) override;
+  QString ExeDir() override;
+};
+
+// The wait cursor for as long as it lives.
+class BusyCursor {
+ public:
+  BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+  ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Qt's form of a "Description|*.ext" filter: "Description (*.ext)".
+QString QtNameFilter(const QString& filter);

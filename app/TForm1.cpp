@@ -1,0 +1,394 @@
+#include "app/TForm1.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenuBar>
+
+#include "app/Errors.h"
+#include "app/NumberText.h"
+#include "app/QtPlatform.h"
+#include "geometry/Centring.h"
+#include "geometry/Mapping.h"
+#include "io/Bitmap.h"
+#include "ui/Magnifier.h"
+#include "ui/PanoramaView.h"
+#include "ui/PointTable.h"
+
+namespace {
+
+const QString kDegree = QStringLiteral("°");
+
+QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName(QLatin1String(name));
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setLineWidth(1);
+  panel->setGeometry(geometry);
+  return panel;
+}
+
+}  // namespace
+
+TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
+    : QMainWindow(parent), platform_(platform), decimalSeparator_(decimalSeparator) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Molvan Torbel* V1.07"));
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
+  font.setPointSize(8);
+  setFont(font);
+  BuildComponents();
+  BuildMenus();
+  Guarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+QLabel* TForm1::MakeLabel(const QString& text, const char* name, int x, int y) {
+  auto* label = new QLabel(text, Panel2);
+  label->setObjectName(QLatin1String(name));
+  label->move(x, y);
+  label->resize(Panel2->width() - x - 4, 15);
+  return label;
+}
+
+void TForm1::BuildComponents() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("Client"));
+  setCentralWidget(client);
+  client->installEventFilter(this);
+
+  Panel3 = new QWidget(client);
+  Panel3->setObjectName(QStringLiteral("Panel3"));
+  Panel3->setGeometry(0, 0, 900, 145);
+
+  Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
+  constexpr int kCaption = 6, kValue = 96, kRow = 15;
+  LblCpI = MakeLabel(QStringLiteral("Cursorposition:"), "LblCpI", kCaption, 4);
+  LblCp = MakeLabel(QStringLiteral("LblCp"), "LblCp", kCaption, 4 + kRow);
+  LblF9 = MakeLabel(QStringLiteral("P0 zu P1: (F9)"), "LblF9", kCaption, 4 + 2 * kRow);
+  LblP0zu1 = MakeLabel(QStringLiteral("LblP0zu1"), "LblP0zu1", kValue, 4 + 2 * kRow);
+  LblF10 = MakeLabel(QStringLiteral("P0 zu P2: (F10)"), "LblF10", kCaption, 4 + 3 * kRow);
+  LblP0zu2 = MakeLabel(QStringLiteral("LblP0zu2"), "LblP0zu2", kValue, 4 + 3 * kRow);
+  LblF11 = MakeLabel(QStringLiteral("P1 zu P0: (F11)"), "LblF11", kCaption, 4 + 4 * kRow);
+  LblP1zu0 = MakeLabel(QStringLiteral("LblP1zu0"), "LblP1zu0", kValue, 4 + 4 * kRow);
+  LblF12 = MakeLabel(QStringLiteral("P2 zu P0: (F12)"), "LblF12", kCaption, 4 + 5 * kRow);
+  LblP2zu0 = MakeLabel(QStringLiteral("LblP2zu0"), "LblP2zu0", kValue, 4 + 5 * kRow);
+  LblP0NP = MakeLabel(QStringLiteral("LblP0NP"), "LblP0NP", kCaption, 4 + 7 * kRow);
+  LblP1NP = MakeLabel(QStringLiteral("LblP1NP"), "LblP1NP", 80, 4 + 7 * kRow);
+  LblP2NP = MakeLabel(QStringLiteral("LblP2NP"), "LblP2NP", 154, 4 + 7 * kRow);
+  LblP0NP->resize(70, 15);
+  LblP1NP->resize(70, 15);
+
+  Panel1 = MakePanel(Panel3, "Panel1", QRect(248, 8, 129, 129));
+  Panel4 = MakePanel(Panel3, "Panel4", QRect(384, 8, 129, 129));
+  Panel5 = MakePanel(Panel3, "Panel5", QRect(520, 8, 129, 129));
+  QFrame* panels[] = {Panel1, Panel4, Panel5};
+  Magnifier** magnifiers[] = {&PaintBox4, &PaintBox5, &PaintBox6};
+  for (int station = 0; station < 3; ++station) {
+    *magnifiers[station] = new Magnifier(station, s_, panels[station]);
+    (*magnifiers[station])->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
+    (*magnifiers[station])->setGeometry(1, 1, 127, 127);
+  }
+
+  GridModel = new PointTableModel(this);
+  StringGrid1 = new QTableView(Panel3);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->setGeometry(656, 8, 225, 129);
+  StringGrid1->setModel(GridModel);
+  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  StringGrid1->setFocusPolicy(Qt::ClickFocus);
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->verticalHeader()->setDefaultSectionSize(16);
+  StringGrid1->horizontalHeader()->setDefaultSectionSize(50);
+  StringGrid1->horizontalHeader()->setMinimumSectionSize(10);
+  StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  Edit1 = new QLineEdit(Panel3);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setEnabled(false);
+  Edit1->hide();
+
+  // The scroll boxes lie over the strip's bottom edge, so they are made after it.
+  constexpr int kSurfaceOffsetX[] = {8, 0, -24};
+  PanoramaView** views[] = {&ScrollBox1, &ScrollBox2, &ScrollBox3};
+  Magnifier* viewMagnifiers[] = {PaintBox4, PaintBox5, PaintBox6};
+  for (int station = 0; station < 3; ++station) {
+    auto* view = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
+    *views[station] = view;
+    view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
+    view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
+    view->SetMagnifier(viewMagnifiers[station]);
+    connect(view, &PanoramaView::SurfaceMouseMove, this,
+            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, int x, int y) {
+              Guarded([&] { PanoramaMouseMove(station, mods, buttons, x, y); });
+            });
+    connect(view, &PanoramaView::SurfaceMouseDown, this,
+            [this](Qt::MouseButton button, int x, int y) {
+              Guarded([&] { PaintBoxMouseDown(button, x, y); });
+            });
+  }
+  ScrollBox1->move(8, 144);
+  ScrollBox2->move(0, 143);
+}
+
+void TForm1::BuildMenus() {
+  auto command = [this](QMenu* menu, const QString& caption, const char* name, auto handler) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, [this, handler] { Guarded([&] { handler(); }); });
+    return action;
+  };
+
+  Datei1 = menuBar()->addMenu(QStringLiteral("&Datei"));
+  Datei1->setObjectName(QStringLiteral("Datei1"));
+  Laden1 =
+      command(Datei1, QStringLiteral("Projekt &laden..."), "Laden1", [this] { Laden1Click(); });
+  Speichern1 = command(Datei1, QStringLiteral("Projekt &speichern..."), "Speichern1",
+                       [this] { Speichern1Click(); });
+  Datei1->addSeparator();
+  Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
+                               "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
+  Vermessungspano1laden1 =
+      command(Datei1, QStringLiteral("Vermessungspano 1 laden..."), "Vermessungspano1laden1",
+              [this] { Vermessungspano1laden1Click(); });
+  Vermessungspano2laden1 =
+      command(Datei1, QStringLiteral("Vermessungspano 2 laden..."), "Vermessungspano2laden1",
+              [this] { Vermessungspano2laden1Click(); });
+  Datei1->addSeparator();
+  Beenden1 = command(Datei1, QStringLiteral("&Beenden"), "Beenden1", [this] { Beenden1Click(); });
+
+  Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
+  InfoberTorbel1 = Hilfe1->addAction(QStringLiteral("&Info über Torbel"));
+  InfoberTorbel1->setObjectName(QStringLiteral("InfoberTorbel1"));
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  Punkteditieren1 = PopupMenu1->addAction(QStringLiteral("Punkt editieren"));
+  Punkteditieren1->setObjectName(QStringLiteral("Punkteditieren1"));
+  Punkteditieren1->setEnabled(false);
+  Punktlschen1 = PopupMenu1->addAction(QStringLiteral("Punkt löschen"));
+  Punktlschen1->setObjectName(QStringLiteral("Punktlschen1"));
+  PunktlisteabCursorerzeugen1 =
+      PopupMenu1->addAction(QStringLiteral("Punktliste ab Cursor erzeugen"));
+  PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
+  connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p)); });
+
+  // Commands that are not built yet stay visible but cannot be chosen.
+  for (QAction* pending :
+       {Laden1, Speichern1, InfoberTorbel1, Punktlschen1, PunktlisteabCursorerzeugen1}) {
+    pending->setEnabled(false);
+  }
+}
+
+void TForm1::FormCreate() {
+  s_.Pano0 = QImage();
+  s_.Pano1 = QImage();
+  s_.Pano2 = QImage();
+  move(0, 0);
+  GridModel->SetHeader(QStringLiteral("Pkt.#,Hor.(°),Vert.(°),Entf.(m)"));
+  s_.Points.Clear();
+  s_.CursorX = 0;
+  s_.CursorY = 0;
+  s_.PanoFile0.clear();
+  s_.PanoFile1.clear();
+  s_.PanoFile2.clear();
+  s_.Mode = ModeIdle;
+  s_.CurDist = 5;
+  s_.RepeatCount = 0;
+  // Qt paints every widget double-buffered; there is nothing to switch on.
+  s_.P0zu1Hor = s_.P0zu1Vert = s_.DistP0P1 = 0;
+  s_.P0zu2Hor = s_.P0zu2Vert = s_.DistP0P2 = 0;
+  s_.P1zu0Hor = s_.P1zu0Vert = s_.P2zu0Hor = s_.P2zu0Vert = 0;
+  OpenDialog1 = {QStringLiteral("Koordinaten &laden.."),
+                 QStringLiteral("Textdateien [*.txt)|*.txt"),
+                 QStringLiteral("*.txt"),
+                 {}};
+  SaveDialog1 = {{}, QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"), {}};
+  OpenDialog2 = {{}, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"), QStringLiteral("*.bmp"), {}};
+  FormResize();
+  ReadSettingsFile();
+}
+
+void TForm1::FormResize() {
+  const int W = centralWidget()->width();
+  const int H = centralWidget()->height();
+  Panel3->resize(W, Panel3->height());
+  const int P = Panel3->height();
+  ScrollBox1->resize(((W - 16) / 3) * 2, H - P - 8);
+  ScrollBox2->setGeometry(((W - 8) / 3) * 2 + 8, ScrollBox2->y(), (W - 8) / 3, (H - P - 16) / 2);
+  ScrollBox3->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    Guarded([this] { FormResize(); });
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery() && FormClose()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+bool TForm1::FormCloseQuery() {
+  return Guarded([this] { Speichern1Click(); });
+}
+
+bool TForm1::FormClose() {
+  // A settings file that cannot be written keeps the window open with everything in it.
+  if (!Guarded([this] { WriteSettingsFile(); })) return false;
+  s_.Pano0 = QImage();
+  s_.Pano1 = QImage();
+  s_.Pano2 = QImage();
+  s_.Points.Clear();
+  return true;
+}
+
+void TForm1::Beenden1Click() {
+  close();
+}
+
+// The project file and the settings file are not written or read yet.
+void TForm1::Laden1Click() {}
+void TForm1::Speichern1Click() {}
+void TForm1::ReadSettingsFile() {}
+void TForm1::WriteSettingsFile() {}
+
+PanoramaView* TForm1::View(int station) const {
+  return station == 0 ? ScrollBox1 : station == 1 ? ScrollBox2 : ScrollBox3;
+}
+
+Magnifier* TForm1::MagnifierOf(int station) const {
+  return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
+}
+
+QString TForm1::Fix(Real x) const {
+  return QString::fromStdString(FixText(x, decimalSeparator_));
+}
+
+void TForm1::ShowError(const std::string& message) {
+  platform_.ErrorBox(QString::fromStdString(ErrorBoxText(message)));
+}
+
+void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
+                                int Y) {
+  PanoramaMouseMove(0, Shift, buttons, X, Y);
+}
+void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
+                                int Y) {
+  PanoramaMouseMove(1, Shift, buttons, X, Y);
+}
+void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
+                                int Y) {
+  PanoramaMouseMove(2, Shift, buttons, X, Y);
+}
+
+void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                               int X, int Y) {
+  const Real hor = PixelToHor(X);
+  const Real vert = PixelToVert(Y);
+  Real& curHor = station == 0 ? s_.CurHor : station == 1 ? s_.P1Hor : s_.P2Hor;
+  Real& curVert = station == 0 ? s_.CurVert : station == 1 ? s_.P1Vert : s_.P2Vert;
+  curHor = hor;
+  curVert = vert;
+
+  if (!(Shift & Qt::ShiftModifier)) {
+    QString text = Fix(curHor) + kDegree + QLatin1Char(' ') + Fix(curVert) + kDegree;
+    if (station == 0) text += QStringLiteral(" Entf.:") + Fix(s_.CurDist);
+    LblCp->setText(text);
+  }
+
+  PanoramaView* view = View(station);
+  if (station == 0 && s_.Mode == ModePoint) {
+    SolvePoint(s_);
+    CentreViewsUnpainted(false);
+  } else if ((station == 0 && (s_.Mode == ModeP0zu1 || s_.Mode == ModeP0zu2)) ||
+             (station == 1 && s_.Mode == ModeP1zu0) || (station == 2 && s_.Mode == ModeP2zu0)) {
+    view->RepaintViewAndMagnifier();
+  }
+
+  if (buttons & Qt::LeftButton) {
+    // The drag follows the mouse slower than it moves; the P0 view, being larger, a bit faster.
+    const Real divisor = station == 0 ? 1.3L : 1.6L;
+    view->SetHorizontalPosition(view->HorizontalPosition() + RoundToInt((X - s_.DragX) / divisor));
+    view->SetVerticalPosition(view->VerticalPosition() + RoundToInt((Y - s_.DragY) / divisor));
+    s_.DragX = X;
+    s_.DragY = Y;
+  }
+
+  s_.CursorX = X;
+  s_.CursorY = Y;
+  MagnifierOf(station)->MarkForRepaint();
+  // The repaints of this move reach the screen together, as one picture: the magnifiers keep the
+  // centre each was asked for, and the last mark above wins for the view under the mouse.
+  PaintNow();
+}
+
+void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
+  if (Button != Qt::LeftButton) return;
+  s_.DragX = X;
+  s_.DragY = Y;
+}
+
+void TForm1::CenterViews(bool ScrollP0) {
+  CentreViewsUnpainted(ScrollP0);
+  PaintNow();
+}
+
+void TForm1::CentreViewsUnpainted(bool ScrollP0) {
+  ::CenterViews(ScrollP0, s_, {ScrollBox1, ScrollBox2, ScrollBox3}, s_.CursorX, s_.CursorY);
+}
+
+// One paint of everything pending: each view and magnifier is painted once, and the screen is
+// updated once, however many repaints were asked for.
+void TForm1::PaintNow() {
+  QEvent request(QEvent::UpdateRequest);
+  QCoreApplication::sendEvent(this, &request);
+}
+
+void TForm1::Standortpanoladen1Click() {
+  LoadPanorama(0, QStringLiteral("Standortpano laden"));
+}
+void TForm1::Vermessungspano1laden1Click() {
+  LoadPanorama(1, QStringLiteral("Vermessungspano 1 laden"));
+}
+void TForm1::Vermessungspano2laden1Click() {
+  LoadPanorama(2, QStringLiteral("Vermessungspano 2 laden"));
+}
+
+void TForm1::LoadPanorama(int station, const QString& title) {
+  OpenDialog2.Title = title;
+  if (!platform_.ExecuteOpenDialog(OpenDialog2)) return;
+  const QString path = OpenDialog2.FileName;
+  QString& file = station == 0 ? s_.PanoFile0 : station == 1 ? s_.PanoFile1 : s_.PanoFile2;
+  QImage& pano = station == 0 ? s_.Pano0 : station == 1 ? s_.Pano1 : s_.Pano2;
+  // A name typed for a file that is not there is kept (a project moved between machines names
+  // such files), but a file that fails to load leaves the path as it was, so a later save never
+  // writes a path that cannot be opened again.
+  if (QFileInfo::exists(path)) {
+    BusyCursor busy;
+    pano = LoadBitmap(path);
+  }
+  file = path;
+  View(station)->MarkForRepaint();
+
+  if (station == 0) {
+    const QString answer = platform_.InputBox(
+        QStringLiteral("Nodalpunkthöhe Standortpano eingeben"), QStringLiteral("Nodalhöhe (m):"),
+        QStringLiteral("1") + QChar::fromLatin1(decimalSeparator_) + QStringLiteral("6"));
+    s_.NodalHeight = ParseReal(answer.toStdString());
+    LblP0NP->setText(Fix(s_.NodalHeight));
+  }
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTableView>
+#include <exception>
+
+#include "app/Platform.h"
+#include "app/WorkingState.h"
+#include "geometry/TorbelError.h"
+
+class PanoramaView;
+class Magnifier;
+class PointTableModel;
+
+// The main window. It owns the working state and the components, and carries every command as a
+// handler under its own name. The handlers are short; the work is done in geometry/, ui/ and io/.
+// Components are public, as the window's parts are for the commands and the tests.
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // decimalSeparator: the locale's, for every number shown or written.
+  TForm1(Platform& platform, char decimalSeparator, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  WorkingState& State() { return s_; }
+  char DecimalSeparator() const { return decimalSeparator_; }
+
+  // Runs one command: an error stops it, is shown in the error box, and the program goes on with
+  // the state as it stood. Every entry point from the event loop goes through here.
+  template <typename Command>
+  bool Guarded(Command&& command) {
+    try {
+      command();
+      return true;
+    } catch (const TorbelError& e) {
+      ShowError(e.Message());
+    } catch (const std::exception& e) {
+      ShowError(e.what());
+    }
+    return false;
+  }
+
+  // Start-up, layout and closing.
+  void FormCreate();
+  void FormResize();
+  bool FormCloseQuery();
+  bool FormClose();
+  void Beenden1Click();
+
+  // The panorama views.
+  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
+  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
+  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
+  void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y);
+  void CenterViews(bool ScrollP0);
+  // Carries out the repaints asked for so far, before returning.
+  void PaintNow();
+
+  // Panorama loading.
+  void Standortpanoladen1Click();
+  void Vermessungspano1laden1Click();
+  void Vermessungspano2laden1Click();
+
+  // Project file and settings file.
+  void Laden1Click();
+  void Speichern1Click();
+  void ReadSettingsFile();
+  void WriteSettingsFile();
+
+  // Components.
+  QWidget* Panel3;
+  QFrame *Panel2, *Panel1, *Panel4, *Panel5;
+  QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
+      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP;
+  QTableView* StringGrid1;
+  PointTableModel* GridModel;
+  QLineEdit* Edit1;
+  PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
+  Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
+  QMenu *Datei1, *Hilfe1, *PopupMenu1;
+  QAction *Laden1, *Speichern1, *Standortpanoladen1, *Vermessungspano1laden1,
+      *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
+      *PunktlisteabCursorerzeugen1;
+  FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildComponents();
+  void BuildMenus();
+  QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
+  PanoramaView* View(int station) const;
+  Magnifier* MagnifierOf(int station) const;
+  void PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
+                         int Y);
+  void LoadPanorama(int station, const QString& title);
+  // CenterViews for a command that paints once at its end.
+  void CentreViewsUnpainted(bool ScrollP0);
+  QString Fix(Real x) const;
+  void ShowError(const std::string& message);
+
+  Platform& platform_;
+  const char decimalSeparator_;
+  WorkingState s_;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/Solver.h"
+
+// Input modes. There is no mode 1.
+enum : std::uint8_t {
+  ModeIdle = 0,
+  ModePoint = 2,  // a point is aimed at in P0 and its distance turned
+  ModeP0zu1 = 3,  // aiming at P1 in the P0 panorama
+  ModeP0zu2 = 4,
+  ModeP1zu0 = 5,  // aiming at P0 in the P1 panorama
+  ModeP2zu0 = 6,
+};
+
+// A stored point, narrowed to doubles: its direction and distance seen from P0, and its
+// directions in the P1 and P2 panoramas.
+struct PointRec {
+  double Hor0 = 0, Vert0 = 0, Dist0 = 0;
+  double Hor1 = 0, Vert1 = 0;
+  double Hor2 = 0, Vert2 = 0;
+};
+
+// The stored points, in table order. Every change gets a new revision number (unique in the
+// process), so that the views can keep the marks' pixel positions between paints and know when
+// they must be worked out again.
+class PointList {
+ public:
+  std::size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  const PointRec& operator[](std::size_t i) const { return items_[i]; }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+  const std::vector<PointRec>& Items() const { return items_; }
+  std::uint64_t Revision() const { return revision_; }
+
+  void Append(const PointRec& p) {
+    items_.push_back(p);
+    Touch();
+  }
+  void Erase(std::size_t i) {
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    Touch();
+  }
+  void Assign(std::vector<PointRec> items) {
+    items_ = std::move(items);
+    Touch();
+  }
+  void Clear() { Assign({}); }
+
+ private:
+  void Touch() {
+    static std::uint64_t next = 0;
+    revision_ = ++next;
+  }
+
+  std::vector<PointRec> items_;
+  std::uint64_t revision_ = 0;
+};
+
+// Everything the main window works on. The views and commands read and write it directly.
+struct WorkingState : SolverState {
+  std::uint8_t Mode = ModeIdle;
+  int RepeatCount = 0;
+  int SelIndex = 0;
+  std::int32_t CursorX = 0, CursorY = 0;  // the magnifiers' shared centre
+  std::int32_t DragX = 0, DragY = 0;
+  QString PanoFile0, PanoFile1, PanoFile2;
+  QImage Pano0, Pano1, Pano2;
+  PointList Points;
+
+  const QImage& Pano(int station) const {
+    return station == 0 ? Pano0 : station == 1 ? Pano1 : Pano2;
+  }
+};

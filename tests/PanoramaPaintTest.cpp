@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <limits>
+
+#include "geometry/Mapping.h"
+#include "ui/PanoramaPainter.h"
+
+namespace {
+
+const QColor kBackground(0, 0, 0);
+
+// Paints `area` of a station's view into an image of its size; pixel(x, y) reads surface
+// coordinates.
+struct Painted {
+  QImage image;
+  QRect area;
+  QColor pixel(int x, int y) const { return image.pixelColor(x - area.x(), y - area.y()); }
+};
+
+Painted Paint(const WorkingState& s, int station, QRect area) {
+  Painted p{QImage(area.size(), QImage::Format_RGB32), area};
+  QPainter painter(&p.image);
+  painter.translate(-area.topLeft());
+  MarkIndex marks(station);
+  PaintPanorama(painter, area, station, s, marks, kBackground);
+  return p;
+}
+
+PointRec PointAt(double hor, double vert) {
+  PointRec r;
+  r.Hor0 = r.Hor1 = r.Hor2 = hor;
+  r.Vert0 = r.Vert1 = r.Vert2 = vert;
+  return r;
+}
+
+// Column 4080 and row 2040 are 0 degrees.
+constexpr int X = 4080, Y = 2040;
+const QRect kAround(X - 40, Y - 40, 80, 80);
+
+TEST(PanoramaPaint, StoredPointsInP0AreSevenPixelCircles) {
+  WorkingState s;
+  s.Points.Assign({PointAt(0, 0)});
+  s.SelIndex = 0;
+  const Painted p = Paint(s, 0, kAround);
+  for (const QPoint d : {QPoint(-3, 0), QPoint(3, 0), QPoint(0, -3), QPoint(0, 3), QPoint(-2, -2),
+                         QPoint(2, 2), QPoint(-1, 3), QPoint(1, -3)}) {
+    EXPECT_EQ(p.pixel(X + d.x(), Y + d.y()), kRed) << d.x() << "," << d.y();
+  }
+  for (const QPoint d : {QPoint(0, 0), QPoint(4, 0), QPoint(0, 4), QPoint(-4, 0), QPoint(-3, -3),
+                         QPoint(3, 3), QPoint(1, 1)}) {
+    EXPECT_EQ(p.pixel(X + d.x(), Y + d.y()), kBackground) << d.x() << "," << d.y();
+  }
+}
+
+TEST(PanoramaPaint, CrossArmsStopOneShortOfTheirEnd) {
+  WorkingState s;
+  s.Points.Assign({PointAt(0, 0)});
+  s.SelIndex = 7;  // no point selected: aqua
+  const Painted p1 = Paint(s, 1, kAround);
+  EXPECT_EQ(p1.pixel(X - 5, Y), kAqua);
+  EXPECT_EQ(p1.pixel(X + 4, Y), kAqua);
+  EXPECT_EQ(p1.pixel(X + 5, Y), kBackground);
+  EXPECT_EQ(p1.pixel(X - 6, Y), kBackground);
+  EXPECT_EQ(p1.pixel(X, Y - 15), kAqua);
+  EXPECT_EQ(p1.pixel(X, Y + 14), kAqua);
+  EXPECT_EQ(p1.pixel(X, Y + 15), kBackground);
+  EXPECT_EQ(p1.pixel(X + 1, Y + 5), kBackground);  // one pixel thin in P1
+
+  // P2 draws the same cross two pixels thick.
+  const Painted p2 = Paint(s, 2, kAround);
+  EXPECT_EQ(p2.pixel(X + 2, Y), kAqua);
+  EXPECT_EQ(p2.pixel(X + 2, Y - 1), kAqua);
+  EXPECT_EQ(p2.pixel(X + 2, Y + 1), kBackground);
+  EXPECT_EQ(p2.pixel(X, Y + 10), kAqua);
+  EXPECT_EQ(p2.pixel(X - 1, Y + 10), kAqua);
+  EXPECT_EQ(p2.pixel(X + 1, Y + 10), kBackground);
+
+  // The current point's cross in P0 reaches ten pixels.
+  s.Points.Clear();
+  s.Mode = ModeP0zu1;
+  const Painted p0 = Paint(s, 0, kAround);
+  EXPECT_EQ(p0.pixel(X - 10, Y), kRed);
+  EXPECT_EQ(p0.pixel(X + 9, Y), kRed);
+  EXPECT_EQ(p0.pixel(X + 10, Y), kBackground);
+  EXPECT_EQ(p0.pixel(X, Y - 10), kRed);
+  EXPECT_EQ(p0.pixel(X, Y + 9), kRed);
+  EXPECT_EQ(p0.pixel(X, Y + 10), kBackground);
+}
+
+TEST(PanoramaPaint, GuideLineIsRedOnlyWhereTheIntersectionIsSteep) {
+  WorkingState s;
+  s.Mode = ModePoint;
+  s.P1Hor = 0;
+  s.P1Vert = 0;
+  const struct {
+    Real delta;
+    QColor colour;
+  } cases[] = {{10, kRed},
+               {170, kRed},
+               {-10, kRed},
+               {-170, kRed},
+               {90, kRed},
+               {9.99L, kGrey},
+               {170.01L, kGrey},
+               {-9.99L, kGrey},
+               {0, kGrey},
+               {180, kGrey},
+               {std::numeric_limits<Real>::quiet_NaN(), kGrey}};
+  for (const auto& c : cases) {
+    s.DeltaHor1 = c.delta;
+    // The line runs the whole height of the panorama; the tick is ten pixels wide.
+    const Painted top = Paint(s, 1, QRect(X - 10, 0, 20, 2));
+    EXPECT_EQ(top.pixel(X, 0), c.colour) << static_cast<double>(c.delta);
+    const Painted bottom = Paint(s, 1, QRect(X - 10, PanoHeight - 2, 20, 2));
+    EXPECT_EQ(bottom.pixel(X, PanoHeight - 1), c.colour);
+    const Painted tick = Paint(s, 1, kAround);
+    EXPECT_EQ(tick.pixel(X - 5, Y), c.colour);
+    EXPECT_EQ(tick.pixel(X + 4, Y), c.colour);
+    EXPECT_EQ(tick.pixel(X + 5, Y), kBackground);
+  }
+}
+
+TEST(PanoramaPaint, MarkersFollowTheMode) {
+  WorkingState s;
+  s.CurHor = s.P1Hor = s.P2Hor = 0;
+  for (std::uint8_t mode : {ModeIdle, ModePoint, ModeP0zu1, ModeP0zu2, ModeP1zu0, ModeP2zu0}) {
+    s.Mode = mode;
+    const bool p0Cross = mode == ModePoint || mode == ModeP0zu1 || mode == ModeP0zu2;
+    EXPECT_EQ(Paint(s, 0, kAround).pixel(X + 9, Y), p0Cross ? kRed : kBackground);
+    // The cross of modes 5 and 6 reaches 10 pixels; the guide tick of mode 2 only 5.
+    EXPECT_EQ(Paint(s, 1, kAround).pixel(X + 9, Y), mode == ModeP1zu0 ? kRed : kBackground);
+    EXPECT_EQ(Paint(s, 2, kAround).pixel(X + 9, Y), mode == ModeP2zu0 ? kRed : kBackground);
+    EXPECT_EQ(Paint(s, 1, kAround).pixel(X, Y - 30), mode == ModePoint ? kGrey : kBackground);
+  }
+}
+
+TEST(PanoramaPaint, StoredAnglesBeyondMinus180AreNotDrawn) {
+  WorkingState s;
+  s.SelIndex = -1;
+  PointRec r = PointAt(-180.5, 0);
+  r.Hor0 = 0;  // P0 still draws the point from its own angle
+  s.Points.Assign({r});
+  const QRect left(-40, Y - 40, 80, 80);
+  const Painted p1 = Paint(s, 1, left);
+  for (int x = -40; x < 40; ++x) ASSERT_EQ(p1.pixel(x, Y), kBackground) << x;
+  EXPECT_EQ(Paint(s, 0, kAround).pixel(X + 3, Y), kAqua);
+
+  s.Points.Assign({PointAt(-179, 0), PointAt(-180, 0)});
+  const Painted edge = Paint(s, 1, left);
+  EXPECT_EQ(edge.pixel(23, Y - 15), kAqua);  // -179 degrees: column 23
+  EXPECT_EQ(edge.pixel(0, Y - 15), kAqua);   // -180 degrees: column 0
+}
+
+TEST(PanoramaPaint, TheBitmapIsDrawnUnscaledWithBackgroundBeyondIt) {
+  WorkingState s;
+  s.Pano1 = QImage(100, 50, QImage::Format_RGB32);
+  s.Pano1.fill(QColor(10, 20, 30));
+  s.Pano1.setPixelColor(99, 49, QColor(1, 2, 3));
+  const Painted p = Paint(s, 1, QRect(90, 40, 20, 20));
+  EXPECT_EQ(p.pixel(90, 40), QColor(10, 20, 30));
+  EXPECT_EQ(p.pixel(99, 49), QColor(1, 2, 3));
+  EXPECT_EQ(p.pixel(100, 49), kBackground);
+  EXPECT_EQ(p.pixel(99, 50), kBackground);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/Platform.h"
+
+// The user's answers, queued by a test before it runs a command, and what the program showed.
+// A dialog with no queued answer counts as cancelled.
+struct ScriptedPlatform : Platform {
+  struct Prompt {
+    QString caption, prompt, defaultText;
+  };
+
+  std::deque<std::optional<QString>> inputAnswers;  // nullopt: cancelled
+  std::deque<std::optional<QString>> fileAnswers;   // nullopt: cancelled
+  std::deque<Button> boxAnswers;
+
+  std::vector<Prompt> inputs;
+  std::vector<FileDialog> fileDialogs;  // as they were when shown
+  std::vector<QString> messages, informations, errors;
+  QString clipboard;
+  QString exeDir = QStringLiteral("/opt/torbel/");
+  int pointerDx = 0, pointerDy = 0;
+
+  QString InputBox(const QString& caption, const QString& prompt,
+                   const QString& defaultText) override {
+    inputs.push_back({caption, prompt, defaultText});
+    std::optional<QString> answer;
+    if (!inputAnswers.empty()) {
+      answer = inputAnswers.front();
+      inputAnswers.pop_front();
+    }
+    return answer.value_or(defaultText);
+  }
+  bool ExecuteOpenDialog(FileDialog& dialog) override { return FileAnswer(dialog); }
+  bool ExecuteSaveDialog(FileDialog& dialog) override { return FileAnswer(dialog); }
+  void ShowMessage(const QString& text) override { messages.push_back(text); }
+  Button InformationBox(const QString& text, const std::vector<Button>&, Button,
+                        Button escapeButton) override {
+    informations.push_back(text);
+    if (boxAnswers.empty()) return escapeButton;
+    const Button b = boxAnswers.front();
+    boxAnswers.pop_front();
+    return b;
+  }
+  void ErrorBox(const QString& text) override { errors.push_back(text); }
+  void MovePointer(int dx, int dy) override {
+    pointerDx += dx;
+    pointerDy += dy;
+  }
+  void SetClipboardText(const QString& text) override { clipboard = text; }
+  QString ExeDir() override { return exeDir; }
+
+ private:
+  bool FileAnswer(FileDialog& dialog) {
+    fileDialogs.push_back(dialog);
+    if (fileAnswers.empty() || !fileAnswers.front()) {
+      if (!fileAnswers.empty()) fileAnswers.pop_front();
+      return false;
+    }
+    dialog.FileName = *fileAnswers.front();
+    fileAnswers.pop_front();
+    return true;
+  }
+};

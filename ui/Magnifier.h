@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <optional>
+
+#include "app/WorkingState.h"
+#include "ui/MarkIndex.h"
+
+// Shows the 64 x 64 square of a panorama view around CursorX, CursorY enlarged to the whole
+// widget (127 x 127), pixel blocks without smoothing. It draws the view's content (bitmap and
+// marks) itself rather than copying the screen, so parts scrolled out of sight show too.
+class Magnifier : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kSource = 64;
+
+  Magnifier(int station, const WorkingState& state, QWidget* parent);
+
+  // Repaints around the given centre. The paint itself comes with the window's next paint, so
+  // that all views and magnifiers of one command reach the screen together; the centre is kept
+  // for it, as CursorX, CursorY may move on to another view meanwhile.
+  void PaintAround(std::int32_t x, std::int32_t y);
+  // Repaints at the next paint cycle around CursorX, CursorY as they stand then.
+  void MarkForRepaint();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const int station_;
+  const WorkingState& state_;
+  MarkIndex marks_;
+  std::optional<QPoint> centre_;  // kept by PaintAround until painted
+  // Reused: the magnifiers repaint on every mouse move.
+  QImage source_;
+  QImage target_;
+  std::vector<int> sourceColumn_;  // the source column of each target column
+};

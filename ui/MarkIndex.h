@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <cstdint>
+#include <vector>
+
+#include "app/WorkingState.h"
+
+// Where the stored points' marks stand in one station's view, sorted into tiles, so that a paint
+// of a small area (a mouse move repaints often, and only parts) looks at the few points near it
+// rather than at every point. It follows the point list by its revision.
+class MarkIndex {
+ public:
+  struct Mark {
+    int index;  // position in the point list: marks are drawn in list order
+    QPoint pixel;
+  };
+
+  explicit MarkIndex(int station) : station_(station) {}
+
+  // The marks whose point lies within `reach` pixels of `area`, in list order.
+  const std::vector<Mark>& Near(const PointList& points, const QRect& area, int reach);
+
+ private:
+  void Rebuild(const PointList& points);
+
+  static constexpr int kTile = 128;
+  const int station_;
+  std::uint64_t revision_ = ~std::uint64_t{0};
+  QRect bounds_;  // the tiles' area, in pixels
+  int columns_ = 0, rows_ = 0;
+  std::vector<std::vector<Mark>> tiles_;  // row-major
+  std::vector<Mark> found_;               // reused between queries
+};
+
+// The pixel of an angle pair as the views place it, or false when it lies too far outside any
+// view to be drawn (or is not a number).
+bool ViewPixel(double hor, double vert, QPoint& pixel);
+// The same for a stored point, which is also not drawn when its shifted horizontal angle is
+// negative (below -180 degrees).
+bool StoredMarkPixel(double hor, double vert, QPoint& pixel);

@@ -1,0 +1,132 @@
+#include "ui/PanoramaPainter.h"
+
+#include <cmath>
+
+#include "geometry/Mapping.h"
+
+namespace {
+
+// Lines colour the pixels from the start up to, but not including, the end. A pen wider than one
+// pixel grows towards the top and the left.
+QRect HorizontalLine(int x0, int x1, int y, int width) {
+  return QRect(x0, y - width / 2, x1 - x0, width);
+}
+QRect VerticalLine(int x, int y0, int y1, int width) {
+  return QRect(x - width / 2, y0, width, y1 - y0);
+}
+
+// The outline of the ellipse inscribed in the box (x - 3, y - 3) .. (x + 4, y + 4), right and
+// bottom exclusive: a circle 7 pixels across, centred on (x, y).
+// Fills only what lies in the painted area: Qt hands tall fills to its thread pool, which costs
+// more than the fill itself for a one-pixel guide line.
+struct Canvas {
+  QPainter& painter;
+  QRect area;
+  void Fill(const QRect& r, const QColor& colour) const {
+    const QRect visible = r & area;
+    if (!visible.isEmpty()) painter.fillRect(visible, colour);
+  }
+};
+
+void SmallCircle(const Canvas& p, QPoint c, const QColor& colour) {
+  static constexpr QPoint kOutline[] = {{-1, -3}, {0, -3}, {1, -3}, {-2, -2}, {2, -2}, {-3, -1},
+                                        {3, -1},  {-3, 0}, {3, 0},  {-3, 1},  {3, 1},  {-2, 2},
+                                        {2, 2},   {-1, 3}, {0, 3},  {1, 3}};
+  for (const QPoint& d : kOutline) p.Fill(QRect(c + d, QSize(1, 1)), colour);
+}
+
+void Cross(const Canvas& p, QPoint c, int halfWidth, int halfHeight, int width,
+           const QColor& colour) {
+  p.Fill(HorizontalLine(c.x() - halfWidth, c.x() + halfWidth, c.y(), width), colour);
+  p.Fill(VerticalLine(c.x(), c.y() - halfHeight, c.y() + halfHeight, width), colour);
+}
+
+// The largest mark, the two-pixel cross, reaches 15 pixels from its point and one more sideways.
+constexpr int kMarkReach = 16;
+
+void PaintStoredPoints(const Canvas& p, int station, const WorkingState& s, MarkIndex& marks) {
+  const int penWidth = station == 2 ? 2 : 1;
+  for (const MarkIndex::Mark& m : marks.Near(s.Points, p.area, kMarkReach)) {
+    const QColor& colour = m.index == s.SelIndex ? kRed : kAqua;
+    if (station == 0) {
+      SmallCircle(p, m.pixel, colour);
+    } else {
+      Cross(p, m.pixel, 5, 15, penWidth, colour);
+    }
+  }
+}
+
+// The guide line is red where the point lies well away from the line P0 - station (10 to 170
+// degrees seen from P0), and grey where the intersection is too flat to judge the distance.
+const QColor& GuideColour(Real deltaHor) {
+  const Real d = std::fabs(deltaHor);
+  return d >= 10 && d <= 170 ? kRed : kGrey;
+}
+
+enum class Marker { None, Cross, Guide };
+
+Marker MarkerOf(int station, const WorkingState& s) {
+  switch (station) {
+    case 0:
+      return s.Mode == ModePoint || s.Mode == ModeP0zu1 || s.Mode == ModeP0zu2 ? Marker::Cross
+                                                                               : Marker::None;
+    case 1:
+      return s.Mode == ModePoint   ? Marker::Guide
+             : s.Mode == ModeP1zu0 ? Marker::Cross
+                                   : Marker::None;
+    default:
+      return s.Mode == ModePoint   ? Marker::Guide
+             : s.Mode == ModeP2zu0 ? Marker::Cross
+                                   : Marker::None;
+  }
+}
+
+// The current point's pixel, placed as the stored marks are, without their test of the angle.
+bool MarkerPixel(int station, const WorkingState& s, QPoint& pixel) {
+  const Real hor = station == 0 ? s.CurHor : station == 1 ? s.P1Hor : s.P2Hor;
+  const Real vert = station == 0 ? s.CurVert : station == 1 ? s.P1Vert : s.P2Vert;
+  return ViewPixel(static_cast<double>(hor), static_cast<double>(vert), pixel);
+}
+
+void PaintMarker(const Canvas& p, int station, const WorkingState& s) {
+  const Marker marker = MarkerOf(station, s);
+  QPoint c;
+  if (marker == Marker::None || !MarkerPixel(station, s, c)) return;
+  if (marker == Marker::Cross) {
+    Cross(p, c, 10, 10, 1, kRed);
+    return;
+  }
+  const QColor& colour = GuideColour(station == 1 ? s.DeltaHor1 : s.DeltaHor2);
+  p.Fill(VerticalLine(c.x(), 0, PanoHeight, 1), colour);
+  p.Fill(HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1), colour);
+}
+
+}  // namespace
+
+QRegion MarkerRegion(int station, const WorkingState& s) {
+  const Marker marker = MarkerOf(station, s);
+  QPoint c;
+  if (marker == Marker::None || !MarkerPixel(station, s, c)) return {};
+  if (marker == Marker::Cross) {
+    return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
+           VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
+  }
+  return QRegion(VerticalLine(c.x(), 0, PanoHeight, 1)) +
+         HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
+}
+
+void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
+                   MarkIndex& marks, const QColor& background) {
+  const QRect surface(0, 0, PanoWidth, PanoHeight);
+  const QRect inside = area & surface;
+  const QRect picture = inside & s.Pano(station).rect();
+  if (picture != area) {
+    // Fill around the picture in a few strips, not under it.
+    for (const QRect& r : QRegion(area).subtracted(picture)) painter.fillRect(r, background);
+  }
+  if (inside.isEmpty()) return;
+  if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), s.Pano(station), picture);
+  const Canvas canvas{painter, inside};
+  PaintStoredPoints(canvas, station, s, marks);
+  PaintMarker(canvas, station, s);
+}
