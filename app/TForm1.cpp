@@ -3,7 +3,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include "app/Errors.h"
 #include "app/NumberText.h"
@@ -11,6 +15,7 @@
 #include "geometry/Centring.h"
 #include "geometry/Mapping.h"
 #include "io/Bitmap.h"
+#include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 #include "ui/PointTable.h"
@@ -41,9 +46,13 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
   BuildComponents();
   BuildMenus();
   Guarded([this] { FormCreate(); });
+  // Key preview: the window sees its keys and the wheel before its controls do.
+  QCoreApplication::instance()->installEventFilter(this);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  QCoreApplication::instance()->removeEventFilter(this);
+}
 
 QLabel* TForm1::MakeLabel(const QString& text, const char* name, int x, int y) {
   auto* label = new QLabel(text, Panel2);
@@ -108,6 +117,12 @@ void TForm1::BuildComponents() {
   StringGrid1->horizontalHeader()->setDefaultSectionSize(50);
   StringGrid1->horizontalHeader()->setMinimumSectionSize(10);
   StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+  StringGrid1->viewport()->installEventFilter(this);
+  connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (ignoreSelection_ || !current.isValid()) return;
+            Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
+          });
 
   Edit1 = new QLineEdit(Panel3);
   Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -178,12 +193,13 @@ void TForm1::BuildMenus() {
   PunktlisteabCursorerzeugen1 =
       PopupMenu1->addAction(QStringLiteral("Punktliste ab Cursor erzeugen"));
   PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
+  connect(Punktlschen1, &QAction::triggered, this,
+          [this] { Guarded([this] { Punktlschen1Click(); }); });
   connect(StringGrid1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& p) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p)); });
 
   // Commands that are not built yet stay visible but cannot be chosen.
-  for (QAction* pending :
-       {Laden1, Speichern1, InfoberTorbel1, Punktlschen1, PunktlisteabCursorerzeugen1}) {
+  for (QAction* pending : {Laden1, Speichern1, InfoberTorbel1, PunktlisteabCursorerzeugen1}) {
     pending->setEnabled(false);
   }
 }
@@ -228,6 +244,41 @@ void TForm1::FormResize() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Input reaches the window's QWindow once, before any of its widgets; dialogs and menus have
+  // windows of their own, so their keys stay theirs.
+  if (watched->isWindowType() && watched == static_cast<QObject*>(windowHandle())) {
+    switch (event->type()) {
+      case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        Guarded([&] { FormKeyDown(VirtualKeyCode(*key), key->modifiers()); });
+        return false;  // the focused control gets the key as well
+      }
+      case QEvent::KeyRelease: {
+        // A held key repeats as release and press pairs marked as auto-repeat: not releases.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) {
+          Guarded([&] { FormKeyUp(VirtualKeyCode(*key), key->modifiers()); });
+        }
+        return false;
+      }
+      case QEvent::Wheel: {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        Guarded([&] { FormMouseWheel(wheel->angleDelta().y()); });
+        return true;  // the wheel has no other use: no view or list scrolls by it
+      }
+      default:
+        break;
+    }
+  }
+  if (StringGrid1 != nullptr && watched == StringGrid1->viewport() &&
+      event->type() == QEvent::MouseButtonPress) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      // The row under the mouse is selected (and shown) before the context menu opens on it.
+      Guarded([&] { StringGrid1MouseDown(mouse->button(), mouse->position().toPoint()); });
+      return true;
+    }
+  }
   if (watched == centralWidget() && event->type() == QEvent::Resize) {
     Guarded([this] { FormResize(); });
   }
@@ -305,9 +356,9 @@ void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::Mou
   curVert = vert;
 
   if (!(Shift & Qt::ShiftModifier)) {
-    QString text = Fix(curHor) + kDegree + QLatin1Char(' ') + Fix(curVert) + kDegree;
-    if (station == 0) text += QStringLiteral(" Entf.:") + Fix(s_.CurDist);
-    LblCp->setText(text);
+    LblCp->setText(station == 0
+                       ? CurrentPointText()
+                       : Fix(curHor) + kDegree + QLatin1Char(' ') + Fix(curVert) + kDegree);
   }
 
   PanoramaView* view = View(station);

@@ -61,6 +61,20 @@ class TForm1 : public QMainWindow {
   // Carries out the repaints asked for so far, before returning.
   void PaintNow();
 
+  // Keys, modes and the wheel.
+  void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
+  void FormKeyUp(int Key, Qt::KeyboardModifiers Shift);
+  void FormMouseWheel(int angleDelta);
+  void LeaveMode();
+
+  // The point table.
+  void AddPoint();
+  void StringGrid1SelectCell(int ACol, int ARow);
+  void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
+  void Punktlschen1Click();
+  int SelectedGridRow() const;  // counted with the header as row 0
+  void SelectGridRow(int ARow);
+
   // Panorama loading.
   void Standortpanoladen1Click();
   void Vermessungspano1laden1Click();
@@ -77,7 +91,7 @@ class TForm1 : public QMainWindow {
   QFrame *Panel2, *Panel1, *Panel4, *Panel5;
   QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
       *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP;
-  QTableView* StringGrid1;
+  QTableView* StringGrid1 = nullptr;
   PointTableModel* GridModel;
   QLineEdit* Edit1;
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
@@ -105,8 +119,15 @@ class TForm1 : public QMainWindow {
   void CentreViewsUnpainted(bool ScrollP0);
   QString Fix(Real x) const;
   void ShowError(const std::string& message);
+  void StartPointEntry();
+  void StartAiming(int Key);
+  void ConfirmMode();
+  void DistanceKey(int sign);
+  QString CurrentPointText() const;
 
   Platform& platform_;
   const char decimalSeparator_;
   WorkingState s_;
+  int wheelRest_ = 0;             // wheel turns short of a notch
+  bool ignoreSelection_ = false;  // while the program moves rows under the selection
 };

@@ -1,16 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include "app/TForm1.h"
 #include "geometry/Mapping.h"
-#include "tests/ScriptedPlatform.h"
+#include "tests/WindowFixture.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaPainter.h"
 #include "ui/PanoramaView.h"
@@ -18,65 +12,7 @@
 
 namespace {
 
-// A 24-bit Windows bitmap, bottom-up, every pixel of the given colour.
-QByteArray Bitmap24(int width, int height, QRgb colour) {
-  const int stride = (width * 3 + 3) & ~3;
-  QByteArray b;
-  auto put16 = [&](int v) { b.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); };
-  auto put32 = [&](qint64 v) {
-    put16(int(v & 0xffff));
-    put16(int((v >> 16) & 0xffff));
-  };
-  b.append("BM");
-  put32(54 + stride * height);
-  put32(0);
-  put32(54);
-  put32(40);
-  put32(width);
-  put32(height);
-  put16(1);
-  put16(24);
-  for (int i = 0; i < 6; ++i) put32(0);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      b.append(char(qBlue(colour))).append(char(qGreen(colour))).append(char(qRed(colour)));
-    }
-    b.append(QByteArray(stride - width * 3, '\0'));
-  }
-  return b;
-}
-
-// A mouse move as the window system delivers it, without moving the real pointer.
-void MoveOver(QWidget* widget, QPoint p, Qt::MouseButtons buttons = Qt::NoButton) {
-  QMouseEvent move(QEvent::MouseMove, p, widget->mapToGlobal(p), Qt::NoButton, buttons,
-                   Qt::NoModifier);
-  QApplication::sendEvent(widget, &move);
-}
-
-struct Window : ::testing::Test {
-  ScriptedPlatform platform;
-  std::unique_ptr<TForm1> form;
-  QTemporaryDir dir;
-
-  void Open(char separator = ',') {
-    form = std::make_unique<TForm1>(platform, separator);
-    // Client area 1000 x 700 below the menu bar.
-    form->resize(1000, 700 + form->menuBar()->sizeHint().height());
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  }
-  void SetUp() override { Open(); }
-
-  WorkingState& S() { return form->State(); }
-
-  QString WriteFile(const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
-  }
-};
+using Window = WindowFixture;
 
 TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
@@ -202,17 +138,6 @@ TEST_F(Window, CenterViewsLeavesTheCentreOnP2sMarker) {
   const QImage shown = form->PaintBox4->grab().toImage();
   EXPECT_EQ(shown.pixelColor(64, 64), QColor(255, 255, 0));
   EXPECT_EQ(shown.pixelColor(10, 10), QColor(0, 0, 200));
-}
-
-// What the X server shows of a widget: the pixels that really reached the screen, stale ones
-// included, unlike grab(), which paints afresh.
-QImage OnScreen(QWidget* widget) {
-  QApplication::processEvents();
-  const QPoint origin = widget->mapTo(widget->window(), QPoint(0, 0));
-  return widget->screen()
-      ->grabWindow(widget->window()->winId(), origin.x(), origin.y(), widget->width(),
-                   widget->height())
-      .toImage();
 }
 
 TEST_F(Window, InPointEntryTheMarkersFollowTheMouseWithoutTrails) {

@@ -5,8 +5,9 @@
 #include <array>
 #include <vector>
 
-// The point table's texts: a header row and one row of four cells per stored point, followed by
-// an empty row. Rows are plain texts so that a table of 100,000 points fills at once.
+// The point table's texts: a header and one row of four cells per stored point, always followed
+// by one empty row. Row r of the model is grid row r + 1 (the header being grid row 0). The rows
+// are plain texts, so that a table of 100,000 points fills at once.
 class PointTableModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -18,9 +19,16 @@ class PointTableModel : public QAbstractTableModel {
 
   // The header cells from a comma-separated text.
   void SetHeader(const QString& commaText);
-  // The rows of the points; the empty last row is added by the model.
-  void SetRows(std::vector<Row> rows);
   const QStringList& Header() const { return header_; }
+
+  // Rows with points; the empty last row is not counted.
+  int PointRows() const { return static_cast<int>(rows_.size()); }
+  const QString& Cell(int row, int column) const;
+  // Writes a row into the empty last row and adds a new empty one.
+  void AppendRow(Row row);
+  // Moves the rows below `row` up by one; labels travel with their rows.
+  void RemoveRow(int row);
+  void SetRows(std::vector<Row> rows);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/TForm1.h"
+#include "tests/ScriptedPlatform.h"
+
+// A real main window under the test's X server, with the scripted platform answering for the
+// user.
+
+// A 24-bit Windows bitmap, bottom-up, every pixel of the given colour.
+inline QByteArray Bitmap24(int width, int height, QRgb colour) {
+  const int stride = (width * 3 + 3) & ~3;
+  QByteArray b;
+  auto put16 = [&](int v) { b.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); };
+  auto put32 = [&](qint64 v) {
+    put16(int(v & 0xffff));
+    put16(int((v >> 16) & 0xffff));
+  };
+  b.append("BM");
+  put32(54 + stride * height);
+  put32(0);
+  put32(54);
+  put32(40);
+  put32(width);
+  put32(height);
+  put16(1);
+  put16(24);
+  for (int i = 0; i < 6; ++i) put32(0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      b.append(char(qBlue(colour))).append(char(qGreen(colour))).append(char(qRed(colour)));
+    }
+    b.append(QByteArray(stride - width * 3, '\0'));
+  }
+  return b;
+}
+
+// A mouse move as the window system delivers it, without moving the real pointer.
+inline void MoveOver(QWidget* widget, QPoint p, Qt::MouseButtons buttons = Qt::NoButton) {
+  QMouseEvent move(QEvent::MouseMove, p, widget->mapToGlobal(p), Qt::NoButton, buttons,
+                   Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+struct WindowFixture : ::testing::Test {
+  ScriptedPlatform platform;
+  std::unique_ptr<TForm1> form;
+  QTemporaryDir dir;
+
+  void Open(char separator = ',') {
+    form = std::make_unique<TForm1>(platform, separator);
+    // Client area 1000 x 700 below the menu bar.
+    form->resize(1000, 700 + form->menuBar()->sizeHint().height());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  void SetUp() override { Open(); }
+
+  WorkingState& S() { return form->State(); }
+
+  // A key typed on the window, through the window system's path like a real key.
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(form->windowHandle(), key, modifiers);
+  }
+  // A key held down: the press and release pairs of auto-repeat.
+  void HeldKey(Qt::Key key, int repeats, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::simulateEvent(form->windowHandle(), true, key, modifiers, QString(), false);
+    for (int i = 0; i < repeats; ++i) {
+      QTest::simulateEvent(form->windowHandle(), false, key, modifiers, QString(), true);
+      QTest::simulateEvent(form->windowHandle(), true, key, modifiers, QString(), true);
+    }
+  }
+  void Release(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::simulateEvent(form->windowHandle(), false, key, modifiers, QString(), false);
+  }
+
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  }
+};
+
+// What the X server shows of a widget: the pixels that really reached the screen, stale ones
+// included, unlike grab(), which paints afresh.
+inline QImage OnScreen(QWidget* widget) {
+  QApplication::processEvents();
+  const QPoint origin = widget->mapTo(widget->window(), QPoint(0, 0));
+  return widget->screen()
+      ->grabWindow(widget->window()->winId(), origin.x(), origin.y(), widget->width(),
+                   widget->height())
+      .toImage();
+}

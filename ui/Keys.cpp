@@ -1,0 +1,206 @@
+#include "ui/Keys.h"
+
+#include "app/NumberText.h"
+#include "app/TForm1.h"
+#include "ui/Magnifier.h"
+#include "ui/PanoramaView.h"
+
+int VirtualKeyCode(const QKeyEvent& event) {
+  const bool keypad = event.modifiers() & Qt::KeypadModifier;
+  switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return VkReturn;
+    case Qt::Key_Escape:
+      return VkEscape;
+    case Qt::Key_Left:
+      return VkLeft;
+    case Qt::Key_Up:
+      return VkUp;
+    case Qt::Key_Right:
+      return VkRight;
+    case Qt::Key_Down:
+      return VkDown;
+    case Qt::Key_F2:
+      return VkF2;
+    case Qt::Key_F9:
+      return VkF9;
+    case Qt::Key_F10:
+      return VkF10;
+    case Qt::Key_F11:
+      return VkF11;
+    case Qt::Key_F12:
+      return VkF12;
+    case Qt::Key_Plus:
+      return keypad ? VkAdd : VkOemPlus;
+    case Qt::Key_Equal:
+      return keypad ? VkNone : VkOemPlus;
+    case Qt::Key_Minus:
+      return keypad ? VkSubtract : VkOemMinus;
+    case Qt::Key_Underscore:
+      return VkOemMinus;
+    default:
+      return VkNone;
+  }
+}
+
+void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers) {
+  switch (Key) {
+    case VkReturn:
+      ConfirmMode();
+      break;
+    case VkEscape:
+      if (s_.Mode != ModeIdle) {
+        s_.Mode = ModeIdle;
+        LeaveMode();
+      }
+      break;
+    case VkLeft:
+      platform_.MovePointer(-1, 0);
+      break;
+    case VkUp:
+      platform_.MovePointer(0, -1);
+      break;
+    case VkRight:
+      platform_.MovePointer(1, 0);
+      break;
+    case VkDown:
+      platform_.MovePointer(0, 1);
+      break;
+    case VkAdd:
+    case VkOemPlus:
+      if (s_.Mode == ModePoint) DistanceKey(+1);
+      break;
+    case VkSubtract:
+    case VkOemMinus:
+      if (s_.Mode == ModePoint) DistanceKey(-1);
+      break;
+    case VkF2:
+      StartPointEntry();
+      break;
+    case VkF9:
+    case VkF10:
+    case VkF11:
+    case VkF12:
+      if (s_.Mode == ModeIdle) StartAiming(Key);
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::FormKeyUp(int, Qt::KeyboardModifiers) {
+  s_.RepeatCount = 0;
+}
+
+void TForm1::StartPointEntry() {
+  // Point entry needs the panoramas turned to each other: until F9 to F12 have been measured,
+  // the directions are still equal (all zero).
+  if (s_.P0zu1Hor != s_.P1zu0Hor && s_.P0zu2Hor != s_.P2zu0Hor && s_.Mode == ModeIdle) {
+    s_.Mode = ModePoint;
+    StringGrid1->setEnabled(false);
+    SolvePoint(s_);
+    CenterViews(false);
+  } else {
+    platform_.InformationBox(
+        QStringLiteral("Bitte zuerst die Panos zueinander ausrichten (F9..F12)"),
+        {Platform::Button::Ok}, Platform::Button::Ok, Platform::Button::Ok);
+  }
+}
+
+void TForm1::StartAiming(int Key) {
+  const int station = Key == VkF11 ? 1 : Key == VkF12 ? 2 : 0;
+  s_.Mode = static_cast<std::uint8_t>(ModeP0zu1 + (Key - VkF9));
+  StringGrid1->setEnabled(false);
+  View(station)->RepaintViewAndMagnifier();
+  PaintNow();
+}
+
+void TForm1::ConfirmMode() {
+  const std::uint8_t mode = s_.Mode;
+  switch (mode) {
+    case ModePoint:
+      s_.Mode = ModeIdle;
+      AddPoint();
+      LeaveMode();
+      break;
+    case ModeP0zu1:
+    case ModeP0zu2: {
+      const bool toP1 = mode == ModeP0zu1;
+      s_.Mode = ModeIdle;
+      (toP1 ? s_.P0zu1Hor : s_.P0zu2Hor) = s_.CurHor;
+      (toP1 ? s_.P0zu1Vert : s_.P0zu2Vert) = s_.CurVert;
+      const QString station = toP1 ? QStringLiteral("P1") : QStringLiteral("P2");
+      const QString answer = platform_.InputBox(
+          QStringLiteral("Entfernung P0 zu ") + station,
+          QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"), QStringLiteral("0"));
+      Real& dist = toP1 ? s_.DistP0P1 : s_.DistP0P2;
+      dist = ParseReal(answer.toStdString());
+      (toP1 ? LblP0zu1 : LblP0zu2)
+          ->setText(Fix(toP1 ? s_.P0zu1Hor : s_.P0zu2Hor) + QStringLiteral("° ") +
+                    Fix(toP1 ? s_.P0zu1Vert : s_.P0zu2Vert) + QStringLiteral("° ") + Fix(dist) +
+                    QStringLiteral("m"));
+      LeaveMode();
+      break;
+    }
+    case ModeP1zu0:
+    case ModeP2zu0: {
+      const bool fromP1 = mode == ModeP1zu0;
+      s_.Mode = ModeIdle;
+      Real& hor = fromP1 ? s_.P1zu0Hor : s_.P2zu0Hor;
+      Real& vert = fromP1 ? s_.P1zu0Vert : s_.P2zu0Vert;
+      hor = fromP1 ? s_.P1Hor : s_.P2Hor;
+      vert = fromP1 ? s_.P1Vert : s_.P2Vert;
+      (fromP1 ? LblP1zu0 : LblP2zu0)
+          ->setText(Fix(hor) + QStringLiteral("° ") + Fix(vert) + QStringLiteral("°"));
+      LeaveMode();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TForm1::LeaveMode() {
+  for (int station = 0; station < 3; ++station) {
+    View(station)->MarkForRepaint();
+    MagnifierOf(station)->MarkForRepaint();
+  }
+  PaintNow();
+  StringGrid1->setEnabled(true);
+}
+
+void TForm1::DistanceKey(int sign) {
+  ++s_.RepeatCount;
+  // A held key speeds up after ten steps: half a centimetre more with every repeat.
+  const Real step = s_.RepeatCount <= 10 ? 0.01L : s_.RepeatCount / 2.0L * 0.01L;
+  if (sign > 0) {
+    s_.CurDist += step;
+    if (s_.CurDist > 55000) s_.CurDist = 55000;
+  } else {
+    s_.CurDist -= step;
+    if (!(s_.CurDist >= 1)) s_.CurDist = 1;
+  }
+  SolvePoint(s_);
+  CenterViews(false);
+  LblCp->setText(CurrentPointText() + QStringLiteral("m"));
+}
+
+void TForm1::FormMouseWheel(int angleDelta) {
+  if (s_.Mode != ModePoint) return;
+  // A notch is 120; finer wheels and touchpads send parts of it, which add up to notches.
+  wheelRest_ += angleDelta;
+  while (wheelRest_ >= 120 || wheelRest_ <= -120) {
+    const int sign = wheelRest_ > 0 ? 1 : -1;
+    wheelRest_ -= sign * 120;
+    s_.CurDist += sign * 0.01L;
+    SolvePoint(s_);
+    CenterViews(false);
+    LblCp->setText(CurrentPointText());
+  }
+}
+
+QString TForm1::CurrentPointText() const {
+  return Fix(s_.CurHor) + QStringLiteral("° ") + Fix(s_.CurVert) + QStringLiteral("° Entf.:") +
+         Fix(s_.CurDist);
+}
