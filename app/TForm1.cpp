@@ -199,7 +199,7 @@ void TForm1::BuildMenus() {
           [this](const QPoint& p) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p)); });
 
   // Commands that are not built yet stay visible but cannot be chosen.
-  for (QAction* pending : {Laden1, Speichern1, InfoberTorbel1, PunktlisteabCursorerzeugen1}) {
+  for (QAction* pending : {InfoberTorbel1, PunktlisteabCursorerzeugen1}) {
     pending->setEnabled(false);
   }
 }
@@ -298,8 +298,9 @@ bool TForm1::FormCloseQuery() {
 }
 
 bool TForm1::FormClose() {
-  // A settings file that cannot be written keeps the window open with everything in it.
-  if (!Guarded([this] { WriteSettingsFile(); })) return false;
+  // A settings file that cannot be written is reported, but keeps no one from closing: in a
+  // write-protected program folder the window could otherwise never close.
+  Guarded([this] { WriteSettingsFile(); });
   s_.Pano0 = QImage();
   s_.Pano1 = QImage();
   s_.Pano2 = QImage();
@@ -311,18 +312,16 @@ void TForm1::Beenden1Click() {
   close();
 }
 
-// The project file and the settings file are not written or read yet.
-void TForm1::Laden1Click() {}
-void TForm1::Speichern1Click() {}
-void TForm1::ReadSettingsFile() {}
-void TForm1::WriteSettingsFile() {}
-
 PanoramaView* TForm1::View(int station) const {
   return station == 0 ? ScrollBox1 : station == 1 ? ScrollBox2 : ScrollBox3;
 }
 
 Magnifier* TForm1::MagnifierOf(int station) const {
   return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
+}
+
+QString TForm1::DirectionText(Real hor, Real vert) const {
+  return Fix(hor) + kDegree + QLatin1Char(' ') + Fix(vert) + kDegree;
 }
 
 QString TForm1::Fix(Real x) const {

@@ -118,6 +118,9 @@ class TForm1 : public QMainWindow {
   // CenterViews for a command that paints once at its end.
   void CentreViewsUnpainted(bool ScrollP0);
   QString Fix(Real x) const;
+  // "hor° vert°", as the labels show a direction.
+  QString DirectionText(Real hor, Real vert) const;
+  void SetStationLabels();
   void ShowError(const std::string& message);
   void StartPointEntry();
   void StartAiming(int Key);

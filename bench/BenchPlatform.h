@@ -5,8 +5,15 @@
 // A platform that answers nothing: the benchmarks never open a dialog.
 struct BenchPlatform : Platform {
   QString InputBox(const QString&, const QString&, const QString& d) override { return d; }
-  bool ExecuteOpenDialog(FileDialog&) override { return false; }
-  bool ExecuteSaveDialog(FileDialog&) override { return false; }
+  // File dialogs answer `fileAnswer`, or are cancelled when it is empty.
+  bool ExecuteOpenDialog(FileDialog& d) override { return Answer(d); }
+  bool ExecuteSaveDialog(FileDialog& d) override { return Answer(d); }
+  bool Answer(FileDialog& d) {
+    if (fileAnswer.isEmpty()) return false;
+    d.FileName = fileAnswer;
+    return true;
+  }
+  QString fileAnswer;
   void ShowMessage(const QString&) override {}
   Button InformationBox(const QString&, const std::vector<Button>&, Button, Button b) override {
     return b;

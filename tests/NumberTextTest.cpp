@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "app/NumberText.h"
 #include "geometry/TorbelError.h"
@@ -94,6 +99,39 @@ TEST(ParseReal, AcceptsEitherSeparator) {
   EXPECT_EQ(ParseReal("2e2"), 200);
   EXPECT_EQ(ParseReal(",5"), 0.5L);
   EXPECT_EQ(ParseReal("0"), 0);
+}
+
+TEST(ParseReal, GivesTheValueTheCLibraryGives) {
+  // Short numbers take an exact shortcut, long ones the library; both must agree with strtold.
+  std::mt19937_64 random(11);
+  std::vector<std::string> texts = {"0,1",
+                                    "-0.3",
+                                    "123456789012345678",
+                                    "1234567890123456789",
+                                    "12345678901234567890",
+                                    "0.12345678901234567890123",
+                                    "9999999999999999999e8",
+                                    "1e27",
+                                    "1e28",
+                                    "1e-27",
+                                    "1e-28",
+                                    "0.000000000000000000000000000001",
+                                    "5.",
+                                    "00012.500",
+                                    "1e4000",
+                                    "-2.5e-4000"};
+  for (int i = 0; i < 20000; ++i) {
+    char buffer[64];
+    const double x =
+        std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 90);
+    std::snprintf(buffer, sizeof buffer, "%.*g", 1 + static_cast<int>(random() % 19), x);
+    texts.push_back(buffer);
+  }
+  for (std::string text : texts) {
+    const Real ours = ParseReal(text);
+    std::replace(text.begin(), text.end(), ',', '.');
+    EXPECT_EQ(ours, std::strtold(text.c_str(), nullptr)) << text;
+  }
 }
 
 TEST(ParseReal, RejectsWhatIsNotANumber) {

@@ -57,6 +57,9 @@ struct WindowFixture : ::testing::Test {
   std::unique_ptr<TForm1> form;
   QTemporaryDir dir;
 
+  // The executable's directory, where the settings file lives, is the test's own.
+  WindowFixture() { platform.exeDir = dir.path() + QLatin1Char('/'); }
+
   void Open(char separator = ',') {
     form = std::make_unique<TForm1>(platform, separator);
     // Client area 1000 x 700 below the menu bar.

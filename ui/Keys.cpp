@@ -137,9 +137,9 @@ void TForm1::ConfirmMode() {
       Real& dist = toP1 ? s_.DistP0P1 : s_.DistP0P2;
       dist = ParseReal(answer.toStdString());
       (toP1 ? LblP0zu1 : LblP0zu2)
-          ->setText(Fix(toP1 ? s_.P0zu1Hor : s_.P0zu2Hor) + QStringLiteral("° ") +
-                    Fix(toP1 ? s_.P0zu1Vert : s_.P0zu2Vert) + QStringLiteral("° ") + Fix(dist) +
-                    QStringLiteral("m"));
+          ->setText(
+              DirectionText(toP1 ? s_.P0zu1Hor : s_.P0zu2Hor, toP1 ? s_.P0zu1Vert : s_.P0zu2Vert) +
+              QStringLiteral(" ") + Fix(dist) + QStringLiteral("m"));
       LeaveMode();
       break;
     }
@@ -151,8 +151,7 @@ void TForm1::ConfirmMode() {
       Real& vert = fromP1 ? s_.P1zu0Vert : s_.P2zu0Vert;
       hor = fromP1 ? s_.P1Hor : s_.P2Hor;
       vert = fromP1 ? s_.P1Vert : s_.P2Vert;
-      (fromP1 ? LblP1zu0 : LblP2zu0)
-          ->setText(Fix(hor) + QStringLiteral("° ") + Fix(vert) + QStringLiteral("°"));
+      (fromP1 ? LblP1zu0 : LblP2zu0)->setText(DirectionText(hor, vert));
       LeaveMode();
       break;
     }
@@ -201,6 +200,5 @@ void TForm1::FormMouseWheel(int angleDelta) {
 }
 
 QString TForm1::CurrentPointText() const {
-  return Fix(s_.CurHor) + QStringLiteral("° ") + Fix(s_.CurVert) + QStringLiteral("° Entf.:") +
-         Fix(s_.CurDist);
+  return DirectionText(s_.CurHor, s_.CurVert) + QStringLiteral(" Entf.:") + Fix(s_.CurDist);
 }

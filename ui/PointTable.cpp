@@ -25,6 +25,17 @@ void PointTableModel::AppendRow(Row row) {
   emit dataChanged(index(at, 0), index(at, kColumns - 1));
 }
 
+void PointTableModel::AppendRows(std::vector<Row> rows) {
+  if (rows.empty()) return;
+  const int at = PointRows();
+  const int added = static_cast<int>(rows.size());
+  beginInsertRows({}, at + 1, at + added);
+  rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+               std::make_move_iterator(rows.end()));
+  endInsertRows();
+  emit dataChanged(index(at, 0), index(at, kColumns - 1));
+}
+
 void PointTableModel::RemoveRow(int row) {
   if (row < 0 || row >= PointRows()) return;
   beginRemoveRows({}, row, row);

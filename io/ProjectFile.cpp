@@ -1,0 +1,118 @@
+#include "io/ProjectFile.h"
+
+#include <QFile>
+
+#include "app/Errors.h"
+#include "app/NumberText.h"
+
+namespace {
+
+// Index 4 to 14: the nodal height and the station geometry, in file order.
+Real SolverState::*const kStationFields[] = {
+    &SolverState::NodalHeight, &SolverState::P0zu1Hor,  &SolverState::P0zu1Vert,
+    &SolverState::DistP0P1,    &SolverState::P0zu2Hor,  &SolverState::P0zu2Vert,
+    &SolverState::DistP0P2,    &SolverState::P1zu0Hor,  &SolverState::P1zu0Vert,
+    &SolverState::P2zu0Hor,    &SolverState::P2zu0Vert,
+};
+constexpr int kFirstStationLine = 4;
+constexpr int kPointHeaderLine = 15;
+constexpr int kFirstPointLine = 16;
+
+// The header of line 4, with "ö" as the single byte 0xF6.
+const QByteArray kStationHeader = QByteArray("P0NPH\xF6he P1v0a/e/m P2v0a/e/m P0v1a/e P0v2a/e:");
+const QByteArray kPointHeader = QByteArray("Punkte P0a/e/m P1a/e P2a/e:");
+const QByteArray kEof = QByteArray("EOF");
+const QByteArray kLineEnd = QByteArray("\r\n");
+
+Real Number(const QByteArray& text) {
+  try {
+    return ParseReal(std::string_view(text.data(), static_cast<std::size_t>(text.size())));
+  } catch (const TorbelError&) {
+    // The message shows the file's single-byte text as it is.
+    throw NotANumberError(QString::fromLatin1(text).toStdString());
+  }
+}
+
+QByteArray Text(Real x, char separator) {
+  return QByteArray::fromStdString(FullText(x, separator));
+}
+
+PointRec ReadPoint(const QByteArray& line) {
+  double fields[7];
+  qsizetype at = 0;
+  for (int i = 0; i < 6; ++i) {
+    // The text before the next ";" (all that is left, when there is none, is not a number).
+    const qsizetype semicolon = line.indexOf(';', at);
+    fields[i] =
+        static_cast<double>(Number(semicolon < 0 ? QByteArray() : line.mid(at, semicolon - at)));
+    if (semicolon >= 0) at = semicolon + 1;
+  }
+  fields[6] = static_cast<double>(Number(line.mid(at)));
+  return {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]};
+}
+
+}  // namespace
+
+QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& panoFiles,
+                            const std::vector<PointRec>& points, char decimalSeparator) {
+  QByteArray out;
+  out.reserve(1024 + static_cast<qsizetype>(points.size()) * 140);
+  for (const QString& path : panoFiles) out += QFile::encodeName(path) + kLineEnd;
+  out += kStationHeader + kLineEnd;
+  for (Real SolverState::*field : kStationFields)
+    out += Text(s.*field, decimalSeparator) + kLineEnd;
+  out += kPointHeader + kLineEnd;
+  for (const PointRec& p : points) {
+    const double fields[] = {p.Hor0, p.Vert0, p.Dist0, p.Hor1, p.Vert1, p.Hor2, p.Vert2};
+    for (int i = 0; i < 7; ++i) {
+      if (i > 0) out += ';';
+      out += Text(fields[i], decimalSeparator);
+    }
+    out += kLineEnd;
+  }
+  out += kEof + kLineEnd;
+  return out;
+}
+
+void ApplyProjectLine(const QByteArray& line, int index, ProjectLoad& load) {
+  if (index < kFirstStationLine - 1) {
+    load.panoFiles[static_cast<std::size_t>(index)] = QFile::decodeName(line);
+  } else if (index == kFirstStationLine - 1 || index == kPointHeaderLine) {
+    // Headers for the human reader.
+  } else if (index < kFirstPointLine) {
+    load.state.*kStationFields[index - kFirstStationLine] = Number(line);
+  } else if (line != kEof) {
+    PointRec p = ReadPoint(line);
+    // Points of older files lack their survey angles (negative): they are solved again from
+    // their direction and distance in P0.
+    if (p.Hor1 < 0 || p.Hor2 < 0) {
+      SolverState& s = load.state;
+      s.CurHor = p.Hor0;
+      s.CurVert = p.Vert0;
+      s.CurDist = p.Dist0;
+      SolvePoint(s);
+      p.Hor1 = static_cast<double>(s.P1Hor);
+      p.Vert1 = static_cast<double>(s.P1Vert);
+      p.Hor2 = static_cast<double>(s.P2Hor);
+      p.Vert2 = static_cast<double>(s.P2Vert);
+    }
+    load.points.push_back(p);
+  }
+}
+
+ProjectLoad ReadProject(const QByteArray& bytes, const SolverState& before) {
+  ProjectLoad load;
+  load.state = before;
+  qsizetype at = 0;
+  int index = 0;
+  while (at < bytes.size()) {
+    // A line ends at LF; a CR right before it belongs to the line end.
+    const qsizetype lf = bytes.indexOf('\n', at);
+    qsizetype end = lf < 0 ? bytes.size() : lf;
+    const qsizetype next = lf < 0 ? bytes.size() : lf + 1;
+    if (lf >= 0 && end > at && bytes[end - 1] == '\r') --end;
+    ApplyProjectLine(bytes.mid(at, end - at), index++, load);
+    at = next;
+  }
+  return load;
+}
