@@ -39,6 +39,12 @@ class Platform {
   // Moves the mouse pointer by screen pixels.
   virtual void MovePointer(int dx, int dy) = 0;
   virtual void SetClipboardText(const QString& text) = 0;
+  // Starts a program file in a working directory, without arguments; false when it could not
+  // be started.
+  virtual bool StartProgram(const QString& file, const QString& workingDirectory) = 0;
+  // Waits, without a time limit, until the program started last has ended. The clipboard is
+  // served meanwhile (the program may be reading it); user input waits.
+  virtual void WaitForProgram() = 0;
   // The directory of the running executable, ending in the platform's separator.
   virtual QString ExeDir() = 0;
 };

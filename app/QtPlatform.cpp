@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -120,6 +121,28 @@ void QtPlatform::MovePointer(int dx, int dy) {
 
 void QtPlatform::SetClipboardText(const QString& text) {
   QGuiApplication::clipboard()->setText(text);
+}
+
+QtPlatform::QtPlatform() = default;
+QtPlatform::~QtPlatform() = default;
+
+bool QtPlatform::StartProgram(const QString& file, const QString& workingDirectory) {
+  program_ = std::make_unique<QProcess>();
+  program_->setWorkingDirectory(workingDirectory);
+  program_->setProgram(file);
+  program_->start();
+  return program_->waitForStarted();
+}
+
+void QtPlatform::WaitForProgram() {
+  if (!program_ || program_->state() == QProcess::NotRunning) return;
+  // On X11 the clipboard's owner hands its text out on request: a thread blocked in a plain
+  // wait would hand out nothing. So the window keeps answering such requests, and repainting,
+  // while every click and key waits.
+  QEventLoop loop;
+  QObject::connect(program_.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+  QObject::connect(program_.get(), &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+  if (program_->state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 QString QtPlatform::ExeDir() {

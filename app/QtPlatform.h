@@ -2,12 +2,17 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QProcess>
+#include <memory>
 
 #include "app/Platform.h"
 
 // The platform as the user meets it: Qt's dialogs, message boxes, pointer and clipboard.
 class QtPlatform : public Platform {
  public:
+  QtPlatform();
+  ~QtPlatform() override;
+
   QString InputBox(const QString& caption, const QString& prompt,
                    const QString& defaultText) override;
   bool ExecuteOpenDialog(FileDialog& dialog) override;
@@ -18,7 +23,12 @@ class QtPlatform : public Platform {
   void ErrorBox(const QString& text) override;
   void MovePointer(int dx, int dy) override;
   void SetClipboardText(const QString& text) override;
+  bool StartProgram(const QString& file, const QString& workingDirectory) override;
+  void WaitForProgram() override;
   QString ExeDir() override;
+
+ private:
+  std::unique_ptr<QProcess> program_;
 };
 
 // The wait cursor for as long as it lives.

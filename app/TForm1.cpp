@@ -180,8 +180,8 @@ void TForm1::BuildMenus() {
 
   Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
-  InfoberTorbel1 = Hilfe1->addAction(QStringLiteral("&Info über Torbel"));
-  InfoberTorbel1->setObjectName(QStringLiteral("InfoberTorbel1"));
+  InfoberTorbel1 = command(Hilfe1, QStringLiteral("&Info über Torbel"), "InfoberTorbel1",
+                           [this] { InfoberTorbel1Click(); });
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -193,15 +193,12 @@ void TForm1::BuildMenus() {
   PunktlisteabCursorerzeugen1 =
       PopupMenu1->addAction(QStringLiteral("Punktliste ab Cursor erzeugen"));
   PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
+  connect(PunktlisteabCursorerzeugen1, &QAction::triggered, this,
+          [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
   connect(Punktlschen1, &QAction::triggered, this,
           [this] { Guarded([this] { Punktlschen1Click(); }); });
   connect(StringGrid1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& p) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p)); });
-
-  // Commands that are not built yet stay visible but cannot be chosen.
-  for (QAction* pending : {InfoberTorbel1, PunktlisteabCursorerzeugen1}) {
-    pending->setEnabled(false);
-  }
 }
 
 void TForm1::FormCreate() {

@@ -75,6 +75,10 @@ class TForm1 : public QMainWindow {
   int SelectedGridRow() const;  // counted with the header as row 0
   void SelectGridRow(int ARow);
 
+  // Hand-over and about box.
+  void PunktlisteabCursorerzeugen1Click();
+  void InfoberTorbel1Click();
+
   // Panorama loading.
   void Standortpanoladen1Click();
   void Vermessungspano1laden1Click();
@@ -101,6 +105,7 @@ class TForm1 : public QMainWindow {
       *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
       *PunktlisteabCursorerzeugen1;
   FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
+  QString Memo1;  // the text buffer of the last hand-over
 
  protected:
   void closeEvent(QCloseEvent* event) override;

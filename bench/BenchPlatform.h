@@ -22,4 +22,6 @@ struct BenchPlatform : Platform {
   void MovePointer(int, int) override {}
   void SetClipboardText(const QString&) override {}
   QString ExeDir() override { return {}; }
+  bool StartProgram(const QString&, const QString&) override { return false; }
+  void WaitForProgram() override {}
 };

@@ -24,6 +24,9 @@ struct ScriptedPlatform : Platform {
   QString clipboard;
   QString exeDir = QStringLiteral("/opt/torbel/");
   int pointerDx = 0, pointerDy = 0;
+  bool programStarts = true;
+  std::vector<std::pair<QString, QString>> started;  // program file, working directory
+  int waits = 0;
 
   QString InputBox(const QString& caption, const QString& prompt,
                    const QString& defaultText) override {
@@ -53,6 +56,11 @@ struct ScriptedPlatform : Platform {
   }
   void SetClipboardText(const QString& text) override { clipboard = text; }
   QString ExeDir() override { return exeDir; }
+  bool StartProgram(const QString& file, const QString& workingDirectory) override {
+    started.push_back({file, workingDirectory});
+    return programStarts;
+  }
+  void WaitForProgram() override { ++waits; }
 
  private:
   bool FileAnswer(FileDialog& dialog) {

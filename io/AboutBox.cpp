@@ -1,0 +1,76 @@
+#include "io/AboutBox.h"
+
+#include <QStringList>
+
+#include "app/TForm1.h"
+
+QString AboutText(const QString& caption) {
+  const QStringList lines = {
+      caption,
+      QString(),
+      QStringLiteral("(c) 2026 die Entwickler von Torbel"),
+      QString(),
+      QStringLiteral("Kurzanleitung:"),
+      QStringLiteral("Achtung: um alte Dateien korrekt laden zu können, muß in Zeile 5 die "
+                     "Nodalpunkthöhe"),
+      QStringLiteral("von P0 (Abstand vom Boden zur Objektivmitte) eingetragen werden!"),
+      QStringLiteral("1. Panos laden (z.B. S0.bmp, S1.bmp und S2.bmp)."),
+      QString(),
+      QStringLiteral(
+          "2. Jetzt müssen die Winkel und Abstände der Panos zueinander vermessen werden."),
+      QStringLiteral("Dazu wird die entspr. Funktionstaste (F9..F12) gedrückt, der jeweilige Punkt "
+                     "mit der Maus"),
+      QStringLiteral("oder den Cursortasten angefahren und mit Enter bestätigt."),
+      QString(),
+      QStringLiteral("3. Punkte eingeben: im Prinzip wie im Quv, d.h. F2 drücken, Punkt im "
+                     "Standortpano"),
+      QStringLiteral("anfahren (Maus/Cursortasten), dann mit +/- die Entfernung einstellen bis es "
+                     "in den"),
+      QStringLiteral("Vermessungspanos horizontal passt. Die vertikale Position in den "
+                     "Vermessungspanos ist"),
+      QStringLiteral("nicht wichtig, daher wird eine vertikale Line angezeigt und horizontal nur "
+                     "ein kleiner"),
+      QStringLiteral("Strich zur Orientierung. Die vertikalen Abweichungen ergeben sich aus dem "
+                     "Schiefstand"),
+      QStringLiteral("der Rotationsachse während der Aufnahme."),
+      QString(),
+      QStringLiteral("4. Punkte editieren: durch anklicken in der Tabelle kann ein Punkt "
+                     "ausgewählt werden."),
+      QStringLiteral("Die 3 Panos werden automatisch verschoben so das der Punkt sichtbar wird und "
+                     "dann"),
+      QStringLiteral("wird der Punkt rot dargestellt."),
+      QStringLiteral("Ein verschieben des Punktes ist (noch) nicht möglich, aber wenn man in der "
+                     "Tabelle"),
+      QStringLiteral("rechts klickt erscheint ein Kontextmeü und der Punkt kann gelöscht werden."),
+      QString(),
+      QStringLiteral("4. Punkte ins Quv übertragen: hierzu wird in der Tabelle der gewünschte "
+                     "Startpunkt"),
+      QStringLiteral("ausgewählt und mit rechter Maustaste im Kontextmenü \"Punktliste ab Cursor "
+                     "erzeugen\""),
+      QStringLiteral("angeklickt. Daraufhin wird das Fenster der Torbel minimiert und die Lantrex"),
+      QStringLiteral("wird gestartet."),
+      QStringLiteral("Hier wird dann mit klick auf \"Punkt kopieren\" Punkt für Punkt in die "
+                     "Zwischenablage"),
+      QStringLiteral("kopiert und kann im Quv mit Strg+V eingefügt werden."),
+      QStringLiteral("Achtung: der erste Kopiervorgang dauert immer etwas länger!"),
+      QStringLiteral("Dazu müssen im Quv allerdings erstmal ein paar Dummypunkte erzeugt werden,"),
+      QStringLiteral("also F2 drücken und irgendwo einen Punkt machen, diesen dann duplizieren."),
+      QString(),
+      QStringLiteral("5. Koordinaten speichern nicht vergessen!"),
+      QString(),
+      QStringLiteral("\"Wer misst, misst Mist - wer nicht misst, weiß es nicht einmal.\""),
+      QStringLiteral("Oder mit anderen Worten: ich bin nicht der Programmierkönig!"),
+      QStringLiteral(
+          "Benutzung auf eigene Gefahr und wenn was nicht geht, einfach bescheid sagen!"),
+  };
+  return lines.join(QStringLiteral("\r\n"));
+}
+
+void TForm1::InfoberTorbel1Click() {
+  using B = Platform::Button;
+  const B answer = platform_.InformationBox(
+      AboutText(windowTitle()), {B::Yes, B::No, B::Ok, B::Cancel, B::Retry, B::Ignore, B::All},
+      B::Ok, B::Cancel);
+  platform_.ShowMessage(answer == B::All ? QStringLiteral(" ja nee, is klar! ")
+                                         : QStringLiteral(" kleih mi an Mors! "));
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The about box's text: the window caption, an authorship notice and the quick guide, 41 lines
+// joined by CR LF.
+QString AboutText(const QString& caption);
