@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "app/TForm1.h"
+#include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
 #include "ui/PanoramaView.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
 
 QImage NoisePanorama(quint32 seed) {
   QImage image(8160, 3060, QImage::Format_RGB32);
@@ -28,12 +30,7 @@ QImage NoisePanorama(quint32 seed) {
   return image;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-void Run(TForm1& form, int points, const char* label) {
+void Run(TForm1& form, int points, const char* label, const char* target) {
   WorkingState& s = form.State();
   std::vector<PointRec> list;
   QRandomGenerator random(7);
@@ -80,9 +77,8 @@ void Run(TForm1& form, int points, const char* label) {
     copyTimes.push_back(copy);
     ratios.push_back(move / copy);
   }
-  std::printf("%-34s %8.0f us %10.0f us %8.2f   (%s, %zu visible bytes)\n", label,
-              Median(moveTimes), Median(copyTimes), Median(ratios),
-              qPrintable(QGuiApplication::platformName()), visibleBytes);
+  bench::Row(label, Median(moveTimes) / 1000, "ms", "memcpy of the visible view pixels",
+             Median(copyTimes) / 1000, Median(ratios), target);
 }
 
 }  // namespace
@@ -112,8 +108,7 @@ int main(int argc, char** argv) {
   form.ScrollBox1->SetHorizontalPosition(2900);
   form.ScrollBox1->SetVerticalPosition(1500);
 
-  std::printf("%-34s %11s %13s %8s\n", "what", "median", "memcpy", "ratio");
-  Run(form, 1000, "mouse move, point entry, 1000 pts");
-  Run(form, 10000, "mouse move, point entry, 10000 pts");
+  Run(form, 1000, "mouse move in point entry, 1920 x 1080, 1,000 points", "at most 1.3");
+  Run(form, 10000, "the same with 10,000 points", "at most 2");
   return 0;
 }

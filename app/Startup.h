@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QApplication>
+#include <QTranslator>
+
+class TForm1;
+
+// The start of the program, shared by main() and the start-up benchmark: the application's name
+// and German texts, the locale's decimal separator, and the main window shown maximised.
+class Startup {
+ public:
+  explicit Startup(QApplication& app);
+  char DecimalSeparator() const { return separator_; }
+  static void ShowMaximised(TForm1& form);
+
+ private:
+  QTranslator qtTexts_;
+  char separator_;
+};
