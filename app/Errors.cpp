@@ -3,7 +3,18 @@
 #include <cerrno>
 
 TorbelError NotANumberError(std::string_view text) {
-  return TorbelError("'" + std::string(text) + "' ist kein gültiger Gleitkommawert");
+  // A damaged file can hand over a line of megabytes; the message box shows its start.
+  constexpr std::size_t kShown = 60;
+  std::string shown(text.substr(0, kShown));
+  if (text.size() > kShown) {
+    // Not in the middle of a UTF-8 sequence.
+    while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80) {
+      shown.pop_back();
+    }
+    if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0) shown.pop_back();
+    shown += "…";
+  }
+  return TorbelError("'" + shown + "' ist kein gültiger Gleitkommawert");
 }
 
 TorbelError FileError(int errnum) {

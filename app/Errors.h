@@ -12,8 +12,10 @@ inline constexpr char kMsgTooManyOpenFiles[] = "Zu viele geöffnete Dateien";
 inline constexpr char kMsgAccessDenied[] = "Dateizugriff verweigert";
 inline constexpr char kMsgEndOfFile[] = "Versuch hinter dem Dateiende zu lesen";
 inline constexpr char kMsgDiskFull[] = "Zu wenig Speicherplatz";
+// A FIFO, a device or a socket where a file is expected.
+inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
 
-// "'text' ist kein gültiger Gleitkommawert".
+// "'text' ist kein gültiger Gleitkommawert"; a long text is cut short in the message.
 TorbelError NotANumberError(std::string_view text);
 
 // The message of a failed file operation, from the operating system's error number; numbers

@@ -401,7 +401,8 @@ QImage Decode(const Layout& l, const unsigned char* paletteBytes, const unsigned
 
 class File {
  public:
-  explicit File(const char* name) : fd_(::open(name, O_RDONLY | O_CLOEXEC)) {
+  // Non-blocking, so that opening a FIFO returns at once (and is then refused as no file).
+  explicit File(const char* name) : fd_(::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
     if (fd_ < 0) throw FileError(errno);
   }
   ~File() { ::close(fd_); }
@@ -412,6 +413,8 @@ class File {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) throw FileError(errno);
     if (S_ISDIR(st.st_mode)) throw FileError(EISDIR);
+    // A FIFO or a device (/dev/zero) has no end to read to.
+    if (!S_ISREG(st.st_mode)) throw TorbelError(kMsgNotAFile);
     return static_cast<std::uint64_t>(st.st_size);
   }
 

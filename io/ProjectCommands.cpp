@@ -8,6 +8,14 @@
 #include "ui/PanoramaView.h"
 #include "ui/PointTable.h"
 
+namespace {
+
+// A project of 700,000 points is some 64 MB, far beyond any survey; a larger file is not one.
+constexpr qint64 kMaxProjectBytes = qint64{64} << 20;
+constexpr char kMsgProjectTooLarge[] = "Die Datei ist zu groß für ein Projekt (über 64 MB)";
+
+}  // namespace
+
 void TForm1::Speichern1Click() {
   if (!platform_.ExecuteSaveDialog(SaveDialog1)) return;
   WriteFileSafely(SaveDialog1.FileName,
@@ -22,7 +30,7 @@ void TForm1::Laden1Click() {
 
   // Everything is read and checked before anything changes, so that a file that fails leaves
   // the work as it was and can be mended and loaded again.
-  const ProjectLoad load = ReadProject(ReadWholeFile(path), s_);
+  const ProjectLoad load = ReadProject(ReadWholeFile(path, kMaxProjectBytes, kMsgProjectTooLarge), s_);
   std::array<std::optional<QImage>, 3> images;
   QStringList unreadable;
   for (std::size_t i = 0; i < 3; ++i) {

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "app/Errors.h"
@@ -15,16 +17,23 @@ namespace {
 }
 
 void OpenForReading(QFile& file) {
-  if (QFileInfo(file.fileName()).isDir()) throw FileError(EISDIR);
+  // Only a regular file is opened: a FIFO would block the open, and a device like /dev/zero
+  // never ends.
+  struct stat st {};
+  if (::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) throw FileError(EISDIR);
+    if (!S_ISREG(st.st_mode)) throw TorbelError(kMsgNotAFile);
+  }
   errno = 0;
   if (!file.open(QIODevice::ReadOnly)) RaiseFileError();
 }
 
 }  // namespace
 
-QByteArray ReadWholeFile(const QString& path) {
+QByteArray ReadWholeFile(const QString& path, qint64 limit, const char* tooLarge) {
   QFile file(path);
   OpenForReading(file);
+  if (file.size() > limit) throw TorbelError(tooLarge);
   errno = 0;
   QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) RaiseFileError();

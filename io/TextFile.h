@@ -5,9 +5,9 @@
 
 // Whole-file reading and writing with the program's German file errors.
 
-// The file's bytes; raises the file error of a file that cannot be opened or read (a directory
-// included).
-QByteArray ReadWholeFile(const QString& path);
+// The file's bytes; raises the file error of a file that cannot be opened or read (a directory,
+// a FIFO or a device included), and `tooLarge` for a file of more than `limit` bytes.
+QByteArray ReadWholeFile(const QString& path, qint64 limit, const char* tooLarge);
 
 // The first line of a file (without its line end), reading no more than `limit` bytes of it.
 QByteArray ReadFirstLine(const QString& path, qint64 limit);
