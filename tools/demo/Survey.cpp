@@ -1,0 +1,86 @@
+#include "tools/demo/Survey.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "geometry/Mapping.h"
+
+namespace demo {
+
+namespace {
+
+Real Distance(const Vec3& a, const Vec3& b) {
+  const Real dx = static_cast<Real>(a.x) - b.x, dy = static_cast<Real>(a.y) - b.y,
+             dz = static_cast<Real>(a.z) - b.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// `aim` turns the camera model's direction into the one entered.
+template <typename Aim>
+SolverState Stations(const Scene& scene, Aim aim, bool taped) {
+  const auto& cams = scene.Cameras();
+  const auto& ground = scene.GroundPoints();
+  SolverState s;
+  s.NodalHeight = kNodalHeight;
+  const Direction p0to1 = aim(Project(cams[0], ground[1]));
+  const Direction p0to2 = aim(Project(cams[0], ground[2]));
+  const Direction p1to0 = aim(Project(cams[1], ground[0]));
+  const Direction p2to0 = aim(Project(cams[2], ground[0]));
+  s.P0zu1Hor = p0to1.hor, s.P0zu1Vert = p0to1.vert;
+  s.P0zu2Hor = p0to2.hor, s.P0zu2Vert = p0to2.vert;
+  s.P1zu0Hor = p1to0.hor, s.P1zu0Vert = p1to0.vert;
+  s.P2zu0Hor = p2to0.hor, s.P2zu0Vert = p2to0.vert;
+  s.DistP0P1 = Distance(ground[0], ground[1]);
+  s.DistP0P2 = Distance(ground[0], ground[2]);
+  if (taped) {
+    s.DistP0P1 = std::round(s.DistP0P1 * 100) / 100;
+    s.DistP0P2 = std::round(s.DistP0P2 * 100) / 100;
+  }
+  return s;
+}
+
+}  // namespace
+
+Pixel NearestPixel(const Direction& d) {
+  const int x = HorToPixel(d.hor);
+  return {(x % PanoWidth + PanoWidth) % PanoWidth, VertToPixel(d.vert)};
+}
+
+Direction PixelDirection(const Pixel& p) {
+  return {PixelToHor(p.x), PixelToVert(p.y)};
+}
+
+SolverState MeasuredStations(const Scene& scene) {
+  return Stations(
+      scene, [](const Direction& d) { return PixelDirection(NearestPixel(d)); }, true);
+}
+
+SolverState ExactStations(const Scene& scene) {
+  return Stations(
+      scene, [](const Direction& d) { return d; }, false);
+}
+
+std::vector<TargetTruth> Truth(const Scene& scene) {
+  const auto& cams = scene.Cameras();
+  std::vector<TargetTruth> truth;
+  for (const Target& t : scene.Targets()) {
+    truth.push_back({t.name, Project(cams[0], t.centre), Project(cams[1], t.centre),
+                     Project(cams[2], t.centre), Distance(cams[0].eye, t.centre)});
+  }
+  return truth;
+}
+
+std::string TruthText(const std::vector<TargetTruth>& truth) {
+  std::string text =
+      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 (degrees; metres from P0's nodal point)\n";
+  for (const TargetTruth& t : truth) {
+    char line[256];
+    std::snprintf(line, sizeof line, "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf\n",
+                  t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor,
+                  t.p2.vert);
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace demo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "geometry/Solver.h"
+#include "tools/demo/Scene.h"
+
+namespace demo {
+
+struct Pixel {
+  int x = 0, y = 0;
+};
+
+// The pixel a direction falls in, its column wrapped into the panorama.
+Pixel NearestPixel(const Direction& d);
+// The direction Torbel reads from a pixel.
+Direction PixelDirection(const Pixel& p);
+
+// The station geometry as a user measures it on the rendered panoramas: each station's ground mark
+// aimed at in the pixel that holds its centre, the distances taped from P0's ground point and
+// rounded to the centimetre.
+SolverState MeasuredStations(const Scene& scene);
+// The same without rounding: what the camera model itself says.
+SolverState ExactStations(const Scene& scene);
+
+// A target's true directions in the three panoramas and its distance from P0's nodal point.
+struct TargetTruth {
+  std::string name;
+  Direction p0, p1, p2;
+  Real distance = 0;
+};
+std::vector<TargetTruth> Truth(const Scene& scene);
+// One line per target under a header line.
+std::string TruthText(const std::vector<TargetTruth>& truth);
+
+}  // namespace demo

@@ -1,0 +1,78 @@
+// torbel_demo <output-folder>: renders the demo survey's three panoramas and writes them with the
+// project that opens them in Torbel and the table of the targets' true positions.
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "geometry/Mapping.h"
+#include "io/ProjectFile.h"
+#include "tools/demo/Render.h"
+#include "tools/demo/Scene.h"
+#include "tools/demo/Survey.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Written beside and then renamed, so that an interrupted run never leaves a file that looks
+// complete.
+void WriteFile(const fs::path& path, const char* data, std::size_t size) {
+  const fs::path part = path.string() + ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+    if (!out) throw std::runtime_error("cannot write " + part.string());
+  }
+  fs::rename(part, path);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output-folder>\n", argv[0]);
+    return 2;
+  }
+  try {
+    const fs::path folder = fs::absolute(argv[1]);
+    fs::create_directories(folder);
+    const demo::Scene scene;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+    const auto start = std::chrono::steady_clock::now();
+    std::array<QString, 3> panoramas;
+    for (int k = 0; k < 3; ++k) {
+      const auto begin = std::chrono::steady_clock::now();
+      const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
+      const auto bmp =
+          demo::BmpBytes(PanoWidth, PanoHeight, demo::RenderPanorama(scene, k, threads));
+      WriteFile(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
+      panoramas[static_cast<std::size_t>(k)] = QFile::decodeName(QByteArray::fromStdString(path));
+      std::printf("%s  %.1f s\n", path.c_str(), SecondsSince(begin));
+      std::fflush(stdout);
+    }
+
+    const QByteArray project = ProjectFileBytes(demo::MeasuredStations(scene), panoramas, {}, '.');
+    WriteFile(folder / "demo.txt", project.constData(), static_cast<std::size_t>(project.size()));
+    const std::string truth = demo::TruthText(demo::Truth(scene));
+    WriteFile(folder / "truth.txt", truth.data(), truth.size());
+    std::printf("demo survey in %s: %.1f s on %d threads\n", folder.c_str(), SecondsSince(start),
+                threads);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "torbel_demo: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
