@@ -131,6 +131,8 @@ class TForm1 : public QMainWindow {
   void StartAiming(int Key);
   void ConfirmMode();
   void DistanceKey(int sign);
+  // F3: the distance at which the pictures of the three panoramas agree best.
+  void FindDistance();
   QString CurrentPointText() const;
 
   Platform& platform_;

@@ -68,6 +68,10 @@ void SolveHeights(SolverState& s) {
 
 void SolvePoint(SolverState& s) {
   SolveHeights(s);
+  SolveStations(s);
+}
+
+void SolveStations(SolverState& s) {
   const Real A = Mul(CosDeg(s.CurVert), s.CurDist);
   Real V = Sqrt(Mul(s.CurDist, s.CurDist) - Mul(A, A));
   if (s.CurVert < 0) V = -V;

@@ -25,6 +25,10 @@ struct SolverState {
 // stations, the measured distances and P0's nodal height. Writes HeightP1, then HeightP2.
 void SolveHeights(SolverState& s);
 
+// The part of SolvePoint after SolveHeights: with the heights as they stand. For a caller that
+// solves many distances of one direction with unchanged stations.
+void SolveStations(SolverState& s);
+
 // Where the current point (CurHor, CurVert, CurDist seen from P0) appears in the P1 and P2
 // panoramas. A floating-point fault raises TorbelError; the fields written before the failing
 // step keep their new values and nothing after it is written.

@@ -72,7 +72,8 @@ TEST(VirtualKeyCode, GermanAndUsLayouts) {
   EXPECT_EQ(code(Qt::Key_F2), VkF2);
   EXPECT_EQ(code(Qt::Key_F9), VkF9);
   EXPECT_EQ(code(Qt::Key_F12), VkF12);
-  EXPECT_EQ(code(Qt::Key_F3), VkNone);
+  EXPECT_EQ(code(Qt::Key_F3), VkF3);
+  EXPECT_EQ(code(Qt::Key_F4), VkNone);
   EXPECT_EQ(code(Qt::Key_A), VkNone);
 }
 

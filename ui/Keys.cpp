@@ -1,7 +1,9 @@
 #include "ui/Keys.h"
 
 #include "app/NumberText.h"
+#include "app/QtPlatform.h"
 #include "app/TForm1.h"
+#include "geometry/DistanceSearch.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 
@@ -23,6 +25,8 @@ int VirtualKeyCode(const QKeyEvent& event) {
       return VkDown;
     case Qt::Key_F2:
       return VkF2;
+    case Qt::Key_F3:
+      return VkF3;
     case Qt::Key_F9:
       return VkF9;
     case Qt::Key_F10:
@@ -77,6 +81,9 @@ void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers) {
       break;
     case VkF2:
       StartPointEntry();
+      break;
+    case VkF3:
+      if (s_.Mode == ModePoint) FindDistance();
       break;
     case VkF9:
     case VkF10:
@@ -180,6 +187,50 @@ void TForm1::DistanceKey(int sign) {
     s_.CurDist -= step;
     if (!(s_.CurDist >= 1)) s_.CurDist = 1;
   }
+  SolvePoint(s_);
+  CenterViews(false);
+  LblCp->setText(CurrentPointText() + QStringLiteral("m"));
+}
+
+namespace {
+
+PanoPixels Pixels(const QImage& image) {
+  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
+          image.width(),
+          image.height(),
+          image.bytesPerLine() / 4,
+          0,
+          0};
+}
+
+}  // namespace
+
+void TForm1::FindDistance() {
+  const auto refuse = [this] {
+    platform_.InformationBox(QStringLiteral("Keine eindeutige Entfernung gefunden."),
+                             {Platform::Button::Ok}, Platform::Button::Ok, Platform::Button::Ok);
+  };
+  if (s_.Pano0.isNull() || s_.Pano1.isNull() || s_.Pano2.isNull()) {
+    refuse();
+    return;
+  }
+  DistanceMatch match;
+  {
+    BusyCursor busy;
+    // The search reads 32-bit pixels; pictures come that way from the loader.
+    const auto rgb32 = [](const QImage& image) {
+      return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                 ? image
+                 : image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage p0 = rgb32(s_.Pano0), p1 = rgb32(s_.Pano1), p2 = rgb32(s_.Pano2);
+    match = SearchDistance(s_, {Pixels(p0), Pixels(p1), Pixels(p2)});
+  }
+  if (!match.found) {
+    refuse();
+    return;
+  }
+  s_.CurDist = std::clamp(match.distance, Real{1}, Real{55000});
   SolvePoint(s_);
   CenterViews(false);
   LblCp->setText(CurrentPointText() + QStringLiteral("m"));

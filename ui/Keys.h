@@ -14,6 +14,7 @@ enum VirtualKey : int {
   VkAdd = 107,       // + on the numeric keypad
   VkSubtract = 109,  // - on the numeric keypad
   VkF2 = 113,
+  VkF3 = 114,
   VkF9 = 120,
   VkF10 = 121,
   VkF11 = 122,

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "geometry/Mapping.h"
+#include "tests/WallScene.h"
+#include "tests/WindowFixture.h"
+#include "ui/PanoramaView.h"
+
+namespace {
+
+using namespace wall;
+
+// The wall scene with every panorama turned so that the aimed wall point stands near column 500:
+// pictures of 1200 x 2400 pixels then hold all the search needs.
+struct FindDistance : WindowFixture {
+  Station stations[3];
+
+  void SetUp() override {
+    WindowFixture::SetUp();
+    for (int i = 0; i < 3; ++i) {
+      double bearing, vert;
+      Angles({kGrounds[i], 0}, kAimed, bearing, vert);
+      stations[i] = {kGrounds[i], bearing - static_cast<double>(PixelToHor(500))};
+    }
+    const SolverState survey = Survey(stations);
+    static_cast<SolverState&>(S()) = survey;
+    S().CurDist = 5;
+  }
+
+  void Pictures(const Texture& texture) {
+    QImage* panos[] = {&S().Pano0, &S().Pano1, &S().Pano2};
+    // The wall lies in the rows from 1500 on; above them, plain sky.
+    constexpr int kTop = 1500, kRows = 900;
+    for (int i = 0; i < 3; ++i) {
+      const std::vector<std::uint32_t> pixels = Render(stations[i], texture, 1200, kTop, kRows);
+      QImage& image = *panos[i];
+      image = QImage(1200, kTop + kRows, QImage::Format_RGB32);
+      image.fill(QColor(200, 200, 200));
+      for (int row = 0; row < kRows; ++row) {
+        std::copy_n(pixels.data() + row * 1200, 1200,
+                    reinterpret_cast<std::uint32_t*>(image.scanLine(kTop + row)));
+      }
+    }
+  }
+
+  // Point entry, aimed at the wall point as the survey has it.
+  void Aim() {
+    const Real hor = S().CurHor, vert = S().CurVert;
+    Key(Qt::Key_F2);
+    ASSERT_EQ(S().Mode, ModePoint);
+    form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, HorToPixel(hor), VertToPixel(vert));
+  }
+};
+
+TEST_F(FindDistance, PutsTheDistanceWhereThePicturesAgree) {
+  Pictures(Blotches);
+  Aim();
+  Key(Qt::Key_F3);
+  EXPECT_TRUE(platform.informations.empty());
+  EXPECT_NEAR(static_cast<double>(S().CurDist), AimedDistance(), 0.03);
+  EXPECT_TRUE(form->LblCp->text().endsWith(QStringLiteral("m")));
+  // The survey views follow, as after a distance key.
+  EXPECT_NEAR(form->ScrollBox2->HorizontalPosition(),
+              HorToPixel(S().P1Hor) - form->ScrollBox2->ClientWidth() / 2, 1);
+}
+
+TEST_F(FindDistance, WithoutAClearMatchNothingChanges) {
+  Pictures([](double, double) { return 90; });
+  Aim();
+  Key(Qt::Key_F3);
+  ASSERT_EQ(platform.informations.size(), 1u);
+  EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
+  EXPECT_EQ(S().CurDist, 5);
+  EXPECT_EQ(S().Mode, ModePoint);
+}
+
+TEST_F(FindDistance, NeedsThreePanoramasAndPointEntry) {
+  Key(Qt::Key_F3);  // not in point entry: nothing at all
+  EXPECT_TRUE(platform.informations.empty());
+  Aim();
+  Key(Qt::Key_F3);
+  ASSERT_EQ(platform.informations.size(), 1u);
+  EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
+  EXPECT_EQ(S().CurDist, 5);
+}
+
+}  // namespace
