@@ -17,15 +17,6 @@
 
 namespace {
 
-PanoPixels Pixels(const QImage& image) {
-  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
-          image.width(),
-          image.height(),
-          image.bytesPerLine() / 4,
-          0,
-          0};
-}
-
 // How far the distance must change at `distance` to move the projection in P1 or P2 by one pixel,
 // whichever is finer.
 double OnePixel(SolverState s, Real distance) {
@@ -56,7 +47,7 @@ int main(int argc, char** argv) {
   ProjectLoad load = ReadProject(project.readAll(), SolverState());
   const QImage p0 = LoadBitmap(*load.panoFiles[0]), p1 = LoadBitmap(*load.panoFiles[1]),
                p2 = LoadBitmap(*load.panoFiles[2]);
-  const std::array<PanoPixels, 3> panos = {Pixels(p0), Pixels(p1), Pixels(p2)};
+  const std::array<PanoPixels, 3> panos = {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)};
 
   QFile truthFile(folder + QStringLiteral("/truth.txt"));
   if (!truthFile.open(QIODevice::ReadOnly)) return 1;

@@ -4,6 +4,7 @@
 #include "app/QtPlatform.h"
 #include "app/TForm1.h"
 #include "geometry/DistanceSearch.h"
+#include "io/Bitmap.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 
@@ -192,19 +193,6 @@ void TForm1::DistanceKey(int sign) {
   LblCp->setText(CurrentPointText() + QStringLiteral("m"));
 }
 
-namespace {
-
-PanoPixels Pixels(const QImage& image) {
-  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
-          image.width(),
-          image.height(),
-          image.bytesPerLine() / 4,
-          0,
-          0};
-}
-
-}  // namespace
-
 void TForm1::FindDistance() {
   const auto refuse = [this] {
     platform_.InformationBox(QStringLiteral("Keine eindeutige Entfernung gefunden."),
@@ -224,7 +212,7 @@ void TForm1::FindDistance() {
                  : image.convertToFormat(QImage::Format_RGB32);
     };
     const QImage p0 = rgb32(s_.Pano0), p1 = rgb32(s_.Pano1), p2 = rgb32(s_.Pano2);
-    match = SearchDistance(s_, {Pixels(p0), Pixels(p1), Pixels(p2)});
+    match = SearchDistance(s_, {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)});
   }
   if (!match.found) {
     refuse();
