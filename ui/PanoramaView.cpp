@@ -78,10 +78,6 @@ void PanoramaView::RepaintViewAndMagnifier() {
   if (magnifier_ != nullptr) magnifier_->PaintAround(state_.CursorX, state_.CursorY);
 }
 
-void PanoramaView::RepaintNow() {
-  viewport()->repaint();
-}
-
 PanoramaView::Content PanoramaView::CurrentContent() const {
   return {state_.Pano(station_).cacheKey(), state_.Points.Revision(),
           QPoint(HorizontalPosition(), VerticalPosition()), state_.SelIndex, state_.Mode};

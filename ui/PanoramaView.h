@@ -32,8 +32,7 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   void SetVerticalPosition(std::int32_t position) override;
   void RepaintViewAndMagnifier() override;
 
-  // Repaint now and mark for repaint, of the paint surface.
-  void RepaintNow();
+  // Marks the whole paint surface for repaint.
   void MarkForRepaint();
   // Marks for repaint what has changed since the last paint: when only the current point's
   // marker has moved (a mouse move or a distance step in point entry), just its old and new
