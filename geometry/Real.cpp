@@ -64,6 +64,12 @@ Real ArcCosDeg(Real x) {
   return std::acos(x) * RadToDeg;
 }
 
+double ToDouble(Real x) {
+  const auto narrowed = static_cast<double>(Finite(x));
+  if (std::isinf(narrowed)) RaiseOverflow();
+  return narrowed;
+}
+
 std::int32_t RoundToInt(Real x) {
   // nearbyint rounds in the current mode, which the program never changes from
   // round-to-nearest-even.

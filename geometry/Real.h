@@ -33,6 +33,10 @@ Real CosDeg(Real deg);
 Real ArcSinDeg(Real x);
 Real ArcCosDeg(Real x);
 
+// A value narrowed to a double, as stored points hold it; raises "Gleitkommaüberlauf" where it is
+// beyond a double's range (it would be stored as infinity, and saved as a text no load reads).
+double ToDouble(Real x);
+
 // Rounds to the nearest integer, ties to even; raises "Fehler bei Bereichsprüfung" when the
 // result does not fit a signed 32-bit integer (NaN included).
 std::int32_t RoundToInt(Real x);

@@ -1,6 +1,7 @@
 #include "io/ProjectFile.h"
 
 #include <QFile>
+#include <cmath>
 
 #include "app/Errors.h"
 #include "app/NumberText.h"
@@ -24,13 +25,26 @@ const QByteArray kPointHeader = QByteArray("Punkte P0a/e/m P1a/e P2a/e:");
 const QByteArray kEof = QByteArray("EOF");
 const QByteArray kLineEnd = QByteArray("\r\n");
 
+// The message shows the file's single-byte text as it is.
+TorbelError NotANumber(const QByteArray& text) {
+  return NotANumberError(QString::fromLatin1(text).toStdString());
+}
+
 Real Number(const QByteArray& text) {
   try {
     return ParseReal(std::string_view(text.data(), static_cast<std::size_t>(text.size())));
   } catch (const TorbelError&) {
-    // The message shows the file's single-byte text as it is.
-    throw NotANumberError(QString::fromLatin1(text).toStdString());
+    throw NotANumber(text);
   }
+}
+
+// Points are kept as doubles. A value beyond their range would turn into infinity, be saved as
+// "INF" and make the saved file unreadable, so it is refused like any other number its field
+// cannot hold.
+double PointNumber(const QByteArray& text) {
+  const auto x = static_cast<double>(Number(text));
+  if (std::isinf(x)) throw NotANumber(text);
+  return x;
 }
 
 QByteArray Text(Real x, char separator) {
@@ -43,11 +57,10 @@ PointRec ReadPoint(const QByteArray& line) {
   for (int i = 0; i < 6; ++i) {
     // The text before the next ";" (all that is left, when there is none, is not a number).
     const qsizetype semicolon = line.indexOf(';', at);
-    fields[i] =
-        static_cast<double>(Number(semicolon < 0 ? QByteArray() : line.mid(at, semicolon - at)));
+    fields[i] = PointNumber(semicolon < 0 ? QByteArray() : line.mid(at, semicolon - at));
     if (semicolon >= 0) at = semicolon + 1;
   }
-  fields[6] = static_cast<double>(Number(line.mid(at)));
+  fields[6] = PointNumber(line.mid(at));
   return {fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]};
 }
 
@@ -91,10 +104,10 @@ void ApplyProjectLine(const QByteArray& line, int index, ProjectLoad& load) {
       s.CurVert = p.Vert0;
       s.CurDist = p.Dist0;
       SolvePoint(s);
-      p.Hor1 = static_cast<double>(s.P1Hor);
-      p.Vert1 = static_cast<double>(s.P1Vert);
-      p.Hor2 = static_cast<double>(s.P2Hor);
-      p.Vert2 = static_cast<double>(s.P2Vert);
+      p.Hor1 = ToDouble(s.P1Hor);
+      p.Vert1 = ToDouble(s.P1Vert);
+      p.Hor2 = ToDouble(s.P2Hor);
+      p.Vert2 = ToDouble(s.P2Vert);
     }
     load.points.push_back(p);
   }

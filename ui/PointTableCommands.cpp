@@ -4,14 +4,11 @@
 #include "ui/PointTable.h"
 
 void TForm1::AddPoint() {
-  PointRec r;
-  r.Hor0 = static_cast<double>(s_.CurHor);
-  r.Vert0 = static_cast<double>(s_.CurVert);
-  r.Dist0 = static_cast<double>(s_.CurDist);
-  r.Hor1 = static_cast<double>(s_.P1Hor);
-  r.Vert1 = static_cast<double>(s_.P1Vert);
-  r.Hor2 = static_cast<double>(s_.P2Hor);
-  r.Vert2 = static_cast<double>(s_.P2Vert);
+  // Angles solved from station values far out of range can be beyond a double: refused here
+  // rather than stored as infinity.
+  const PointRec r{ToDouble(s_.CurHor), ToDouble(s_.CurVert), ToDouble(s_.CurDist),
+                   ToDouble(s_.P1Hor),  ToDouble(s_.P1Vert),  ToDouble(s_.P2Hor),
+                   ToDouble(s_.P2Vert)};
   s_.Points.Append(r);
   // The label is the count of rows before it and is never renumbered.
   GridModel->AppendRow({QStringLiteral(".") + QString::number(GridModel->PointRows()),
