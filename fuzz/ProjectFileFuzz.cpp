@@ -13,34 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/ProjectRoundTrip.h"
 #include "geometry/TorbelError.h"
 #include "io/ProjectFile.h"
 
 namespace {
-
-// A plausible station geometry, so that files whose station lines are cut short still reach the
-// solver with their points.
-SolverState Stations() {
-  SolverState s;
-  s.NodalHeight = 1.6L;
-  s.P0zu1Hor = 12.5L;
-  s.P0zu1Vert = -9.09L;
-  s.DistP0P1 = 10;
-  s.P0zu2Hor = 102.5L;
-  s.P0zu2Vert = -9.09L;
-  s.DistP0P2 = 10;
-  s.P1zu0Hor = 180;
-  s.P1zu0Vert = -9.09L;
-  s.P2zu0Hor = 270;
-  s.P2zu0Vert = -9.09L;
-  return s;
-}
-
-QByteArray Save(const ProjectLoad& load) {
-  std::array<QString, 3> paths;
-  for (std::size_t i = 0; i < paths.size(); ++i) paths[i] = load.panoFiles[i].value_or(QString());
-  return ProjectFileBytes(load.state, paths, load.points, ',');
-}
 
 [[noreturn]] void Fail(const char* what, const QByteArray& saved) {
   std::fprintf(stderr, "project_fuzz: %s\n--- saved file ---\n%s\n", what, saved.constData());
@@ -55,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   ProjectLoad load;
   try {
-    load = ReadProject(bytes, Stations());
+    load = ReadProject(bytes, FuzzStations());
   } catch (const TorbelError&) {
     return 0;  // the message the user sees; any other exception escapes and is a finding
   }
@@ -66,14 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const PointRec& p : load.points) {
     if (p.Hor1 < 0 || p.Hor2 < 0) return 0;
   }
-  const QByteArray saved = Save(load);
+  const QByteArray saved = SaveLoaded(load);
   ProjectLoad again;
   try {
-    again = ReadProject(saved, Stations());
+    again = ReadProject(saved, FuzzStations());
   } catch (const TorbelError& e) {
     Fail(("a loaded project fails to load once saved: " + e.Message()).c_str(), saved);
   }
   if (again.points.size() != load.points.size()) Fail("points lost when saved", saved);
-  if (Save(again) != saved) Fail("saving a saved project again changes it", saved);
+  if (SaveLoaded(again) != saved) Fail("saving a saved project again changes it", saved);
   return 0;
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "fuzz/ProjectRoundTrip.h"
 #include "geometry/TorbelError.h"
 #include "io/Bitmap.h"
 #include "io/ProjectFile.h"
@@ -46,34 +47,11 @@ bool MustBeRefused(const Input& input) {
   return input.name.startsWith(QStringLiteral("invalid_"));
 }
 
-// The stations the project fuzzer loads into.
-SolverState Stations() {
-  SolverState s;
-  s.NodalHeight = 1.6L;
-  s.P0zu1Hor = 12.5L;
-  s.P0zu1Vert = -9.09L;
-  s.DistP0P1 = 10;
-  s.P0zu2Hor = 102.5L;
-  s.P0zu2Vert = -9.09L;
-  s.DistP0P2 = 10;
-  s.P1zu0Hor = 180;
-  s.P1zu0Vert = -9.09L;
-  s.P2zu0Hor = 270;
-  s.P2zu0Vert = -9.09L;
-  return s;
-}
-
-QByteArray Save(const ProjectLoad& load) {
-  std::array<QString, 3> paths;
-  for (std::size_t i = 0; i < paths.size(); ++i) paths[i] = load.panoFiles[i].value_or(QString());
-  return ProjectFileBytes(load.state, paths, load.points, ',');
-}
-
 // The loaded project, or nothing when the reader refused it with TorbelError; any other
 // exception fails the test.
 std::optional<ProjectLoad> Load(const QByteArray& bytes) {
   try {
-    return ReadProject(bytes, Stations());
+    return ReadProject(bytes, FuzzStations());
   } catch (const TorbelError&) {
     return std::nullopt;
   }
@@ -85,10 +63,10 @@ void ExpectSavesAndLoadsAgain(const ProjectLoad& load) {
   for (const PointRec& p : load.points) {
     if (p.Hor1 < 0 || p.Hor2 < 0) return;
   }
-  const QByteArray saved = Save(load);
+  const QByteArray saved = SaveLoaded(load);
   std::optional<ProjectLoad> again;
   try {
-    again = ReadProject(saved, Stations());
+    again = ReadProject(saved, FuzzStations());
   } catch (const TorbelError& e) {
     ADD_FAILURE() << "the saved project does not load: " << e.Message() << "\n"
                   << saved.toStdString();
