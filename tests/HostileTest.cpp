@@ -91,6 +91,17 @@ TEST_F(Hostile, PathsThatAreNoFiles) {
   EXPECT_EQ(LoadProject(QStringLiteral("/dev/zero")), QStringLiteral("Keine gewöhnliche Datei."));
   ExpectUnchanged();
 
+  // Saved onto, they stay what they are.
+  for (const auto& [path, message] : {std::pair{dir.path(), "Dateizugriff verweigert."},
+                                      std::pair{fifo, "Keine gewöhnliche Datei."}}) {
+    platform.fileAnswers = {path};
+    platform.errors.clear();
+    EXPECT_FALSE(form->Guarded([&] { form->Speichern1Click(); }));
+    EXPECT_EQ(platform.errors, std::vector<QString>{QString::fromUtf8(message)});
+  }
+  EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+  EXPECT_FALSE(QFileInfo(fifo).isFile());
+
   // The same for a panorama: the old picture stays, and so does its path.
   S().Pano1 = QImage(2, 2, QImage::Format_RGB32);
   for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <functional>
 
 #include "geometry/Mapping.h"
+#include "tests/SmallDisk.h"
 #include "tests/WindowFixture.h"
 #include "ui/PointTable.h"
 
@@ -251,13 +253,49 @@ TEST_F(Project, ClosingWithoutAProjectWritesAnEmptyLineAndAFailedSaveKeepsTheWin
   EXPECT_FALSE(form->close());
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(platform.errors.back(), QStringLiteral("Datei nicht gefunden."));
+}
 
-  // A settings file that cannot be written is reported, and the window closes all the same.
-  QFile::remove(dir.filePath("MolvanQuv.ini"));
-  QDir(dir.path()).mkdir(QStringLiteral("MolvanQuv.ini"));
-  platform.fileAnswers = {std::nullopt};
-  EXPECT_TRUE(form->close());
-  EXPECT_EQ(platform.errors.size(), 2u);
+// A settings file that cannot be written is reported with its cause and left as it was, and the
+// window closes all the same.
+TEST_F(Project, ASettingsFileThatCannotBeWrittenAtCloseIsReportedAndKept) {
+  SmallDisk disk(64 << 10);
+  const QTemporaryDir exe;
+  const QString folder = disk.mounted ? disk.dir.path() : exe.path();
+  const QString settings = folder + QStringLiteral("/MolvanQuv.ini");
+  const QByteArray old = "/alt/projekt.txt\r\n";
+  const struct {
+    std::function<bool()> spoil;
+    QString message;
+  } cases[] = {
+      {[&] { return QDir(folder).mkdir(QStringLiteral("MolvanQuv.ini")); },
+       QStringLiteral("Dateizugriff verweigert.")},
+      {[&] { return mkfifo(QFile::encodeName(settings).constData(), 0600) == 0; },
+       QStringLiteral("Keine gewöhnliche Datei.")},
+      {[&] {
+         QFile file(settings);
+         if (!file.open(QIODevice::WriteOnly) || file.write(old) != old.size()) return false;
+         file.close();
+         disk.Fill();
+         return disk.mounted;
+       },
+       QStringLiteral("Zu wenig Speicherplatz.")},
+  };
+  platform.exeDir = folder + QLatin1Char('/');
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message.toStdString());
+    QDir(folder).rmdir(QStringLiteral("MolvanQuv.ini"));
+    QFile::remove(settings);
+    if (!c.spoil()) continue;  // no small disk to fill
+    Open();
+    form->SaveDialog1.FileName = QStringLiteral("/neu/projekt.txt");
+    platform.errors.clear();
+    platform.fileAnswers = {std::nullopt};
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(platform.errors, std::vector<QString>{c.message});
+    if (QFileInfo(settings).isFile()) {
+      EXPECT_EQ(Read(settings), old);
+    }
+  }
 }
 
 }  // namespace

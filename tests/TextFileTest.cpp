@@ -1,0 +1,182 @@
+// The safe writer against what real disks do: run full, refuse to grow a file, sit in a folder the
+// user may not write to. Whatever fails, the old file must stay byte for byte, and the message
+// must name the cause.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <optional>
+
+#include "geometry/TorbelError.h"
+#include "io/TextFile.h"
+#include "tests/SmallDisk.h"
+
+namespace {
+
+// Around the sizes where buffered writers hand their last block to the system unchecked.
+constexpr qsizetype kSizes[] = {5, 4095, 4097, 16383, 16385, 1 << 20};
+constexpr qsizetype kPage = 4096;
+
+QByteArray Bytes(qsizetype size, char c) {
+  QByteArray b(size, c);
+  for (qsizetype i = 0; i < size; i += 97) b[i] = '\n';
+  return b;
+}
+
+QByteArray Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// The message of the error the writer raised; nothing when it succeeded.
+std::optional<std::string> Save(const QString& path, const QByteArray& bytes) {
+  try {
+    WriteFileSafely(path, bytes);
+    return std::nullopt;
+  } catch (const TorbelError& e) {
+    return e.Message();
+  }
+}
+
+// Runs `body` as an unprivileged user where the test runs as root (root writes anywhere), and
+// returns whether it passed.
+bool AsOrdinaryUser(const std::function<bool()>& body) {
+  if (geteuid() != 0) return body();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && body();
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+TEST(SafeWriter, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
+  for (const qsizetype size : kSizes) {
+    SCOPED_TRACE(size);
+    const QByteArray old = Bytes(3896, 'o');
+    SmallDisk disk(2 << 20);
+    if (!disk.mounted) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
+    const QString path = disk.Path("projekt.txt");
+    Write(path, old);
+    // Room for all but the last page of the new text.
+    disk.Fill((size + kPage - 1) / kPage - 1);
+    EXPECT_EQ(Save(path, Bytes(size, 'n')), "Zu wenig Speicherplatz");
+    EXPECT_TRUE(Read(path) == old);
+    EXPECT_EQ(QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+  }
+}
+
+TEST(SafeWriter, AFileSizeLimitLeavesTheOldFileWholeAndSaysSo) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("projekt.txt"));
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  for (const qsizetype size : kSizes) {
+    SCOPED_TRACE(size);
+    const QByteArray old = Bytes(size / 2 + 1, 'o');
+    Write(path, old);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = static_cast<rlim_t>(size - 1);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::optional<std::string> message = Save(path, Bytes(size, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(message, "E/A-Fehler 27");  // EFBIG
+    EXPECT_TRUE(Read(path) == old);
+  }
+  ::signal(SIGXFSZ, previous);
+}
+
+TEST(SafeWriter, ReplacesFilesAndLinksButNothingElse) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  Write(path, "old");
+  ASSERT_TRUE(QFile::setPermissions(
+      path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+  EXPECT_EQ(Save(path, "new"), std::nullopt);
+  EXPECT_EQ(Read(path), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0604u);
+  // Through a link the file behind it is written, and the link stays a link.
+  const QString link = dir.filePath(QStringLiteral("link.txt"));
+  ASSERT_TRUE(QFile::link(path, link));
+  EXPECT_EQ(Save(link, "via link"), std::nullopt);
+  EXPECT_EQ(Read(path), "via link");
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  EXPECT_EQ(Save(fifo, "x"), "Keine gewöhnliche Datei");
+  EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+  // A device node of our own: a failing writer must not replace the system's.
+  const QString device = dir.filePath(QStringLiteral("null"));
+  if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_EQ(Save(device, "x"), "Keine gewöhnliche Datei");
+    EXPECT_FALSE(QFileInfo(device).isFile());
+    QFile::remove(device);
+  }
+  EXPECT_EQ(Save(dir.path(), "x"), "Dateizugriff verweigert");
+  EXPECT_EQ(Save(dir.filePath(QStringLiteral("gone/p.txt")), "x"), "Datei nicht gefunden");
+  // Nothing is left behind by the failures.
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
+}
+
+TEST(SafeWriter, AWriteProtectedFolderStillTakesItsFilesNewContent) {
+  SmallDisk disk(8 * kPage);
+  const QTemporaryDir plain;
+  const QString folder = disk.mounted ? disk.dir.path() : plain.path();
+  const QString path = folder + QStringLiteral("/p.txt");
+  const QByteArray old = Bytes(3000, 'o');
+  Write(path, old);
+  // The file belongs to the user who writes it; the folder takes no new files from them.
+  ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 || geteuid() != 0,
+            true);
+  ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                QFileDevice::ReadOther | QFileDevice::ExeOther));
+
+  const bool rewritten = AsOrdinaryUser([&] {
+    // In place, and whole: a shorter text leaves nothing of the longer old one.
+    if (Save(path, "kurz") != std::nullopt || Read(path) != "kurz") return false;
+    if (Save(path, old) != std::nullopt || Read(path) != old) return false;
+    // No new file may be made there.
+    if (Save(folder + QStringLiteral("/new.txt"), "x") != "Dateizugriff verweigert") return false;
+    // Where the disk has no room for the longer text, the old one stays.
+    return !disk.mounted ||
+           (Save(path, Bytes(1 << 20, 'n')) == "Zu wenig Speicherplatz" && Read(path) == old);
+  });
+  QFile::setPermissions(folder,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  EXPECT_TRUE(rewritten);
+  EXPECT_TRUE(Read(path) == old);
+}
+
+TEST(SafeWriter, AWriteProtectedFileStaysAsItIs) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  Write(path, "old");
+  ASSERT_TRUE(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 || geteuid() != 0);
+  ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+  EXPECT_TRUE(AsOrdinaryUser([&] { return Save(path, "new") == "Dateizugriff verweigert"; }));
+  EXPECT_EQ(Read(path), "old");
+}
+
+}  // namespace
