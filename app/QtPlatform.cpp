@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -75,6 +76,8 @@ QString QtPlatform::InputBox(const QString& caption, const QString& prompt,
   QInputDialog box(DialogParent());
   box.setWindowTitle(caption);
   box.setLabelText(prompt);
+  // Texts are shown as they are: a "<" in a path or an answer is no markup.
+  for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
   box.setTextValue(defaultText);
   return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
 }
@@ -89,6 +92,7 @@ bool QtPlatform::ExecuteSaveDialog(FileDialog& dialog) {
 
 void QtPlatform::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, DialogParent());
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
@@ -96,6 +100,7 @@ Platform::Button QtPlatform::InformationBox(const QString& text, const std::vect
                                             Button defaultButton, Button escapeButton) {
   QMessageBox box(QMessageBox::Information, QStringLiteral("Informationen"), text,
                   QMessageBox::NoButton, DialogParent());
+  box.setTextFormat(Qt::PlainText);
   std::vector<std::pair<QPushButton*, Button>> made;
   for (Button b : buttons) {
     QPushButton* button = box.addButton(ButtonText(b), QMessageBox::ActionRole);
@@ -112,6 +117,7 @@ Platform::Button QtPlatform::InformationBox(const QString& text, const std::vect
 
 void QtPlatform::ErrorBox(const QString& text) {
   QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, DialogParent());
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
