@@ -7,13 +7,14 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "geometry/Mapping.h"
+#include "geometry/TorbelError.h"
 #include "io/ProjectFile.h"
+#include "io/TextFile.h"
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
 #include "tools/demo/Survey.h"
@@ -22,16 +23,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Written beside and then renamed, so that an interrupted run never leaves a file that looks
-// complete.
+constexpr char kUsage[] =
+    "usage: torbel_demo <output-folder>\n"
+    "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt and\n"
+    "the targets' true positions truth.txt) into the folder, which is made if need be.\n";
+
+// An interrupted or failed run never leaves a file that looks complete.
 void WriteFile(const fs::path& path, const char* data, std::size_t size) {
-  const fs::path part = path.string() + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
-    if (!out) throw std::runtime_error("cannot write " + part.string());
+  try {
+    WriteFileSafely(QFile::decodeName(QByteArray::fromStdString(path.string())),
+                    QByteArray::fromRawData(data, static_cast<qsizetype>(size)));
+  } catch (const TorbelError& e) {
+    throw std::runtime_error(path.string() + ": " + e.Message());
   }
-  fs::rename(part, path);
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -41,8 +45,14 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output-folder>\n", argv[0]);
+  const std::string argument = argc == 2 ? argv[1] : "";
+  if (argument == "--help" || argument == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc != 2 || argument.empty() || argument[0] == '-') {
+    if (argc == 2) std::fprintf(stderr, "torbel_demo: unknown option '%s'\n", argv[1]);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   try {
