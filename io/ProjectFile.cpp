@@ -1,7 +1,6 @@
 #include "io/ProjectFile.h"
 
 #include <QFile>
-#include <cmath>
 
 #include "app/Errors.h"
 #include "app/NumberText.h"
@@ -39,12 +38,9 @@ Real Number(const QByteArray& text) {
 }
 
 // Points are kept as doubles. A value beyond their range would turn into infinity, be saved as
-// "INF" and make the saved file unreadable, so it is refused like any other number its field
-// cannot hold.
+// "INF" and make the saved file unreadable: it is refused as the overflow it is.
 double PointNumber(const QByteArray& text) {
-  const auto x = static_cast<double>(Number(text));
-  if (std::isinf(x)) throw NotANumber(text);
-  return x;
+  return ToDouble(Number(text));
 }
 
 QByteArray Text(Real x, char separator) {

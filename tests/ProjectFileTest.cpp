@@ -112,6 +112,9 @@ TEST(ProjectFile, BadLinesNameTheTextThatFailed) {
   // The file's single bytes show as the characters they stand for.
   EXPECT_EQ(FailureOf("a\r\nb\r\nc\r\nh\r\nH\xF6he\r\n"),
             "'H\xC3\xB6he' ist kein gültiger Gleitkommawert");
+  // A number a point cannot hold is one, only too large.
+  EXPECT_EQ(FailureOf(kHead16 + "1;2;1e400;4;5;6;7\r\n"), "Gleitkommaüberlauf");
+  EXPECT_EQ(FailureOf(kHead16 + "1;2;3;4;5;6;-1e400\r\n"), "Gleitkommaüberlauf");
 }
 
 TEST(ProjectFile, PointsWithoutSurveyAnglesAreSolvedAgain) {
