@@ -14,8 +14,8 @@ import struct
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def write(kind, name, data):
-    path = os.path.join(HERE, "corpus", kind, name)
+def write(kind, name, data, folder="corpus"):
+    path = os.path.join(HERE, folder, kind, name)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
@@ -176,6 +176,26 @@ def bitmap_seeds():
     write("bitmap", "invalid_cut_short_header", whole[:30])
 
 
+def bitmap_regressions():
+    """Headers that claim what the file does not hold: each must be refused before anything
+    large is allocated or read past the end."""
+    def hostile(name, data):
+        write("bitmap", name, data, folder="regressions")
+
+    pix = rows(7, 5, 24, colour)
+    hostile("claims_100000_square", bmp(info_header(40, 100000, 100000, 24, 0, 0), b"", pix))
+    hostile("zero_width", bmp(info_header(40, 0, 5, 24, 0, 0), b"", pix))
+    hostile("most_negative_height", bmp(info_header(40, 7, -2**31, 24, 0, 0), b"", pix))
+    whole = bytearray(bmp(info_header(40, 7, 5, 24, 0, 0), b"", pix))
+    whole[10:14] = struct.pack("<I", 0x7FFFFFF0)  # pixels far past the end
+    hostile("offset_past_end", bytes(whole))
+    hostile("palette_beyond_file", bmp(info_header(40, 7, 5, 8, 0, 0x10000000), b"", pix))
+    # An RLE delta that jumps far beyond the picture.
+    hostile("rle8_delta_out_of_picture",
+            bmp(info_header(40, 7, 5, 8, 1, 16), palette(GREYS), bytes([0, 2, 255, 255, 0, 1])))
+
+
 if __name__ == "__main__":
     project_seeds()
     bitmap_seeds()
+    bitmap_regressions()

@@ -31,10 +31,12 @@ struct Input {
   QByteArray bytes;
 };
 
-// The files of fuzz/<folder>/<kind>, sorted by name; none when the folder does not exist.
+// The files of fuzz/<folder>/<kind>, sorted by name. A test over no inputs would pass whatever
+// the reader does, so a missing or empty folder fails the test.
 std::vector<Input> Inputs(const char* folder, const char* kind) {
   const QDir dir(QStringLiteral(TORBEL_SOURCE_DIR "/fuzz/%1/%2").arg(folder, kind));
   std::vector<Input> inputs;
+  EXPECT_FALSE(dir.isEmpty(QDir::Files)) << dir.path().toStdString() << " holds no inputs";
   for (const QFileInfo& info : dir.entryInfoList(QDir::Files, QDir::Name)) {
     QFile file(info.filePath());
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << info.filePath().toStdString();
