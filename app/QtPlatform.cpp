@@ -24,6 +24,9 @@ bool ExecuteFileDialog(FileDialog& dialog, QFileDialog::AcceptMode mode) {
   QFileDialog box(DialogParent(), dialog.Title);
   // Qt's own dialog: the same on every desktop, and readable through accessibility.
   box.setOption(QFileDialog::DontUseNativeDialog);
+  // An existing file is replaced without a question: the save writes a new file and puts it in
+  // place only when complete, so nothing is lost by not asking.
+  box.setOption(QFileDialog::DontConfirmOverwrite);
   box.setAcceptMode(mode);
   // A typed name of a file that does not exist is accepted, as the commands expect.
   box.setFileMode(QFileDialog::AnyFile);

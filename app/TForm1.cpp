@@ -139,6 +139,7 @@ void TForm1::BuildComponents() {
     view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
     view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
     view->SetMagnifier(viewMagnifiers[station]);
+    viewMagnifiers[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, int x, int y) {
               Guarded([&] { PanoramaMouseMove(station, mods, buttons, x, y); });
@@ -197,8 +198,13 @@ void TForm1::BuildMenus() {
           [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
   connect(Punktlschen1, &QAction::triggered, this,
           [this] { Guarded([this] { Punktlschen1Click(); }); });
-  connect(StringGrid1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& p) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p)); });
+  // The menu opens on a row; where the click hits none, a command would act on the row
+  // selected before.
+  connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+    if (StringGrid1->indexAt(p).isValid()) {
+      PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
+    }
+  });
 }
 
 void TForm1::FormCreate() {
@@ -247,13 +253,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
       case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
-        Guarded([&] { FormKeyDown(VirtualKeyCode(*key), key->modifiers()); });
-        return false;  // the focused control gets the key as well
+        if (const std::optional<int> count = heldKey_.Continues(*key)) s_.RepeatCount = *count;
+        const int code = VirtualKeyCode(*key);
+        Guarded([&] { FormKeyDown(code, key->modifiers()); });
+        // The focused control gets the key as well, but for the arrow keys while they aim: a
+        // list or view that moved by them would move the aim on.
+        return code >= VkLeft && code <= VkDown && PointerOverPanorama();
       }
       case QEvent::KeyRelease: {
         // A held key repeats as release and press pairs marked as auto-repeat: not releases.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) {
+          heldKey_.Released(*key, s_.RepeatCount);
           Guarded([&] { FormKeyUp(VirtualKeyCode(*key), key->modifiers()); });
         }
         return false;
@@ -280,6 +291,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     Guarded([this] { FormResize(); });
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::PointerOverPanorama() const {
+  for (int station = 0; station < 3; ++station) {
+    const QWidget* surface = View(station)->viewport();
+    if (surface->rect().contains(surface->mapFromGlobal(QCursor::pos()))) return true;
+  }
+  return false;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -344,6 +363,13 @@ void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons bu
 
 void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
                                int X, int Y) {
+  if (X < 0 || Y < 0 || X >= PanoWidth || Y >= PanoHeight) {
+    // Beside the picture (the strip left of P0's first column, or anywhere while a drag goes on
+    // outside the view) there is nothing to aim at; only the drag follows.
+    if (buttons & Qt::LeftButton) Drag(station, X, Y);
+    PaintNow();
+    return;
+  }
   const Real hor = PixelToHor(X);
   const Real vert = PixelToVert(Y);
   Real& curHor = station == 0 ? s_.CurHor : station == 1 ? s_.P1Hor : s_.P2Hor;
@@ -366,14 +392,7 @@ void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::Mou
     view->RepaintViewAndMagnifier();
   }
 
-  if (buttons & Qt::LeftButton) {
-    // The drag follows the mouse slower than it moves; the P0 view, being larger, a bit faster.
-    const Real divisor = station == 0 ? 1.3L : 1.6L;
-    view->SetHorizontalPosition(view->HorizontalPosition() + RoundToInt((X - s_.DragX) / divisor));
-    view->SetVerticalPosition(view->VerticalPosition() + RoundToInt((Y - s_.DragY) / divisor));
-    s_.DragX = X;
-    s_.DragY = Y;
-  }
+  if (buttons & Qt::LeftButton) Drag(station, X, Y);
 
   s_.CursorX = X;
   s_.CursorY = Y;
@@ -381,6 +400,16 @@ void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::Mou
   // The repaints of this move reach the screen together, as one picture: the magnifiers keep the
   // centre each was asked for, and the last mark above wins for the view under the mouse.
   PaintNow();
+}
+
+void TForm1::Drag(int station, int X, int Y) {
+  // The drag follows the mouse slower than it moves; the P0 view, being larger, a bit faster.
+  PanoramaView* view = View(station);
+  const Real divisor = station == 0 ? 1.3L : 1.6L;
+  view->SetHorizontalPosition(view->HorizontalPosition() + RoundToInt((X - s_.DragX) / divisor));
+  view->SetVerticalPosition(view->VerticalPosition() + RoundToInt((Y - s_.DragY) / divisor));
+  s_.DragX = X;
+  s_.DragY = Y;
 }
 
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {

@@ -11,6 +11,7 @@
 #include "app/Platform.h"
 #include "app/WorkingState.h"
 #include "geometry/TorbelError.h"
+#include "ui/Keys.h"
 
 class PanoramaView;
 class Magnifier;
@@ -119,6 +120,9 @@ class TForm1 : public QMainWindow {
   Magnifier* MagnifierOf(int station) const;
   void PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
                          int Y);
+  void Drag(int station, int X, int Y);
+  // Whether the mouse pointer is over a panorama, where the arrow keys aim.
+  bool PointerOverPanorama() const;
   void LoadPanorama(int station, const QString& title);
   // CenterViews for a command that paints once at its end.
   void CentreViewsUnpainted(bool ScrollP0);
@@ -138,6 +142,7 @@ class TForm1 : public QMainWindow {
   Platform& platform_;
   const char decimalSeparator_;
   WorkingState s_;
-  int wheelRest_ = 0;             // wheel turns short of a notch
+  int wheelRest_ = 0;  // wheel turns short of a notch
+  HeldKey heldKey_;
   bool ignoreSelection_ = false;  // while the program moves rows under the selection
 };

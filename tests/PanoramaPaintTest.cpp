@@ -25,7 +25,7 @@ Painted Paint(const WorkingState& s, int station, QRect area) {
   QPainter painter(&p.image);
   painter.translate(-area.topLeft());
   MarkIndex marks(station);
-  PaintPanorama(painter, area, station, s, marks, kBackground);
+  PaintPanorama(painter, area, station, s, marks, kBackground, MarkerOf(station, s));
   return p;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCursor>
 #include <QString>
 #include <deque>
 #include <optional>
@@ -24,6 +25,7 @@ struct ScriptedPlatform : Platform {
   QString clipboard;
   QString exeDir = QStringLiteral("/opt/torbel/");
   int pointerDx = 0, pointerDy = 0;
+  bool movesRealPointer = false;  // for keys from the X server, which aim with the real pointer
   bool programStarts = true;
   std::vector<std::pair<QString, QString>> started;  // program file, working directory
   int waits = 0;
@@ -53,6 +55,7 @@ struct ScriptedPlatform : Platform {
   void MovePointer(int dx, int dy) override {
     pointerDx += dx;
     pointerDy += dy;
+    if (movesRealPointer) QCursor::setPos(QCursor::pos() + QPoint(dx, dy));
   }
   void SetClipboardText(const QString& text) override { clipboard = text; }
   QString ExeDir() override { return exeDir; }

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "ui/PanoramaPainter.h"
+#include "ui/PanoramaView.h"
 
 Magnifier::Magnifier(int station, const WorkingState& state, QWidget* parent)
     : QWidget(parent),
@@ -30,7 +31,9 @@ void Magnifier::paintEvent(QPaintEvent*) {
   {
     QPainter p(&source_);
     p.translate(-square.topLeft());
-    PaintPanorama(p, square, station_, state_, marks_, palette().color(QPalette::Window));
+    PaintPanorama(
+        p, square, station_, state_, marks_, palette().color(QPalette::Window),
+        sourceView_ != nullptr ? sourceView_->DisplayedMarker() : MarkerOf(station_, state_));
   }
 
   // Nearest source pixel for every target pixel: each source pixel becomes a block of one or two.

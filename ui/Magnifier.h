@@ -7,6 +7,8 @@
 #include "app/WorkingState.h"
 #include "ui/MarkIndex.h"
 
+class PanoramaView;
+
 // Shows the 64 x 64 square of a panorama view around CursorX, CursorY enlarged to the whole
 // widget (127 x 127), pixel blocks without smoothing. It draws the view's content (bitmap and
 // marks) itself rather than copying the screen, so parts scrolled out of sight show too.
@@ -17,6 +19,9 @@ class Magnifier : public QWidget {
   static constexpr int kSource = 64;
 
   Magnifier(int station, const WorkingState& state, QWidget* parent);
+
+  // The view whose picture it shows, marker as displayed there included.
+  void SetSource(const PanoramaView* view) { sourceView_ = view; }
 
   // Repaints around the given centre. The paint itself comes with the window's next paint, so
   // that all views and magnifiers of one command reach the screen together; the centre is kept
@@ -31,6 +36,7 @@ class Magnifier : public QWidget {
  private:
   const int station_;
   const WorkingState& state_;
+  const PanoramaView* sourceView_ = nullptr;
   MarkIndex marks_;
   std::optional<QPoint> centre_;  // kept by PaintAround until painted
   // Reused: the magnifiers repaint on every mouse move.

@@ -63,24 +63,6 @@ const QColor& GuideColour(Real deltaHor) {
   return d >= 10 && d <= 170 ? kRed : kGrey;
 }
 
-enum class Marker { None, Cross, Guide };
-
-Marker MarkerOf(int station, const WorkingState& s) {
-  switch (station) {
-    case 0:
-      return s.Mode == ModePoint || s.Mode == ModeP0zu1 || s.Mode == ModeP0zu2 ? Marker::Cross
-                                                                               : Marker::None;
-    case 1:
-      return s.Mode == ModePoint   ? Marker::Guide
-             : s.Mode == ModeP1zu0 ? Marker::Cross
-                                   : Marker::None;
-    default:
-      return s.Mode == ModePoint   ? Marker::Guide
-             : s.Mode == ModeP2zu0 ? Marker::Cross
-                                   : Marker::None;
-  }
-}
-
 // The current point's pixel, placed as the stored marks are, without their test of the angle.
 bool MarkerPixel(int station, const WorkingState& s, QPoint& pixel) {
   const Real hor = station == 0 ? s.CurHor : station == 1 ? s.P1Hor : s.P2Hor;
@@ -88,35 +70,63 @@ bool MarkerPixel(int station, const WorkingState& s, QPoint& pixel) {
   return ViewPixel(static_cast<double>(hor), static_cast<double>(vert), pixel);
 }
 
-void PaintMarker(const Canvas& p, int station, const WorkingState& s) {
-  const Marker marker = MarkerOf(station, s);
-  QPoint c;
-  if (marker == Marker::None || !MarkerPixel(station, s, c)) return;
-  if (marker == Marker::Cross) {
-    Cross(p, c, 10, 10, 1, kRed);
-    return;
+CurrentMarker::Kind MarkerKind(int station, const WorkingState& s) {
+  using Kind = CurrentMarker::Kind;
+  switch (station) {
+    case 0:
+      return s.Mode == ModePoint || s.Mode == ModeP0zu1 || s.Mode == ModeP0zu2 ? Kind::Cross
+                                                                               : Kind::None;
+    case 1:
+      return s.Mode == ModePoint ? Kind::Guide : s.Mode == ModeP1zu0 ? Kind::Cross : Kind::None;
+    default:
+      return s.Mode == ModePoint ? Kind::Guide : s.Mode == ModeP2zu0 ? Kind::Cross : Kind::None;
   }
-  const QColor& colour = GuideColour(station == 1 ? s.DeltaHor1 : s.DeltaHor2);
-  p.Fill(VerticalLine(c.x(), 0, PanoHeight, 1), colour);
-  p.Fill(HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1), colour);
+}
+
+void PaintMarker(const Canvas& p, const CurrentMarker& m) {
+  const QPoint c = m.pixel;
+  switch (m.kind) {
+    case CurrentMarker::Kind::None:
+      return;
+    case CurrentMarker::Kind::Cross:
+      Cross(p, c, 10, 10, 1, m.colour);
+      return;
+    case CurrentMarker::Kind::Guide:
+      p.Fill(VerticalLine(c.x(), 0, PanoHeight, 1), m.colour);
+      p.Fill(HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1), m.colour);
+      return;
+  }
 }
 
 }  // namespace
 
-QRegion MarkerRegion(int station, const WorkingState& s) {
-  const Marker marker = MarkerOf(station, s);
-  QPoint c;
-  if (marker == Marker::None || !MarkerPixel(station, s, c)) return {};
-  if (marker == Marker::Cross) {
-    return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
-           VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
+CurrentMarker MarkerOf(int station, const WorkingState& s) {
+  CurrentMarker m;
+  m.kind = MarkerKind(station, s);
+  if (m.kind == CurrentMarker::Kind::None || !MarkerPixel(station, s, m.pixel)) return {};
+  m.colour = m.kind == CurrentMarker::Kind::Cross
+                 ? kRed
+                 : GuideColour(station == 1 ? s.DeltaHor1 : s.DeltaHor2);
+  return m;
+}
+
+QRegion MarkerRegion(const CurrentMarker& m) {
+  const QPoint c = m.pixel;
+  switch (m.kind) {
+    case CurrentMarker::Kind::None:
+      break;
+    case CurrentMarker::Kind::Cross:
+      return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
+             VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
+    case CurrentMarker::Kind::Guide:
+      return QRegion(VerticalLine(c.x(), 0, PanoHeight, 1)) +
+             HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
   }
-  return QRegion(VerticalLine(c.x(), 0, PanoHeight, 1)) +
-         HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
+  return {};
 }
 
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
-                   MarkIndex& marks, const QColor& background) {
+                   MarkIndex& marks, const QColor& background, const CurrentMarker& marker) {
   const QRect surface(0, 0, PanoWidth, PanoHeight);
   const QRect inside = area & surface;
   const QRect picture = inside & s.Pano(station).rect();
@@ -128,5 +138,5 @@ void PaintPanorama(QPainter& painter, const QRect& area, int station, const Work
   if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), s.Pano(station), picture);
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, station, s, marks);
-  PaintMarker(canvas, station, s);
+  PaintMarker(canvas, marker);
 }

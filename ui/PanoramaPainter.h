@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QRegion>
+#include <cstdint>
 
 #include "app/WorkingState.h"
 #include "ui/MarkIndex.h"
@@ -12,15 +13,26 @@ inline const QColor kRed(255, 0, 0);
 inline const QColor kAqua(0, 255, 255);
 inline const QColor kGrey(128, 128, 128);
 
+// The current point's marker in one view: a cross, a guide line with its tick, or none, with the
+// pixel it stands on and its colour.
+struct CurrentMarker {
+  enum class Kind : std::uint8_t { None, Cross, Guide };
+  Kind kind = Kind::None;
+  QPoint pixel;
+  QColor colour;
+  bool operator==(const CurrentMarker&) const = default;
+};
+
+// The marker the active mode draws in a station's view, at the angles the state holds.
+CurrentMarker MarkerOf(int station, const WorkingState& s);
+
+// The pixels a marker covers.
+QRegion MarkerRegion(const CurrentMarker& marker);
+
 // Draws what a panorama view shows inside `area` (surface coordinates, that is panorama pixels;
 // the painter is set up for surface coordinates): the station's bitmap, the marks of the stored
-// points, and the current point's marker of the active mode, all cut at the edges of the
-// 8160 x 3060 surface. Everything else is filled with `background`: every pixel of `area` is
-// painted. The magnifiers draw through the same function, so they show exactly what the view
-// shows.
+// points, and the given marker, all cut at the edges of the 8160 x 3060 surface. Everything else
+// is filled with `background`: every pixel of `area` is painted. The magnifiers draw through the
+// same function with their view's marker, so they show exactly what the view shows.
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
-                   MarkIndex& marks, const QColor& background);
-
-// The pixels the current point's marker covers in a station's view (empty when the mode draws
-// none there).
-QRegion MarkerRegion(int station, const WorkingState& s);
+                   MarkIndex& marks, const QColor& background, const CurrentMarker& marker);

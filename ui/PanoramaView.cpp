@@ -10,7 +10,6 @@
 
 #include "geometry/Mapping.h"
 #include "ui/Magnifier.h"
-#include "ui/PanoramaPainter.h"
 
 namespace {
 
@@ -88,10 +87,12 @@ void PanoramaView::MarkChanges() {
     MarkForRepaint();
     return;
   }
-  const QRegion changed = markerShown_ + MarkerRegion(station_, state_);
+  displayed_ = MarkerOf(station_, state_);
+  const QRegion changed = markerShown_ + MarkerRegion(displayed_);
   viewport()->update(changed.translated(-SurfaceFromViewport(QPoint(0, 0))));
 }
 void PanoramaView::MarkForRepaint() {
+  displayed_ = MarkerOf(station_, state_);
   viewport()->update();
 }
 
@@ -116,11 +117,11 @@ void PanoramaView::paintEvent(QPaintEvent* event) {
   const QColor background = palette().color(QPalette::Window);
   const QRegion painted = event->region().translated(origin);
   for (const QRect& area : painted) {
-    PaintPanorama(painter, area, station_, state_, marks_, background);
+    PaintPanorama(painter, area, station_, state_, marks_, background, displayed_);
   }
 
   const Content content = CurrentContent();
-  const QRegion marker = MarkerRegion(station_, state_);
+  const QRegion marker = MarkerRegion(displayed_);
   if (event->region().contains(viewport()->rect())) {
     shown_ = content;
     shownValid_ = true;
@@ -155,5 +156,11 @@ void PanoramaView::mouseReleaseEvent(QMouseEvent*) {}
 
 // The wheel turns the distance in point entry; it never scrolls a view.
 void PanoramaView::wheelEvent(QWheelEvent* event) {
+  event->ignore();
+}
+
+// Nor do keys: the arrow keys aim, pixel by pixel, and a view that scrolled by them would carry
+// the aim off by a page step.
+void PanoramaView::keyPressEvent(QKeyEvent* event) {
   event->ignore();
 }

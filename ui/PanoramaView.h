@@ -6,6 +6,7 @@
 #include "app/WorkingState.h"
 #include "geometry/Centring.h"
 #include "ui/MarkIndex.h"
+#include "ui/PanoramaPainter.h"
 
 class Magnifier;
 
@@ -42,6 +43,11 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   // The surface point under a point of the visible area, and back.
   QPoint SurfaceFromViewport(QPoint p) const;
 
+  // The current point's marker as the view shows it (or is about to, when a repaint is pending).
+  // It follows the state only when the view is asked to repaint: a mouse move over a survey view
+  // in point entry changes the angles there but not the guide line the view shows.
+  const CurrentMarker& DisplayedMarker() const { return displayed_; }
+
  signals:
   void SurfaceMouseMove(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, int x, int y);
   void SurfaceMouseDown(Qt::MouseButton button, int x, int y);
@@ -54,6 +60,7 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void UpdateScrollRanges();
@@ -79,4 +86,5 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   Content shown_;
   bool shownValid_ = false;
   QRegion markerShown_;
+  CurrentMarker displayed_;
 };
