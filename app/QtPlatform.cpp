@@ -157,3 +157,11 @@ void QtPlatform::WaitForProgram() {
 QString QtPlatform::ExeDir() {
   return QCoreApplication::applicationDirPath() + QLatin1Char('/');
 }
+
+void QtPlatform::SetBusy(bool busy) {
+  if (busy) {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  } else {
+    QGuiApplication::restoreOverrideCursor();
+  }
+}

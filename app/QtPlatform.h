@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <memory>
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 // The platform as the user meets it: Qt's dialogs, message boxes, pointer and clipboard.
 class QtPlatform : public Platform {
@@ -26,18 +26,10 @@ class QtPlatform : public Platform {
   bool StartProgram(const QString& file, const QString& workingDirectory) override;
   void WaitForProgram() override;
   QString ExeDir() override;
+  void SetBusy(bool busy) override;
 
  private:
   std::unique_ptr<QProcess> program_;
-};
-
-// The wait cursor for as long as it lives.
-class BusyCursor {
- public:
-  BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-  ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 // Qt's form of a "Description|*.ext" filter: "Description (*.ext)".

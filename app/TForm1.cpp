@@ -1,28 +1,33 @@
 #include "app/TForm1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
 
-#include "app/Errors.h"
-#include "app/NumberText.h"
-#include "app/QtPlatform.h"
-#include "geometry/Centring.h"
-#include "geometry/Mapping.h"
-#include "io/Bitmap.h"
+#include "commands/HandOver.h"
+#include "commands/Modes.h"
+#include "commands/Panoramas.h"
+#include "commands/Points.h"
+#include "commands/Project.h"
+#include "commands/Views.h"
+#include "core/Errors.h"
 #include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 #include "ui/PointTable.h"
 
 namespace {
-
-const QString kDegree = QStringLiteral("°");
 
 QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
   auto* panel = new QFrame(parent);
@@ -36,7 +41,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
 }  // namespace
 
 TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), decimalSeparator_(decimalSeparator) {
+    : QMainWindow(parent), platform_(platform), context_(s_, platform, *this, decimalSeparator) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Molvan Torbel* V1.07"));
   QFont font;
@@ -142,7 +147,13 @@ void TForm1::BuildComponents() {
     viewMagnifiers[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, int x, int y) {
-              Guarded([&] { PanoramaMouseMove(station, mods, buttons, x, y); });
+              Guarded([&] {
+                using Handler = void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, int, int);
+                static constexpr Handler kHandlers[] = {&TForm1::PaintBox1MouseMove,
+                                                        &TForm1::PaintBox2MouseMove,
+                                                        &TForm1::PaintBox3MouseMove};
+                (this->*kHandlers[station])(mods, buttons, x, y);
+              });
             });
     connect(view, &PanoramaView::SurfaceMouseDown, this,
             [this](Qt::MouseButton button, int x, int y) {
@@ -208,32 +219,12 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::FormCreate() {
-  s_.Pano0 = QImage();
-  s_.Pano1 = QImage();
-  s_.Pano2 = QImage();
   move(0, 0);
   GridModel->SetHeader(QStringLiteral("Pkt.#,Hor.(°),Vert.(°),Entf.(m)"));
-  s_.Points.Clear();
-  s_.CursorX = 0;
-  s_.CursorY = 0;
-  s_.PanoFile0.clear();
-  s_.PanoFile1.clear();
-  s_.PanoFile2.clear();
-  s_.Mode = ModeIdle;
-  s_.CurDist = 5;
-  s_.RepeatCount = 0;
   // Qt paints every widget double-buffered; there is nothing to switch on.
-  s_.P0zu1Hor = s_.P0zu1Vert = s_.DistP0P1 = 0;
-  s_.P0zu2Hor = s_.P0zu2Vert = s_.DistP0P2 = 0;
-  s_.P1zu0Hor = s_.P1zu0Vert = s_.P2zu0Hor = s_.P2zu0Vert = 0;
-  OpenDialog1 = {QStringLiteral("Koordinaten &laden.."),
-                 QStringLiteral("Textdateien [*.txt)|*.txt"),
-                 QStringLiteral("*.txt"),
-                 {}};
-  SaveDialog1 = {{}, QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"), {}};
-  OpenDialog2 = {{}, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"), QStringLiteral("*.bmp"), {}};
+  StartSession(context_);
   FormResize();
-  ReadSettingsFile();
+  ReadSettingsFile(context_);
 }
 
 void TForm1::FormResize() {
@@ -295,7 +286,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 bool TForm1::PointerOverPanorama() const {
   for (int station = 0; station < 3; ++station) {
-    const QWidget* surface = View(station)->viewport();
+    const QWidget* surface = ViewOf(station)->viewport();
     if (surface->rect().contains(surface->mapFromGlobal(QCursor::pos()))) return true;
   }
   return false;
@@ -316,7 +307,7 @@ bool TForm1::FormCloseQuery() {
 bool TForm1::FormClose() {
   // A settings file that cannot be written is reported, but keeps no one from closing: in a
   // write-protected program folder the window could otherwise never close.
-  Guarded([this] { WriteSettingsFile(); });
+  Guarded([this] { WriteSettingsFile(context_); });
   s_.Pano0 = QImage();
   s_.Pano1 = QImage();
   s_.Pano2 = QImage();
@@ -328,7 +319,7 @@ void TForm1::Beenden1Click() {
   close();
 }
 
-PanoramaView* TForm1::View(int station) const {
+PanoramaView* TForm1::ViewOf(int station) const {
   return station == 0 ? ScrollBox1 : station == 1 ? ScrollBox2 : ScrollBox3;
 }
 
@@ -336,95 +327,101 @@ Magnifier* TForm1::MagnifierOf(int station) const {
   return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
 }
 
-QString TForm1::DirectionText(Real hor, Real vert) const {
-  return Fix(hor) + kDegree + QLatin1Char(' ') + Fix(vert) + kDegree;
-}
-
-QString TForm1::Fix(Real x) const {
-  return QString::fromStdString(FixText(x, decimalSeparator_));
-}
-
 void TForm1::ShowError(const std::string& message) {
   platform_.ErrorBox(QString::fromStdString(ErrorBoxText(message)));
 }
 
+// The handlers.
+
 void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
                                 int Y) {
-  PanoramaMouseMove(0, Shift, buttons, X, Y);
+  PanoramaMouseMove(context_, 0, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
 }
 void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
                                 int Y) {
-  PanoramaMouseMove(1, Shift, buttons, X, Y);
+  PanoramaMouseMove(context_, 1, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
 }
 void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
                                 int Y) {
-  PanoramaMouseMove(2, Shift, buttons, X, Y);
+  PanoramaMouseMove(context_, 2, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
 }
-
-void TForm1::PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                               int X, int Y) {
-  if (X < 0 || Y < 0 || X >= PanoWidth || Y >= PanoHeight) {
-    // Beside the picture (the strip left of P0's first column, or anywhere while a drag goes on
-    // outside the view) there is nothing to aim at; only the drag follows.
-    if (buttons & Qt::LeftButton) Drag(station, X, Y);
-    PaintNow();
-    return;
-  }
-  const Real hor = PixelToHor(X);
-  const Real vert = PixelToVert(Y);
-  Real& curHor = station == 0 ? s_.CurHor : station == 1 ? s_.P1Hor : s_.P2Hor;
-  Real& curVert = station == 0 ? s_.CurVert : station == 1 ? s_.P1Vert : s_.P2Vert;
-  curHor = hor;
-  curVert = vert;
-
-  if (!(Shift & Qt::ShiftModifier)) {
-    LblCp->setText(station == 0
-                       ? CurrentPointText()
-                       : Fix(curHor) + kDegree + QLatin1Char(' ') + Fix(curVert) + kDegree);
-  }
-
-  PanoramaView* view = View(station);
-  if (station == 0 && s_.Mode == ModePoint) {
-    SolvePoint(s_);
-    CentreViewsUnpainted(false);
-  } else if ((station == 0 && (s_.Mode == ModeP0zu1 || s_.Mode == ModeP0zu2)) ||
-             (station == 1 && s_.Mode == ModeP1zu0) || (station == 2 && s_.Mode == ModeP2zu0)) {
-    view->RepaintViewAndMagnifier();
-  }
-
-  if (buttons & Qt::LeftButton) Drag(station, X, Y);
-
-  s_.CursorX = X;
-  s_.CursorY = Y;
-  MagnifierOf(station)->MarkForRepaint();
-  // The repaints of this move reach the screen together, as one picture: the magnifiers keep the
-  // centre each was asked for, and the last mark above wins for the view under the mouse.
-  PaintNow();
-}
-
-void TForm1::Drag(int station, int X, int Y) {
-  // The drag follows the mouse slower than it moves; the P0 view, being larger, a bit faster.
-  PanoramaView* view = View(station);
-  const Real divisor = station == 0 ? 1.3L : 1.6L;
-  view->SetHorizontalPosition(view->HorizontalPosition() + RoundToInt((X - s_.DragX) / divisor));
-  view->SetVerticalPosition(view->VerticalPosition() + RoundToInt((Y - s_.DragY) / divisor));
-  s_.DragX = X;
-  s_.DragY = Y;
-}
-
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
-  if (Button != Qt::LeftButton) return;
-  s_.DragX = X;
-  s_.DragY = Y;
+  PanoramaMouseDown(context_, Button == Qt::LeftButton, X, Y);
 }
 
-void TForm1::CenterViews(bool ScrollP0) {
-  CentreViewsUnpainted(ScrollP0);
-  PaintNow();
+void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers) {
+  KeyDown(context_, Key);
+}
+void TForm1::FormKeyUp(int, Qt::KeyboardModifiers) {
+  KeyUp(context_);
+}
+void TForm1::FormMouseWheel(int angleDelta) {
+  MouseWheel(context_, angleDelta);
 }
 
-void TForm1::CentreViewsUnpainted(bool ScrollP0) {
-  ::CenterViews(ScrollP0, s_, {ScrollBox1, ScrollBox2, ScrollBox3}, s_.CursorX, s_.CursorY);
+void TForm1::StringGrid1SelectCell(int, int ARow) {
+  SelectCell(context_, ARow);
+}
+void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
+  if (Button != Qt::RightButton) return;
+  const QModelIndex cell = StringGrid1->indexAt(position);
+  if (cell.isValid()) ::SelectRow(context_, cell.row() + 1);
+}
+void TForm1::Punktlschen1Click() {
+  DeletePoint(context_);
+}
+void TForm1::PunktlisteabCursorerzeugen1Click() {
+  HandOver(context_);
+}
+
+void TForm1::Laden1Click() {
+  LoadProject(context_);
+}
+void TForm1::Speichern1Click() {
+  SaveProject(context_);
+}
+void TForm1::Standortpanoladen1Click() {
+  LoadPanorama(context_, 0);
+}
+void TForm1::Vermessungspano1laden1Click() {
+  LoadPanorama(context_, 1);
+}
+void TForm1::Vermessungspano2laden1Click() {
+  LoadPanorama(context_, 2);
+}
+void TForm1::InfoberTorbel1Click() {
+  ShowAbout(context_);
+}
+
+// The window as the commands see it.
+
+void TForm1::SetLabel(Label label, const QString& text) {
+  QLabel* const labels[] = {LblCp, LblP0zu1, LblP0zu2, LblP1zu0, LblP2zu0, LblP0NP};
+  labels[static_cast<int>(label)]->setText(text);
+}
+
+QString TForm1::Caption() const {
+  return windowTitle();
+}
+
+void TForm1::SetCaption(const QString& caption) {
+  setWindowTitle(caption);
+}
+
+void TForm1::EnableLoad(bool enabled) {
+  Laden1->setEnabled(enabled);
+}
+
+CentredView& TForm1::View(int station) {
+  return *ViewOf(station);
+}
+
+void TForm1::MarkViewForRepaint(int station) {
+  ViewOf(station)->MarkForRepaint();
+}
+
+void TForm1::MarkMagnifierForRepaint(int station) {
+  MagnifierOf(station)->MarkForRepaint();
 }
 
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
@@ -434,37 +431,41 @@ void TForm1::PaintNow() {
   QCoreApplication::sendEvent(this, &request);
 }
 
-void TForm1::Standortpanoladen1Click() {
-  LoadPanorama(0, QStringLiteral("Standortpano laden"));
-}
-void TForm1::Vermessungspano1laden1Click() {
-  LoadPanorama(1, QStringLiteral("Vermessungspano 1 laden"));
-}
-void TForm1::Vermessungspano2laden1Click() {
-  LoadPanorama(2, QStringLiteral("Vermessungspano 2 laden"));
+void TForm1::EnableTable(bool enabled) {
+  StringGrid1->setEnabled(enabled);
 }
 
-void TForm1::LoadPanorama(int station, const QString& title) {
-  OpenDialog2.Title = title;
-  if (!platform_.ExecuteOpenDialog(OpenDialog2)) return;
-  const QString path = OpenDialog2.FileName;
-  QString& file = station == 0 ? s_.PanoFile0 : station == 1 ? s_.PanoFile1 : s_.PanoFile2;
-  QImage& pano = station == 0 ? s_.Pano0 : station == 1 ? s_.Pano1 : s_.Pano2;
-  // A name typed for a file that is not there is kept (a project moved between machines names
-  // such files), but a file that fails to load leaves the path as it was, so a later save never
-  // writes a path that cannot be opened again.
-  if (QFileInfo::exists(path)) {
-    BusyCursor busy;
-    pano = LoadBitmap(path);
-  }
-  file = path;
-  View(station)->MarkForRepaint();
+int TForm1::PointRows() const {
+  return GridModel->PointRows();
+}
 
-  if (station == 0) {
-    const QString answer = platform_.InputBox(
-        QStringLiteral("Nodalpunkthöhe Standortpano eingeben"), QStringLiteral("Nodalhöhe (m):"),
-        QStringLiteral("1") + QChar::fromLatin1(decimalSeparator_) + QStringLiteral("6"));
-    s_.NodalHeight = ParseReal(answer.toStdString());
-    LblP0NP->setText(Fix(s_.NodalHeight));
-  }
+void TForm1::AppendRows(std::vector<TableRow> rows) {
+  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+  GridModel->AppendRows(std::move(rows));
+  ignoreSelection_ = wasIgnoring;
+}
+
+void TForm1::RemoveRow(int gridRow) {
+  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+  GridModel->RemoveRow(gridRow - 1);
+  ignoreSelection_ = wasIgnoring;
+}
+
+int TForm1::SelectedRow() const {
+  const QModelIndex current = StringGrid1->currentIndex();
+  return current.isValid() ? current.row() + 1 : 1;
+}
+
+void TForm1::SelectRow(int gridRow) {
+  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+  StringGrid1->setCurrentIndex(GridModel->index(gridRow - 1, 0));
+  ignoreSelection_ = wasIgnoring;
+}
+
+void TForm1::Minimise() {
+  showMinimized();
+}
+
+void TForm1::Maximise() {
+  showMaximized();
 }

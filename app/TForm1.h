@@ -1,26 +1,31 @@
 #pragma once
 
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
-#include <QTableView>
 #include <exception>
+#include <string>
 
-#include "app/Platform.h"
-#include "app/WorkingState.h"
+#include "commands/Context.h"
+#include "commands/Window.h"
+#include "core/Platform.h"
+#include "core/WorkingState.h"
 #include "geometry/TorbelError.h"
 #include "ui/Keys.h"
 
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTableView;
 class PanoramaView;
 class Magnifier;
 class PointTableModel;
 
-// The main window. It owns the working state and the components, and carries every command as a
-// handler under its own name. The handlers are short; the work is done in geometry/, ui/ and io/.
-// Components are public, as the window's parts are for the commands and the tests.
-class TForm1 : public QMainWindow {
+// The main window. It builds the components and carries a handler for every event under its own
+// name; each handler forwards to its command in commands/, which works on the working state
+// through the narrow window interface this class implements. The components are found by their
+// object names ("LblCp", "StringGrid1", "ScrollBox1", ...).
+class TForm1 : public QMainWindow, private Window {
   Q_OBJECT
 
  public:
@@ -29,7 +34,8 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   WorkingState& State() { return s_; }
-  char DecimalSeparator() const { return decimalSeparator_; }
+  // The commands' view of the window, with the dialogs' remembered settings.
+  Context& Commands() { return context_; }
 
   // Runs one command: an error stops it, is shown in the error box, and the program goes on with
   // the state as it stood. Every entry point from the event loop goes through here.
@@ -58,38 +64,63 @@ class TForm1 : public QMainWindow {
   void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
   void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
   void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y);
-  void CenterViews(bool ScrollP0);
-  // Carries out the repaints asked for so far, before returning.
-  void PaintNow();
 
-  // Keys, modes and the wheel.
+  // Keys and the wheel.
   void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
   void FormKeyUp(int Key, Qt::KeyboardModifiers Shift);
   void FormMouseWheel(int angleDelta);
-  void LeaveMode();
 
   // The point table.
-  void AddPoint();
   void StringGrid1SelectCell(int ACol, int ARow);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
   void Punktlschen1Click();
-  int SelectedGridRow() const;  // counted with the header as row 0
-  void SelectGridRow(int ARow);
-
-  // Hand-over and about box.
   void PunktlisteabCursorerzeugen1Click();
-  void InfoberTorbel1Click();
 
-  // Panorama loading.
+  // The menus.
+  void Laden1Click();
+  void Speichern1Click();
   void Standortpanoladen1Click();
   void Vermessungspano1laden1Click();
   void Vermessungspano2laden1Click();
+  void InfoberTorbel1Click();
 
-  // Project file and settings file.
-  void Laden1Click();
-  void Speichern1Click();
-  void ReadSettingsFile();
-  void WriteSettingsFile();
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Window
+  void SetLabel(Label label, const QString& text) override;
+  QString Caption() const override;
+  void SetCaption(const QString& caption) override;
+  void EnableLoad(bool enabled) override;
+  CentredView& View(int station) override;
+  void MarkViewForRepaint(int station) override;
+  void MarkMagnifierForRepaint(int station) override;
+  void PaintNow() override;
+  void EnableTable(bool enabled) override;
+  int PointRows() const override;
+  void AppendRows(std::vector<TableRow> rows) override;
+  void RemoveRow(int gridRow) override;
+  int SelectedRow() const override;
+  void SelectRow(int gridRow) override;
+  void Minimise() override;
+  void Maximise() override;
+
+  void BuildComponents();
+  void BuildMenus();
+  QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
+  PanoramaView* ViewOf(int station) const;
+  Magnifier* MagnifierOf(int station) const;
+  // Whether the mouse pointer is over a panorama, where the arrow keys aim.
+  bool PointerOverPanorama() const;
+  void ShowError(const std::string& message);
+
+  Platform& platform_;
+  WorkingState s_;
+  Context context_;
+  HeldKey heldKey_;
+  bool ignoreSelection_ = false;  // while the program moves the table's selection
 
   // Components.
   QWidget* Panel3;
@@ -105,44 +136,4 @@ class TForm1 : public QMainWindow {
   QAction *Laden1, *Speichern1, *Standortpanoladen1, *Vermessungspano1laden1,
       *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
       *PunktlisteabCursorerzeugen1;
-  FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
-  QString Memo1;  // the text buffer of the last hand-over
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void BuildComponents();
-  void BuildMenus();
-  QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
-  PanoramaView* View(int station) const;
-  Magnifier* MagnifierOf(int station) const;
-  void PanoramaMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
-                         int Y);
-  void Drag(int station, int X, int Y);
-  // Whether the mouse pointer is over a panorama, where the arrow keys aim.
-  bool PointerOverPanorama() const;
-  void LoadPanorama(int station, const QString& title);
-  // CenterViews for a command that paints once at its end.
-  void CentreViewsUnpainted(bool ScrollP0);
-  QString Fix(Real x) const;
-  // "hor° vert°", as the labels show a direction.
-  QString DirectionText(Real hor, Real vert) const;
-  void SetStationLabels();
-  void ShowError(const std::string& message);
-  void StartPointEntry();
-  void StartAiming(int Key);
-  void ConfirmMode();
-  void DistanceKey(int sign);
-  // F3: the distance at which the pictures of the three panoramas agree best.
-  void FindDistance();
-  QString CurrentPointText() const;
-
-  Platform& platform_;
-  const char decimalSeparator_;
-  WorkingState s_;
-  int wheelRest_ = 0;  // wheel turns short of a notch
-  HeldKey heldKey_;
-  bool ignoreSelection_ = false;  // while the program moves rows under the selection
 };

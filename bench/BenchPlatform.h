@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 // A platform that answers nothing: the benchmarks never open a dialog.
 struct BenchPlatform : Platform {
@@ -24,4 +24,5 @@ struct BenchPlatform : Platform {
   QString ExeDir() override { return {}; }
   bool StartProgram(const QString&, const QString&) override { return false; }
   void WaitForProgram() override {}
+  void SetBusy(bool) override {}
 };

@@ -19,6 +19,7 @@
 #include "app/TForm1.h"
 #include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
+#include "commands/Views.h"
 #include "io/Bitmap.h"
 
 namespace {
@@ -72,7 +73,7 @@ int Memory(int argc, char** argv, const QString& path) {
   s.Pano0 = LoadBitmap(path);
   s.Pano1 = LoadBitmap(path);
   s.Pano2 = LoadBitmap(path);
-  form.CenterViews(true);
+  CenterViews(form.Commands(), true);
   for (int i = 0; i < 20; ++i) QApplication::processEvents();
   const long after = PeakKiB();
   const double pixelKiB = 3.0 * 8160 * 3060 * 4 / 1024;

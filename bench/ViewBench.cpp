@@ -14,6 +14,7 @@
 #include "app/TForm1.h"
 #include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
+#include "commands/Views.h"
 #include "ui/PanoramaView.h"
 
 namespace {
@@ -48,7 +49,9 @@ void Run(TForm1& form, int points, const char* label, const char* target) {
   s.SelIndex = 0;
 
   std::size_t visibleBytes = 0;
-  for (PanoramaView* v : {form.ScrollBox1, form.ScrollBox2, form.ScrollBox3}) {
+  for (PanoramaView* v : {form.findChild<PanoramaView*>(QStringLiteral("ScrollBox1")),
+                          form.findChild<PanoramaView*>(QStringLiteral("ScrollBox2")),
+                          form.findChild<PanoramaView*>(QStringLiteral("ScrollBox3"))}) {
     visibleBytes += std::size_t(v->ClientWidth()) * std::size_t(v->ClientHeight()) * 4;
   }
   std::vector<char> from(visibleBytes, 1), to(visibleBytes, 2);
@@ -104,9 +107,9 @@ int main(int argc, char** argv) {
   s.DistP0P1 = s.DistP0P2 = 10;
   s.P0zu1Vert = s.P0zu2Vert = s.P1zu0Vert = s.P2zu0Vert = -9.090276920822;
   s.CurDist = 12;
-  s.Mode = ModePoint;
-  form.ScrollBox1->SetHorizontalPosition(2900);
-  form.ScrollBox1->SetVerticalPosition(1500);
+  s.Mode = Mode::ModePoint;
+  form.findChild<PanoramaView*>(QStringLiteral("ScrollBox1"))->SetHorizontalPosition(2900);
+  form.findChild<PanoramaView*>(QStringLiteral("ScrollBox1"))->SetVerticalPosition(1500);
 
   Run(form, 1000, "mouse move in point entry, 1920 x 1080, 1,000 points", "at most 1.3");
   Run(form, 10000, "the same with 10,000 points", "at most 2");

@@ -5,13 +5,15 @@
 
 #include "geometry/Solver.h"
 
-// What centring needs of one panorama view: the size of its visible area, its scroll positions,
-// and a repaint of the view and its magnifier.
+// What centring (and dragging) needs of one panorama view: the size of its visible area, its
+// scroll positions, and a repaint of the view and its magnifier.
 class CentredView {
  public:
   virtual ~CentredView() = default;
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
+  virtual std::int32_t HorizontalPosition() const = 0;
+  virtual std::int32_t VerticalPosition() const = 0;
   // The panel clamps the position to its own range.
   virtual void SetHorizontalPosition(std::int32_t position) = 0;
   virtual void SetVerticalPosition(std::int32_t position) = 0;

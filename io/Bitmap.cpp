@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

@@ -4,9 +4,8 @@
 #include <QString>
 #include <cstddef>
 
+#include "core/Errors.h"
 #include "geometry/DistanceSearch.h"
-
-inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
 
 // Reads the Windows bitmap file at `path` into a QImage::Format_RGB32 image, row 0 at the top.
 // Every ordinary kind is read: OS/2 and Windows headers up to V5, 1/4/8-bit palette images,

@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "app/Errors.h"
-#include "app/NumberText.h"
+#include "core/Errors.h"
+#include "core/NumberText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 
 // The project file: a positional text file. Lines 1-3 the panorama paths, line 4 a header, lines
 // 5-15 the nodal height and the station geometry, line 16 a header, then one line of seven

@@ -15,7 +15,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

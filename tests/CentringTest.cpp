@@ -17,6 +17,8 @@ struct FakeView : CentredView {
   int ClientHeight() const override { return height; }
   void SetHorizontalPosition(std::int32_t p) override { horizontal = p; }
   void SetVerticalPosition(std::int32_t p) override { vertical = p; }
+  std::int32_t HorizontalPosition() const override { return horizontal.value_or(0); }
+  std::int32_t VerticalPosition() const override { return vertical.value_or(0); }
   void RepaintViewAndMagnifier() override {
     log.push_back(name + "@" + std::to_string(cursorX) + "," + std::to_string(cursorY));
   }

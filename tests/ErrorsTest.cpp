@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

@@ -46,7 +46,7 @@ struct FindDistance : WindowFixture {
   void Aim() {
     const Real hor = S().CurHor, vert = S().CurVert;
     Key(Qt::Key_F2);
-    ASSERT_EQ(S().Mode, ModePoint);
+    ASSERT_EQ(S().Mode, Mode::ModePoint);
     form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, HorToPixel(hor), VertToPixel(vert));
   }
 };
@@ -57,10 +57,10 @@ TEST_F(FindDistance, PutsTheDistanceWhereThePicturesAgree) {
   Key(Qt::Key_F3);
   EXPECT_TRUE(platform.informations.empty());
   EXPECT_NEAR(static_cast<double>(S().CurDist), AimedDistance(), 0.03);
-  EXPECT_TRUE(form->LblCp->text().endsWith(QStringLiteral("m")));
+  EXPECT_TRUE(Widget<QLabel>("LblCp")->text().endsWith(QStringLiteral("m")));
   // The survey views follow, as after a distance key.
-  EXPECT_NEAR(form->ScrollBox2->HorizontalPosition(),
-              HorToPixel(S().P1Hor) - form->ScrollBox2->ClientWidth() / 2, 1);
+  EXPECT_NEAR(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(),
+              HorToPixel(S().P1Hor) - Widget<PanoramaView>("ScrollBox2")->ClientWidth() / 2, 1);
 }
 
 TEST_F(FindDistance, WithoutAClearMatchNothingChanges) {
@@ -70,7 +70,7 @@ TEST_F(FindDistance, WithoutAClearMatchNothingChanges) {
   ASSERT_EQ(platform.informations.size(), 1u);
   EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
   EXPECT_EQ(S().CurDist, 5);
-  EXPECT_EQ(S().Mode, ModePoint);
+  EXPECT_EQ(S().Mode, Mode::ModePoint);
 }
 
 TEST_F(FindDistance, NeedsThreePanoramasAndPointEntry) {

@@ -5,8 +5,8 @@
 
 #include "app/QtPlatform.h"
 #include "companion/LantrexWindow.h"
-#include "io/AboutBox.h"
-#include "io/HandOver.h"
+#include "io/AboutText.h"
+#include "io/PointList.h"
 #include "tests/WindowFixture.h"
 #include "ui/PointTable.h"
 
@@ -17,7 +17,7 @@ struct HandOver : WindowFixture {
     std::vector<PointTableModel::Row> rows(points.size());
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i][0] = QStringLiteral(".%1").arg(i);
     S().Points.Assign(std::move(points));
-    form->GridModel->SetRows(std::move(rows));
+    Grid()->SetRows(std::move(rows));
   }
 };
 
@@ -26,12 +26,12 @@ TEST_F(HandOver, HandsOverFromTheSelectedRowToTheEnd) {
              {4, 5, 6, 0, 0, 0, 0},
              {123.456, -2.3, 15, 0, 0, 0, 0},
              {10, 0, 12345.678, 0, 0, 0, 0}});
-  form->SelectGridRow(1);
+  form->Commands().window.SelectRow(1);
   form->PunktlisteabCursorerzeugen1Click();
   EXPECT_EQ(platform.clipboard,
             QStringLiteral("0:1.00 2.00 3.00\r\n1:4.00 5.00 6.00\r\n"
                            "2:123.46 -2.30 15.00\r\n3:10.00 0.00 12346.00\r\n"));
-  EXPECT_EQ(form->Memo1, platform.clipboard);
+  EXPECT_EQ(form->Commands().Memo1, platform.clipboard);
   ASSERT_EQ(platform.started.size(), 1u);
   EXPECT_EQ(platform.started[0].first, platform.exeDir + QStringLiteral("Lantrex.exe"));
   EXPECT_EQ(platform.started[0].second, platform.exeDir);
@@ -39,19 +39,19 @@ TEST_F(HandOver, HandsOverFromTheSelectedRowToTheEnd) {
   EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
 
   // The empty last row: an empty list, and the companion is started all the same.
-  form->SelectGridRow(5);
+  form->Commands().window.SelectRow(5);
   form->PunktlisteabCursorerzeugen1Click();
   EXPECT_EQ(platform.clipboard, QString());
   EXPECT_EQ(platform.started.size(), 2u);
 
   // After a deletion the lines carry the present positions, not the labels.
-  form->SelectGridRow(2);
+  form->Commands().window.SelectRow(2);
   form->Punktlschen1Click();
-  form->SelectGridRow(2);
+  form->Commands().window.SelectRow(2);
   form->PunktlisteabCursorerzeugen1Click();
   EXPECT_EQ(platform.clipboard,
             QStringLiteral("1:123.46 -2.30 15.00\r\n2:10.00 0.00 12346.00\r\n"));
-  EXPECT_EQ(form->GridModel->Cell(1, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Grid()->Cell(1, 0), QStringLiteral(".2"));
 }
 
 TEST_F(HandOver, AMissingCompanionIsReportedWithItsFolder) {
@@ -91,14 +91,14 @@ TEST_F(RealHandOver, TheCompanionReadsTheListFromTheClipboard) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   std::vector<PointRec> points(300, PointRec{123.456, -2.3, 15, 0, 0, 0, 0});
   form.State().Points.Assign(points);
-  form.GridModel->SetRows(std::vector<PointTableModel::Row>(300));
-  form.SelectGridRow(1);
+  form.findChild<PointTableModel*>()->SetRows(std::vector<PointTableModel::Row>(300));
+  SelectRow(form.Commands(), 1);
 
   form.PunktlisteabCursorerzeugen1Click();
   QFile got(dir.filePath("clipboard.txt"));
   ASSERT_TRUE(got.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(got.readAll());
-  EXPECT_EQ(text, form.Memo1);
+  EXPECT_EQ(text, form.Commands().Memo1);
   EXPECT_EQ(text.count(QStringLiteral("\r\n")), 300);
   EXPECT_TRUE(text.startsWith(QStringLiteral("0:123.46 -2.30 15.00\r\n")));
   EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);

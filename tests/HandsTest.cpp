@@ -167,7 +167,9 @@ TEST_F(XKeys, ArrowKeysMoveTheAimOnePixelWhateverHasTheFocus) {
   MeasureStations();
   StorePoint(4500, 2000);
   StorePoint(5000, 2100);
-  QWidget* const focused[] = {form->ScrollBox1, form->ScrollBox2, form->StringGrid1};
+  QWidget* const focused[] = {Widget<PanoramaView>("ScrollBox1"),
+                              Widget<PanoramaView>("ScrollBox2"),
+                              Widget<QTableView>("StringGrid1")};
   const struct {
     const char* key;
     QPoint step;
@@ -178,20 +180,21 @@ TEST_F(XKeys, ArrowKeysMoveTheAimOnePixelWhateverHasTheFocus) {
       SCOPED_TRACE(QStringLiteral("%1, focus on %2")
                        .arg(pointEntry ? "point entry" : "idle", widget->objectName())
                        .toStdString());
-      if (S().Mode != ModeIdle) Key(Qt::Key_Escape);
-      form->StringGrid1->setCurrentIndex(form->GridModel->index(0, 0));
+      if (S().Mode != Mode::ModeIdle) Key(Qt::Key_Escape);
+      Widget<QTableView>("StringGrid1")->setCurrentIndex(Grid()->index(0, 0));
       widget->setFocus();
       if (pointEntry) Key(Qt::Key_F2);
-      QCursor::setPos(form->ScrollBox1->viewport()->mapToGlobal(QPoint(300, 200)) +
-                      QPoint(++moves, 0));
+      QCursor::setPos(
+          Widget<PanoramaView>("ScrollBox1")->viewport()->mapToGlobal(QPoint(300, 200)) +
+          QPoint(++moves, 0));
       Settle();
       for (const auto& arrow : arrows) {
-        const QString text = form->LblCp->text();
+        const QString text = Widget<QLabel>("LblCp")->text();
         Xdo({QStringLiteral("key"), QString::fromLatin1(arrow.key)});
         // A move of one pixel always changes the angle shown.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return form->LblCp->text() != text; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Widget<QLabel>("LblCp")->text() != text; }, 5000));
         Settle();
-        const QPoint step = ShownPixel(form->LblCp->text()) - ShownPixel(text);
+        const QPoint step = ShownPixel(Widget<QLabel>("LblCp")->text()) - ShownPixel(text);
         EXPECT_TRUE(step == arrow.step)
             << arrow.key << " moved the aim by " << step.x() << ", " << step.y();
       }
@@ -228,45 +231,47 @@ TEST_F(Modes, TheSurveyMagnifierShowsTheGuideLineWhereItsViewShowsIt) {
   MeasureStations();
   Key(Qt::Key_F2);
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4500, 2000);
-  const int line = form->ScrollBox2->DisplayedMarker().pixel.x();
-  const int lineInView = line - form->ScrollBox2->HorizontalPosition();
+  const int line = Widget<PanoramaView>("ScrollBox2")->DisplayedMarker().pixel.x();
+  const int lineInView = line - Widget<PanoramaView>("ScrollBox2")->HorizontalPosition();
   // The pointer over P1 far from the line: the view keeps the line where the distance put it.
   const QPoint away(lineInView >= 110 ? lineInView - 100 : lineInView + 100, 100);
-  ASSERT_LT(away.x(), form->ScrollBox2->viewport()->width());
-  MoveOver(form->ScrollBox2->viewport(), away);
-  const QImage magnified = OnScreen(form->PaintBox5);
+  ASSERT_LT(away.x(), Widget<PanoramaView>("ScrollBox2")->viewport()->width());
+  MoveOver(Widget<PanoramaView>("ScrollBox2")->viewport(), away);
+  const QImage magnified = OnScreen(Widget<Magnifier>("PaintBox5"));
   for (int y = 0; y < magnified.height(); ++y) {
     for (int x = 0; x < magnified.width(); ++x) {
       const QColor c = magnified.pixelColor(x, y);
       ASSERT_TRUE(c != kRed && c != kGrey) << "a guide line at " << x << ", " << y;
     }
   }
-  const QImage view = OnScreen(form->ScrollBox2->viewport());
-  EXPECT_EQ(view.pixelColor(lineInView, 100), form->ScrollBox2->DisplayedMarker().colour);
+  const QImage view = OnScreen(Widget<PanoramaView>("ScrollBox2")->viewport());
+  EXPECT_EQ(view.pixelColor(lineInView, 100),
+            Widget<PanoramaView>("ScrollBox2")->DisplayedMarker().colour);
 }
 
 TEST_F(Modes, TheStripBesideTheFirstColumnIsNoPicture) {
-  MoveOver(form->ScrollBox1->viewport(), QPoint(100, 200));
+  MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(100, 200));
   Key(Qt::Key_F9);
   const Real hor = S().CurHor;
-  const QString label = form->LblCp->text();
+  const QString label = Widget<QLabel>("LblCp")->text();
   // At scroll position 0 the first 8 pixels of the P0 view lie left of column 0.
-  for (int x = 0; x < 8; ++x) MoveOver(form->ScrollBox1->viewport(), QPoint(x, 200));
+  for (int x = 0; x < 8; ++x)
+    MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(x, 200));
   EXPECT_EQ(S().CurHor, hor);
   EXPECT_EQ(S().CursorX, 92);
-  EXPECT_EQ(form->LblCp->text(), label);
-  EXPECT_EQ(form->ScrollBox1->DisplayedMarker().pixel.x(), 92);
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), label);
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->DisplayedMarker().pixel.x(), 92);
 }
 
 TEST_F(XKeys, ARightClickBelowTheRowsOpensNoMenu) {
   MeasureStations();
   StorePoint(4500, 2000);
   StorePoint(5000, 2100);
-  form->SelectGridRow(1);
-  const QRect last = form->StringGrid1->visualRect(form->GridModel->index(2, 1));
+  SelectRow(form->Commands(), 1);
+  const QRect last = Widget<QTableView>("StringGrid1")->visualRect(Grid()->index(2, 1));
   const QPoint below(last.center().x(), last.bottom() + 10);
-  ASSERT_LT(below.y(), form->StringGrid1->viewport()->height());
-  QCursor::setPos(form->StringGrid1->viewport()->mapToGlobal(below));
+  ASSERT_LT(below.y(), Widget<QTableView>("StringGrid1")->viewport()->height());
+  QCursor::setPos(Widget<QTableView>("StringGrid1")->viewport()->mapToGlobal(below));
   Settle();
   Xdo({QStringLiteral("click"), QStringLiteral("3")});
   Settle();

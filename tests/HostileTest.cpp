@@ -15,7 +15,7 @@ struct Hostile : WindowFixture {
     WindowFixture::SetUp();
     S().P0zu1Hor = 12.5L;
     S().Points.Assign({{1, 2, 3, 4, 5, 6, 7}});
-    form->GridModel->SetRows({{QStringLiteral(".0"), {}, {}, {}}});
+    Grid()->SetRows({{QStringLiteral(".0"), {}, {}, {}}});
   }
 
   // Loads `path` as a project and returns the message shown.
@@ -30,8 +30,8 @@ struct Hostile : WindowFixture {
   void ExpectUnchanged() {
     EXPECT_EQ(S().P0zu1Hor, 12.5L);
     EXPECT_EQ(S().Points.size(), 1u);
-    EXPECT_EQ(form->GridModel->PointRows(), 1);
-    EXPECT_TRUE(form->Laden1->isEnabled());
+    EXPECT_EQ(Grid()->PointRows(), 1);
+    EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
   }
 
@@ -123,7 +123,7 @@ TEST_F(Hostile, ASettingsFileThatIsNoFile) {
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("Dateizugriff verweigert."));
   EXPECT_TRUE(platform.fileDialogs.empty());
-  EXPECT_TRUE(form->Laden1->isEnabled());
+  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
 }
 
 }  // namespace

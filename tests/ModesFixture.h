@@ -33,10 +33,10 @@ struct Modes : WindowFixture {
   // Aims at a pixel of P0 in point entry and stores the point with Enter.
   void StorePoint(int x, int y) {
     Key(Qt::Key_F2);
-    ASSERT_EQ(S().Mode, ModePoint);
+    ASSERT_EQ(S().Mode, Mode::ModePoint);
     form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, x, y);
     Key(Qt::Key_Return);
   }
 
-  QString Cell(int gridRow, int column) { return form->GridModel->Cell(gridRow - 1, column); }
+  QString Cell(int gridRow, int column) { return Grid()->Cell(gridRow - 1, column); }
 };

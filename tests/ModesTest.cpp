@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/NumberText.h"
 #include "app/QtPlatform.h"
+#include "core/NumberText.h"
 #include "geometry/Mapping.h"
 #include "tests/ModesFixture.h"
 #include "ui/Keys.h"
@@ -48,15 +48,15 @@ TEST_F(Modes, PointEntryIsRefusedUntilTheStationsAreAligned) {
   ASSERT_EQ(platform.informations.size(), 1u);
   EXPECT_EQ(platform.informations[0],
             QStringLiteral("Bitte zuerst die Panos zueinander ausrichten (F9..F12)"));
-  EXPECT_EQ(S().Mode, ModeIdle);
-  EXPECT_TRUE(form->StringGrid1->isEnabled());
+  EXPECT_EQ(S().Mode, Mode::ModeIdle);
+  EXPECT_TRUE(Widget<QTableView>("StringGrid1")->isEnabled());
 }
 
 TEST_F(Modes, F9AimEnterTakesDirectionAndDistance) {
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4500, 2100);
   Key(Qt::Key_F9);
-  EXPECT_EQ(S().Mode, ModeP0zu1);
-  EXPECT_FALSE(form->StringGrid1->isEnabled());
+  EXPECT_EQ(S().Mode, Mode::ModeP0zu1);
+  EXPECT_FALSE(Widget<QTableView>("StringGrid1")->isEnabled());
   platform.inputAnswers = {QStringLiteral("10")};
   Key(Qt::Key_Return);
   ASSERT_EQ(platform.inputs.size(), 1u);
@@ -66,9 +66,9 @@ TEST_F(Modes, F9AimEnterTakesDirectionAndDistance) {
   EXPECT_EQ(S().P0zu1Hor, PixelToHor(4500));
   EXPECT_EQ(S().P0zu1Vert, PixelToVert(2100));
   EXPECT_EQ(S().DistP0P1, 10);
-  EXPECT_EQ(form->LblP0zu1->text(), QStringLiteral("18,53° -2,65° 10,00m"));
-  EXPECT_EQ(S().Mode, ModeIdle);
-  EXPECT_TRUE(form->StringGrid1->isEnabled());
+  EXPECT_EQ(Widget<QLabel>("LblP0zu1")->text(), QStringLiteral("18,53° -2,65° 10,00m"));
+  EXPECT_EQ(S().Mode, Mode::ModeIdle);
+  EXPECT_TRUE(Widget<QTableView>("StringGrid1")->isEnabled());
 
   // A cancelled box answers its default.
   Key(Qt::Key_F10);
@@ -76,7 +76,7 @@ TEST_F(Modes, F9AimEnterTakesDirectionAndDistance) {
   Key(Qt::Key_Return);
   EXPECT_EQ(platform.inputs.back().caption, QStringLiteral("Entfernung P0 zu P2"));
   EXPECT_EQ(S().DistP0P2, 0);
-  EXPECT_EQ(form->LblP0zu2->text(), QStringLiteral("18,53° -2,65° 0,00m"));
+  EXPECT_EQ(Widget<QLabel>("LblP0zu2")->text(), QStringLiteral("18,53° -2,65° 0,00m"));
 }
 
 TEST_F(Modes, ANonNumericDistanceKeepsTheDirectionTaken) {
@@ -88,13 +88,13 @@ TEST_F(Modes, ANonNumericDistanceKeepsTheDirectionTaken) {
   EXPECT_EQ(platform.errors[0], QStringLiteral("'abc' ist kein gültiger Gleitkommawert."));
   EXPECT_EQ(S().P0zu1Hor, PixelToHor(100));
   EXPECT_EQ(S().DistP0P1, 0);
-  EXPECT_EQ(S().Mode, ModeIdle);
-  EXPECT_EQ(form->LblP0zu1->text(), QStringLiteral("LblP0zu1"));
+  EXPECT_EQ(S().Mode, Mode::ModeIdle);
+  EXPECT_EQ(Widget<QLabel>("LblP0zu1")->text(), QStringLiteral("LblP0zu1"));
   // The table stays disabled until the next mode ends.
-  EXPECT_FALSE(form->StringGrid1->isEnabled());
+  EXPECT_FALSE(Widget<QTableView>("StringGrid1")->isEnabled());
   Key(Qt::Key_F11);
   Key(Qt::Key_Escape);
-  EXPECT_TRUE(form->StringGrid1->isEnabled());
+  EXPECT_TRUE(Widget<QTableView>("StringGrid1")->isEnabled());
 }
 
 TEST_F(Modes, BackDirectionsComeFromThePointerInTheSurveyViews) {
@@ -102,20 +102,20 @@ TEST_F(Modes, BackDirectionsComeFromThePointerInTheSurveyViews) {
   form->PaintBox2MouseMove(Qt::NoModifier, Qt::NoButton, 300, 2300);
   Key(Qt::Key_Return);
   EXPECT_EQ(S().P1zu0Hor, PixelToHor(300));
-  EXPECT_EQ(form->LblP1zu0->text(), QStringLiteral("193,24° -11,47°"));
+  EXPECT_EQ(Widget<QLabel>("LblP1zu0")->text(), QStringLiteral("193,24° -11,47°"));
   // A mode must end before another starts.
   Key(Qt::Key_F12);
   Key(Qt::Key_F9);
-  EXPECT_EQ(S().Mode, ModeP2zu0);
+  EXPECT_EQ(S().Mode, Mode::ModeP2zu0);
   Key(Qt::Key_Escape);
-  EXPECT_EQ(S().Mode, ModeIdle);
-  EXPECT_EQ(form->LblP2zu0->text(), QStringLiteral("LblP2zu0"));
+  EXPECT_EQ(S().Mode, Mode::ModeIdle);
+  EXPECT_EQ(Widget<QLabel>("LblP2zu0")->text(), QStringLiteral("LblP2zu0"));
 }
 
 TEST_F(Modes, DistanceKeysSpeedUpWhileHeld) {
   MeasureStations();
   Key(Qt::Key_F2);
-  ASSERT_EQ(S().Mode, ModePoint);
+  ASSERT_EQ(S().Mode, Mode::ModePoint);
   const Real start = S().CurDist;
   HeldKey(Qt::Key_Plus, 11, Qt::KeypadModifier);  // the first press and eleven repeats
   EXPECT_EQ(S().RepeatCount, 12);
@@ -126,7 +126,7 @@ TEST_F(Modes, DistanceKeysSpeedUpWhileHeld) {
   const Real held = S().CurDist;
   Key(Qt::Key_Minus);  // main keyboard: a new press starts at 1 cm again
   EXPECT_NEAR(S().CurDist, held - 0.01L, 1e-12L);
-  EXPECT_EQ(form->LblCp->text(),
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(),
             QString::fromStdString(FixText(S().CurHor, ',') + "° " + FixText(S().CurVert, ',') +
                                    "° Entf.:" + FixText(S().CurDist, ',') + "m"));
 
@@ -145,16 +145,16 @@ TEST_F(Modes, TheWheelStepsOneCentimetreANotchWithoutLimits) {
   QWheelEvent part(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, 40), Qt::NoButton,
                    Qt::NoModifier, Qt::NoScrollPhase, false);
   // Outside point entry the wheel does nothing, and never scrolls a view.
-  form->ScrollBox1->SetVerticalPosition(500);
+  Widget<PanoramaView>("ScrollBox1")->SetVerticalPosition(500);
   QApplication::sendEvent(form->windowHandle(), &down);
   EXPECT_EQ(S().CurDist, 5);
-  EXPECT_EQ(form->ScrollBox1->VerticalPosition(), 500);
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->VerticalPosition(), 500);
 
   Key(Qt::Key_F2);
   S().CurDist = 1.005L;
   QApplication::sendEvent(form->windowHandle(), &down);
   EXPECT_NEAR(S().CurDist, 0.995L, 1e-12L);  // below 1: the wheel is not clamped
-  EXPECT_TRUE(form->LblCp->text().endsWith(QStringLiteral(" Entf.:1,00")));
+  EXPECT_TRUE(Widget<QLabel>("LblCp")->text().endsWith(QStringLiteral(" Entf.:1,00")));
   // A fine wheel's parts add up to one notch.
   QApplication::sendEvent(form->windowHandle(), &part);
   QApplication::sendEvent(form->windowHandle(), &part);
@@ -175,29 +175,29 @@ TEST_F(Modes, PointsAreListedSelectedAndDeleted) {
   EXPECT_EQ(Cell(2, 1), QStringLiteral("40,59"));
   EXPECT_EQ(Cell(2, 2), QString::fromStdString(FixText(PixelToVert(2100), ',')));
   EXPECT_EQ(Cell(3, 3), QStringLiteral("5,00"));
-  EXPECT_EQ(form->GridModel->rowCount(), 4);  // and the empty last row
+  EXPECT_EQ(Grid()->rowCount(), 4);  // and the empty last row
   // After adding, the empty row is selected and no point is.
-  EXPECT_EQ(form->SelectedGridRow(), 4);
+  EXPECT_EQ(form->Commands().window.SelectedRow(), 4);
   EXPECT_EQ(S().SelIndex, 3);
   EXPECT_EQ(S().Points[2].Hor0, static_cast<double>(PixelToHor(5500)));
 
   // Selecting a row makes its point the current one and centres every view on it.
-  form->SelectGridRow(2);
+  SelectRow(form->Commands(), 2);
   EXPECT_EQ(S().SelIndex, 1);
   EXPECT_EQ(S().CurHor, static_cast<Real>(S().Points[1].Hor0));
-  const int centred = form->ScrollBox1->HorizontalPosition();
-  EXPECT_NEAR(centred, 5000 + 8 - form->ScrollBox1->ClientWidth() / 2, 9);
+  const int centred = Widget<PanoramaView>("ScrollBox1")->HorizontalPosition();
+  EXPECT_NEAR(centred, 5000 + 8 - Widget<PanoramaView>("ScrollBox1")->ClientWidth() / 2, 9);
   // Selecting it again does not move the views.
-  form->ScrollBox1->SetHorizontalPosition(0);
+  Widget<PanoramaView>("ScrollBox1")->SetHorizontalPosition(0);
   form->StringGrid1SelectCell(0, 2);
-  EXPECT_EQ(form->ScrollBox1->HorizontalPosition(), 0);
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->HorizontalPosition(), 0);
 
   const PointRec third = S().Points[2];
   form->Punktlschen1Click();
   ASSERT_EQ(S().Points.size(), 2u);
   EXPECT_EQ(Cell(1, 0), QStringLiteral(".0"));
   EXPECT_EQ(Cell(2, 0), QStringLiteral(".2"));  // labels travel with their rows
-  EXPECT_EQ(form->GridModel->rowCount(), 3);
+  EXPECT_EQ(Grid()->rowCount(), 3);
   // The selection stays on row 2, so the point that moved up is now the selected one.
   EXPECT_EQ(S().SelIndex, 1);
   EXPECT_EQ(S().Points[1].Hor0, third.Hor0);
@@ -213,8 +213,9 @@ TEST_F(Modes, ARightClickSelectsTheRowBeforeTheMenuOpens) {
   MeasureStations();
   StorePoint(4500, 2000);
   StorePoint(5000, 2100);
-  const QRect row1 = form->StringGrid1->visualRect(form->GridModel->index(0, 1));
-  QTest::mousePress(form->StringGrid1->viewport(), Qt::RightButton, Qt::NoModifier, row1.center());
+  const QRect row1 = Widget<QTableView>("StringGrid1")->visualRect(Grid()->index(0, 1));
+  QTest::mousePress(Widget<QTableView>("StringGrid1")->viewport(), Qt::RightButton, Qt::NoModifier,
+                    row1.center());
   EXPECT_EQ(S().SelIndex, 0);
   EXPECT_EQ(S().CurHor, static_cast<Real>(S().Points[0].Hor0));
   QApplication::processEvents();
@@ -261,7 +262,7 @@ TEST_F(RealDialogs, EnterConfirmingTheInputBoxDoesNotConfirmAnotherMode) {
   QTest::keyClick(form->windowHandle(), Qt::Key_Return);
   EXPECT_TRUE(answered);
   EXPECT_EQ(form->State().DistP0P1, 12.5L);
-  EXPECT_EQ(form->State().Mode, ModeIdle);
+  EXPECT_EQ(form->State().Mode, Mode::ModeIdle);
   EXPECT_EQ(form->State().DistP0P2, 0);
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 #include "geometry/TorbelError.h"
 
 namespace {

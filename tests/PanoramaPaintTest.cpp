@@ -80,7 +80,7 @@ TEST(PanoramaPaint, CrossArmsStopOneShortOfTheirEnd) {
 
   // The current point's cross in P0 reaches ten pixels.
   s.Points.Clear();
-  s.Mode = ModeP0zu1;
+  s.Mode = Mode::ModeP0zu1;
   const Painted p0 = Paint(s, 0, kAround);
   EXPECT_EQ(p0.pixel(X - 10, Y), kRed);
   EXPECT_EQ(p0.pixel(X + 9, Y), kRed);
@@ -92,7 +92,7 @@ TEST(PanoramaPaint, CrossArmsStopOneShortOfTheirEnd) {
 
 TEST(PanoramaPaint, GuideLineIsRedOnlyWhereTheIntersectionIsSteep) {
   WorkingState s;
-  s.Mode = ModePoint;
+  s.Mode = Mode::ModePoint;
   s.P1Hor = 0;
   s.P1Vert = 0;
   const struct {
@@ -126,14 +126,16 @@ TEST(PanoramaPaint, GuideLineIsRedOnlyWhereTheIntersectionIsSteep) {
 TEST(PanoramaPaint, MarkersFollowTheMode) {
   WorkingState s;
   s.CurHor = s.P1Hor = s.P2Hor = 0;
-  for (std::uint8_t mode : {ModeIdle, ModePoint, ModeP0zu1, ModeP0zu2, ModeP1zu0, ModeP2zu0}) {
+  for (const Mode mode : {Mode::ModeIdle, Mode::ModePoint, Mode::ModeP0zu1, Mode::ModeP0zu2,
+                          Mode::ModeP1zu0, Mode::ModeP2zu0}) {
     s.Mode = mode;
-    const bool p0Cross = mode == ModePoint || mode == ModeP0zu1 || mode == ModeP0zu2;
+    const bool p0Cross =
+        mode == Mode::ModePoint || mode == Mode::ModeP0zu1 || mode == Mode::ModeP0zu2;
     EXPECT_EQ(Paint(s, 0, kAround).pixel(X + 9, Y), p0Cross ? kRed : kBackground);
     // The cross of modes 5 and 6 reaches 10 pixels; the guide tick of mode 2 only 5.
-    EXPECT_EQ(Paint(s, 1, kAround).pixel(X + 9, Y), mode == ModeP1zu0 ? kRed : kBackground);
-    EXPECT_EQ(Paint(s, 2, kAround).pixel(X + 9, Y), mode == ModeP2zu0 ? kRed : kBackground);
-    EXPECT_EQ(Paint(s, 1, kAround).pixel(X, Y - 30), mode == ModePoint ? kGrey : kBackground);
+    EXPECT_EQ(Paint(s, 1, kAround).pixel(X + 9, Y), mode == Mode::ModeP1zu0 ? kRed : kBackground);
+    EXPECT_EQ(Paint(s, 2, kAround).pixel(X + 9, Y), mode == Mode::ModeP2zu0 ? kRed : kBackground);
+    EXPECT_EQ(Paint(s, 1, kAround).pixel(X, Y - 30), mode == Mode::ModePoint ? kGrey : kBackground);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 #include "geometry/TorbelError.h"
 #include "io/ProjectFile.h"
 

@@ -64,7 +64,7 @@ TEST_F(Project, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   const WorkingState saved = S();
   const QString path = Save("projekt.txt");
   EXPECT_TRUE(platform.errors.empty());
-  EXPECT_EQ(form->SaveDialog1.FileName, path);
+  EXPECT_EQ(form->Commands().SaveDialog1.FileName, path);
   const QByteArray bytes = Read(path);
   EXPECT_TRUE(bytes.endsWith("\r\nEOF\r\n"));
   EXPECT_TRUE(bytes.contains("P0NPH\xF6he P1v0a/e/m"));
@@ -72,8 +72,8 @@ TEST_F(Project, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   Open();
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07 - ") + path);
-  EXPECT_FALSE(form->Laden1->isEnabled());
-  EXPECT_EQ(form->SaveDialog1.FileName, path);
+  EXPECT_FALSE(Widget<QAction>("Laden1")->isEnabled());
+  EXPECT_EQ(form->Commands().SaveDialog1.FileName, path);
   EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Koordinaten &laden.."));
   EXPECT_EQ(S().PanoFile0, saved.PanoFile0);
   EXPECT_EQ(S().Pano0.size(), QSize(4, 4));
@@ -88,13 +88,14 @@ TEST_F(Project, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
     EXPECT_NEAR(S().Points[i].Dist0, saved.Points[i].Dist0, 1e-13);
     EXPECT_NEAR(S().Points[i].Hor2, saved.Points[i].Hor2, 1e-12);
   }
-  EXPECT_EQ(form->LblP0zu1->text(), QStringLiteral("0,33° -9,09° 10,00m"));
-  EXPECT_EQ(form->LblP0zu2->text(), QStringLiteral("90,00° -9,09° 10,25m"));
-  EXPECT_EQ(form->LblP1zu0->text(), QStringLiteral("180,00° -9,09°"));
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("LblP0NP"));  // the load does not set it
-  EXPECT_EQ(form->GridModel->Cell(0, 0), QStringLiteral(".0"));
-  EXPECT_EQ(form->GridModel->Cell(2, 0), QStringLiteral(".2"));
-  EXPECT_EQ(form->GridModel->Cell(2, 3), QStringLiteral("5,03"));
+  EXPECT_EQ(Widget<QLabel>("LblP0zu1")->text(), QStringLiteral("0,33° -9,09° 10,00m"));
+  EXPECT_EQ(Widget<QLabel>("LblP0zu2")->text(), QStringLiteral("90,00° -9,09° 10,25m"));
+  EXPECT_EQ(Widget<QLabel>("LblP1zu0")->text(), QStringLiteral("180,00° -9,09°"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(),
+            QStringLiteral("LblP0NP"));  // the load does not set it
+  EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Grid()->Cell(2, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Grid()->Cell(2, 3), QStringLiteral("5,03"));
   EXPECT_EQ(S().SelIndex, 3);  // nothing highlighted
 
   // Saved again, the file is the same byte for byte.
@@ -117,17 +118,17 @@ TEST_F(Project, AFailedLoadChangesNothing) {
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("'' ist kein gültiger Gleitkommawert."));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
-  EXPECT_TRUE(form->Laden1->isEnabled());
-  EXPECT_TRUE(form->SaveDialog1.FileName.isEmpty());
+  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
+  EXPECT_TRUE(form->Commands().SaveDialog1.FileName.isEmpty());
   EXPECT_EQ(S().P0zu1Hor, 5);
   EXPECT_TRUE(S().Points.empty());
-  EXPECT_EQ(form->GridModel->PointRows(), 0);
+  EXPECT_EQ(Grid()->PointRows(), 0);
   EXPECT_TRUE(S().PanoFile1.isEmpty());
 
   // Mended, it loads; a missing file says so and changes nothing either.
   EXPECT_FALSE(Load(dir.filePath("nowhere.txt")));
   EXPECT_EQ(platform.errors.back(), QStringLiteral("Datei nicht gefunden."));
-  EXPECT_TRUE(form->Laden1->isEnabled());
+  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
   EXPECT_TRUE(Load(good));
   EXPECT_EQ(S().Points.size(), 3u);
 }
@@ -140,8 +141,8 @@ TEST_F(Project, ALoadAddsRowsOnlyForThePointsItRead) {
   Survey();  // three points of this session, three in the file
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(S().Points.size(), 6u);
-  EXPECT_EQ(form->GridModel->PointRows(), 6);
-  EXPECT_EQ(form->GridModel->Cell(5, 0), QStringLiteral(".5"));
+  EXPECT_EQ(Grid()->PointRows(), 6);
+  EXPECT_EQ(Grid()->Cell(5, 0), QStringLiteral(".5"));
 }
 
 TEST_F(Project, ADamagedPanoramaIsReportedWhileThePointsLoad) {
@@ -201,7 +202,7 @@ TEST_F(Project, ADecimalCommaFileLoadsUnderADecimalPoint) {
   Open('.');
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(S().DistP0P2, 10.25L);
-  EXPECT_EQ(form->LblP0zu2->text(), QStringLiteral("90.00° -9.09° 10.25m"));
+  EXPECT_EQ(Widget<QLabel>("LblP0zu2")->text(), QStringLiteral("90.00° -9.09° 10.25m"));
   // Written again, it takes this locale's separator.
   EXPECT_TRUE(Read(Save("punkt.txt")).contains("\r\n10.25\r\n"));
 }
@@ -221,7 +222,7 @@ TEST_F(Project, TheSettingsFileOffersTheLastProjectAtStart) {
   Open();
   ASSERT_EQ(platform.fileDialogs.size(), 1u);
   EXPECT_EQ(platform.fileDialogs[0].FileName, path);
-  EXPECT_TRUE(form->Laden1->isEnabled());
+  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
   EXPECT_TRUE(S().Points.empty());
 
   // Only the first line counts; confirmed, the project loads.
@@ -229,7 +230,7 @@ TEST_F(Project, TheSettingsFileOffersTheLastProjectAtStart) {
   platform.fileAnswers = {path};
   Open();
   EXPECT_EQ(S().Points.size(), 3u);
-  EXPECT_FALSE(form->Laden1->isEnabled());
+  EXPECT_FALSE(Widget<QAction>("Laden1")->isEnabled());
 }
 
 TEST_F(Project, AVanishedProjectIsReportedAndChangesNothing) {
@@ -239,7 +240,7 @@ TEST_F(Project, AVanishedProjectIsReportedAndChangesNothing) {
   Open();
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("Datei nicht gefunden."));
-  EXPECT_TRUE(form->Laden1->isEnabled());
+  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
 }
 
@@ -287,7 +288,7 @@ TEST_F(Project, ASettingsFileThatCannotBeWrittenAtCloseIsReportedAndKept) {
     QFile::remove(settings);
     if (!c.spoil()) continue;  // no small disk to fill
     Open();
-    form->SaveDialog1.FileName = QStringLiteral("/neu/projekt.txt");
+    form->Commands().SaveDialog1.FileName = QStringLiteral("/neu/projekt.txt");
     platform.errors.clear();
     platform.fileAnswers = {std::nullopt};
     EXPECT_TRUE(form->close());

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 // The user's answers, queued by a test before it runs a command, and what the program showed.
 // A dialog with no queued answer counts as cancelled.
@@ -64,6 +64,8 @@ struct ScriptedPlatform : Platform {
     return programStarts;
   }
   void WaitForProgram() override { ++waits; }
+  void SetBusy(bool busy) override { busyNow = busy; }
+  bool busyNow = false;
 
  private:
   bool FileAnswer(FileDialog& dialog) {

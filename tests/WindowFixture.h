@@ -2,17 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "app/TForm1.h"
+#include "commands/Points.h"
+#include "commands/Views.h"
 #include "tests/ScriptedPlatform.h"
+#include "ui/Magnifier.h"
+#include "ui/PanoramaView.h"
+#include "ui/PointTable.h"
 
 // A real main window under the test's X server, with the scripted platform answering for the
 // user.
@@ -70,6 +79,17 @@ struct WindowFixture : ::testing::Test {
   void SetUp() override { Open(); }
 
   WorkingState& S() { return form->State(); }
+
+  // A component of the window, found by its name as a screen reader or a test script finds it.
+  template <typename T>
+  T* Widget(const char* name) {
+    T* w = form->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  PointTableModel* Grid() {
+    return static_cast<PointTableModel*>(Widget<QTableView>("StringGrid1")->model());
+  }
 
   // A key typed on the window, through the window system's path like a real key.
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -16,82 +16,82 @@ using Window = WindowFixture;
 
 TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
-  EXPECT_EQ(form->LblCpI->text(), QStringLiteral("Cursorposition:"));
-  EXPECT_EQ(form->LblCp->text(), QStringLiteral("LblCp"));
-  EXPECT_EQ(form->LblF9->text(), QStringLiteral("P0 zu P1: (F9)"));
-  EXPECT_EQ(form->LblP0zu1->text(), QStringLiteral("LblP0zu1"));
-  EXPECT_EQ(form->LblF12->text(), QStringLiteral("P2 zu P0: (F12)"));
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("LblP0NP"));
-  EXPECT_EQ(form->GridModel->Header(), QStringList({"Pkt.#", "Hor.(°)", "Vert.(°)", "Entf.(m)"}));
-  EXPECT_EQ(form->GridModel->rowCount(), 1);
+  EXPECT_EQ(Widget<QLabel>("LblCpI")->text(), QStringLiteral("Cursorposition:"));
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("LblCp"));
+  EXPECT_EQ(Widget<QLabel>("LblF9")->text(), QStringLiteral("P0 zu P1: (F9)"));
+  EXPECT_EQ(Widget<QLabel>("LblP0zu1")->text(), QStringLiteral("LblP0zu1"));
+  EXPECT_EQ(Widget<QLabel>("LblF12")->text(), QStringLiteral("P2 zu P0: (F12)"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
+  EXPECT_EQ(Grid()->Header(), QStringList({"Pkt.#", "Hor.(°)", "Vert.(°)", "Entf.(m)"}));
+  EXPECT_EQ(Grid()->rowCount(), 1);
   EXPECT_EQ(S().CurDist, 5);
-  EXPECT_EQ(S().Mode, ModeIdle);
-  EXPECT_EQ(form->Datei1->title(), QStringLiteral("&Datei"));
-  EXPECT_EQ(form->Laden1->text(), QStringLiteral("Projekt &laden..."));
-  EXPECT_EQ(form->PopupMenu1->actions().at(1)->text(), QStringLiteral("Punkt löschen"));
+  EXPECT_EQ(S().Mode, Mode::ModeIdle);
+  EXPECT_EQ(Widget<QMenu>("Datei1")->title(), QStringLiteral("&Datei"));
+  EXPECT_EQ(Widget<QAction>("Laden1")->text(), QStringLiteral("Projekt &laden..."));
+  EXPECT_EQ(Widget<QMenu>("PopupMenu1")->actions().at(1)->text(), QStringLiteral("Punkt löschen"));
   EXPECT_TRUE(platform.errors.empty());
 }
 
 TEST_F(Window, LayoutFollowsTheClientSize) {
   ASSERT_EQ(form->centralWidget()->size(), QSize(1000, 700));
-  EXPECT_EQ(form->ScrollBox1->geometry(), QRect(8, 144, 656, 547));
-  EXPECT_EQ(form->ScrollBox2->geometry(), QRect(668, 143, 330, 269));
-  EXPECT_EQ(form->ScrollBox3->geometry(), QRect(668, 418, 330, 273));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 656, 547));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->geometry(), QRect(668, 143, 330, 269));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->geometry(), QRect(668, 418, 330, 273));
   form->resize(1300, 900 + form->menuBar()->sizeHint().height());
   QApplication::processEvents();
   ASSERT_EQ(form->centralWidget()->size(), QSize(1300, 900));
-  EXPECT_EQ(form->ScrollBox1->geometry(), QRect(8, 144, 856, 747));
-  EXPECT_EQ(form->ScrollBox2->geometry(), QRect(868, 143, 430, 369));
-  EXPECT_EQ(form->ScrollBox3->geometry(), QRect(868, 518, 430, 373));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 856, 747));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->geometry(), QRect(868, 143, 430, 369));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->geometry(), QRect(868, 518, 430, 373));
 }
 
 TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
   // At scroll position 0 the P0 view shows 8 pixels of background before column 0, the P2 view
   // starts at column 24.
-  MoveOver(form->ScrollBox1->viewport(), QPoint(50, 60));
+  MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(50, 60));
   EXPECT_EQ(S().CurHor, PixelToHor(42));
   EXPECT_EQ(S().CurVert, PixelToVert(60));
   EXPECT_EQ(S().CursorX, 42);
-  MoveOver(form->ScrollBox3->viewport(), QPoint(50, 60));
+  MoveOver(Widget<PanoramaView>("ScrollBox3")->viewport(), QPoint(50, 60));
   EXPECT_EQ(S().P2Hor, PixelToHor(74));
-  form->ScrollBox2->SetHorizontalPosition(1000);
-  form->ScrollBox2->SetVerticalPosition(500);
-  MoveOver(form->ScrollBox2->viewport(), QPoint(10, 20));
+  Widget<PanoramaView>("ScrollBox2")->SetHorizontalPosition(1000);
+  Widget<PanoramaView>("ScrollBox2")->SetVerticalPosition(500);
+  MoveOver(Widget<PanoramaView>("ScrollBox2")->viewport(), QPoint(10, 20));
   EXPECT_EQ(S().P1Hor, PixelToHor(1010));
   EXPECT_EQ(S().P1Vert, PixelToVert(520));
-  EXPECT_EQ(form->LblCp->text(), QStringLiteral("224,56° 67,06°"));
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("224,56° 67,06°"));
 }
 
 TEST_F(Window, ShiftKeepsTheLabelButEverythingElseMoves) {
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4080, 2040);
-  EXPECT_EQ(form->LblCp->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
   form->PaintBox1MouseMove(Qt::ShiftModifier, Qt::NoButton, 4081, 100);
-  EXPECT_EQ(form->LblCp->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
   EXPECT_EQ(S().CurHor, PixelToHor(4081));
   EXPECT_EQ(S().CursorX, 4081);
   EXPECT_EQ(S().CursorY, 100);
 }
 
 TEST_F(Window, DraggingScrollsByTheMouseStepOverTheDivisor) {
-  form->ScrollBox1->SetHorizontalPosition(1000);
-  form->ScrollBox1->SetVerticalPosition(1000);
+  Widget<PanoramaView>("ScrollBox1")->SetHorizontalPosition(1000);
+  Widget<PanoramaView>("ScrollBox1")->SetVerticalPosition(1000);
   form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::LeftButton, 513, 502);
-  EXPECT_EQ(form->ScrollBox1->HorizontalPosition(), 1010);  // 13 / 1.3
-  EXPECT_EQ(form->ScrollBox1->VerticalPosition(), 1002);    // 2 / 1.3 = 1.54
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->HorizontalPosition(), 1010);  // 13 / 1.3
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->VerticalPosition(), 1002);    // 2 / 1.3 = 1.54
   EXPECT_EQ(S().DragX, 513);
 
-  form->ScrollBox2->SetHorizontalPosition(1000);
-  form->ScrollBox2->SetVerticalPosition(1000);
+  Widget<PanoramaView>("ScrollBox2")->SetHorizontalPosition(1000);
+  Widget<PanoramaView>("ScrollBox2")->SetVerticalPosition(1000);
   form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
   form->PaintBox2MouseMove(Qt::NoModifier, Qt::LeftButton, 516, 502);
-  EXPECT_EQ(form->ScrollBox2->HorizontalPosition(), 1010);  // 16 / 1.6
-  EXPECT_EQ(form->ScrollBox2->VerticalPosition(), 1001);    // 2 / 1.6 = 1.25
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(), 1010);  // 16 / 1.6
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->VerticalPosition(), 1001);    // 2 / 1.6 = 1.25
 
   // The sum is clamped by the scroll box, never negative.
   form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
   form->PaintBox2MouseMove(Qt::NoModifier, Qt::LeftButton, -5000, 500);
-  EXPECT_EQ(form->ScrollBox2->HorizontalPosition(), 0);
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(), 0);
 
   // Only the left button starts a drag.
   form->PaintBoxMouseDown(Qt::RightButton, 7, 7);
@@ -107,7 +107,7 @@ TEST_F(Window, MagnifierEnlargesTheSquareAroundTheSharedCentre) {
   S().Pano1 = pano;
   S().CursorX = 100;
   S().CursorY = 120;
-  const QImage shown = form->PaintBox5->grab().toImage();
+  const QImage shown = Widget<Magnifier>("PaintBox5")->grab().toImage();
   ASSERT_EQ(shown.size(), QSize(127, 127));
   for (int ty = 0; ty < 127; ++ty) {
     for (int tx = 0; tx < 127; ++tx) {
@@ -129,13 +129,13 @@ TEST_F(Window, CenterViewsLeavesTheCentreOnP2sMarker) {
   S().P1Hor = 50;
   S().P2Hor = 100;
   S().P2Vert = 20;
-  form->CenterViews(true);
+  CenterViews(form->Commands(), true);
   EXPECT_EQ(S().CursorX, HorToPixel(100));
   EXPECT_EQ(S().CursorY, VertToPixel(20));
-  EXPECT_EQ(form->ScrollBox3->HorizontalPosition(),
-            RoundToInt(HorToPixel(100) - form->ScrollBox3->ClientWidth() / 2.0L));
+  EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->HorizontalPosition(),
+            RoundToInt(HorToPixel(100) - Widget<PanoramaView>("ScrollBox3")->ClientWidth() / 2.0L));
   // A later repaint of P0's magnifier centres on that pixel of the P0 picture.
-  const QImage shown = form->PaintBox4->grab().toImage();
+  const QImage shown = Widget<Magnifier>("PaintBox4")->grab().toImage();
   EXPECT_EQ(shown.pixelColor(64, 64), QColor(255, 255, 0));
   EXPECT_EQ(shown.pixelColor(10, 10), QColor(0, 0, 200));
 }
@@ -148,15 +148,15 @@ TEST_F(Window, InPointEntryTheMarkersFollowTheMouseWithoutTrails) {
   s.P2zu0Hor = 270;
   s.DistP0P1 = s.DistP0P2 = 10;
   s.P0zu1Vert = s.P0zu2Vert = s.P1zu0Vert = s.P2zu0Vert = -9.0902769208208L;
-  s.Mode = ModePoint;
+  s.Mode = Mode::ModePoint;
   QImage grey(8160, 3060, QImage::Format_RGB32);
   grey.fill(QColor(50, 50, 50));
   s.Pano0 = s.Pano1 = s.Pano2 = grey;
-  form->ScrollBox1->SetHorizontalPosition(4000);
-  form->ScrollBox1->SetVerticalPosition(1900);
-  form->PaintNow();
+  Widget<PanoramaView>("ScrollBox1")->SetHorizontalPosition(4000);
+  Widget<PanoramaView>("ScrollBox1")->SetVerticalPosition(1900);
+  form->Commands().window.PaintNow();
 
-  QWidget* p0 = form->ScrollBox1->viewport();
+  QWidget* p0 = Widget<PanoramaView>("ScrollBox1")->viewport();
   // The surface pixel (x, y) of P0 stands at viewport (x + 8 - 4000, y - 1900).
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4100, 2000);
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4150, 2050);
@@ -166,10 +166,11 @@ TEST_F(Window, InPointEntryTheMarkersFollowTheMouseWithoutTrails) {
   EXPECT_EQ(shown.pixelColor(4100 + 8 - 4000, 2000 - 1900 + 5), QColor(50, 50, 50));
 
   // The survey views follow: their guide lines are drawn where the scroll put them, nowhere else.
-  for (PanoramaView* view : {form->ScrollBox2, form->ScrollBox3}) {
-    const Real hor = view == form->ScrollBox2 ? s.P1Hor : s.P2Hor;
-    const int x =
-        HorToPixel(hor) - view->HorizontalPosition() + (view == form->ScrollBox3 ? -24 : 0);
+  for (PanoramaView* view :
+       {Widget<PanoramaView>("ScrollBox2"), Widget<PanoramaView>("ScrollBox3")}) {
+    const Real hor = view == Widget<PanoramaView>("ScrollBox2") ? s.P1Hor : s.P2Hor;
+    const int x = HorToPixel(hor) - view->HorizontalPosition() +
+                  (view == Widget<PanoramaView>("ScrollBox3") ? -24 : 0);
     const QImage survey = OnScreen(view->viewport());
     ASSERT_GT(x, 0);
     ASSERT_LT(x, survey.width());
@@ -179,11 +180,11 @@ TEST_F(Window, InPointEntryTheMarkersFollowTheMouseWithoutTrails) {
   }
   // Each magnifier shows its own view around its own marker: the guide line runs through the
   // middle of P1's and P2's.
-  EXPECT_NE(OnScreen(form->PaintBox5).pixelColor(64, 2), QColor(50, 50, 50));
-  EXPECT_NE(OnScreen(form->PaintBox6).pixelColor(64, 2), QColor(50, 50, 50));
+  EXPECT_NE(OnScreen(Widget<Magnifier>("PaintBox5")).pixelColor(64, 2), QColor(50, 50, 50));
+  EXPECT_NE(OnScreen(Widget<Magnifier>("PaintBox6")).pixelColor(64, 2), QColor(50, 50, 50));
   // P0's follows the mouse.
   EXPECT_EQ(s.CursorX, 4150);
-  EXPECT_EQ(OnScreen(form->PaintBox4).pixelColor(64 + 2 * 5, 64), kRed);
+  EXPECT_EQ(OnScreen(Widget<Magnifier>("PaintBox4")).pixelColor(64 + 2 * 5, 64), kRed);
 }
 
 TEST_F(Window, CancellingThePanoramaDialogChangesNothing) {
@@ -191,7 +192,7 @@ TEST_F(Window, CancellingThePanoramaDialogChangesNothing) {
   form->Standortpanoladen1Click();
   EXPECT_TRUE(S().PanoFile0.isEmpty());
   EXPECT_TRUE(platform.inputs.empty());
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("LblP0NP"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
   ASSERT_EQ(platform.fileDialogs.size(), 1u);
   EXPECT_EQ(platform.fileDialogs[0].Title, QStringLiteral("Standortpano laden"));
   EXPECT_EQ(platform.fileDialogs[0].Filter, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"));
@@ -209,7 +210,7 @@ TEST_F(Window, LoadingP0AsksTheNodalHeight) {
   EXPECT_EQ(platform.inputs[0].prompt, QStringLiteral("Nodalhöhe (m):"));
   EXPECT_EQ(platform.inputs[0].defaultText, QStringLiteral("1,6"));
   EXPECT_EQ(S().NodalHeight, 1.6L);
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("1,60"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("1,60"));
 
   // The shared dialog proposes the file chosen last, for any station.
   platform.fileAnswers = {std::nullopt};
@@ -224,7 +225,7 @@ TEST_F(Window, UnderADecimalPointTheDefaultHeightReadsToo) {
   form->Standortpanoladen1Click();
   EXPECT_EQ(platform.inputs.at(0).defaultText, QStringLiteral("1.6"));
   EXPECT_EQ(S().NodalHeight, 1.6L);
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("1.60"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("1.60"));
 }
 
 TEST_F(Window, AMissingFileKeepsTheImageButStoresThePath) {
@@ -274,7 +275,7 @@ TEST_F(Window, ANonNumericHeightRaisesAfterTheImageIsLoaded) {
   EXPECT_EQ(platform.errors[0], QStringLiteral("'hoch' ist kein gültiger Gleitkommawert."));
   EXPECT_EQ(S().Pano0.size(), QSize(2, 2));
   EXPECT_EQ(S().NodalHeight, 1.5L);
-  EXPECT_EQ(form->LblP0NP->text(), QStringLiteral("LblP0NP"));
+  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
 }
 
 }  // namespace

@@ -3,26 +3,7 @@
 #include <QKeyEvent>
 #include <optional>
 
-// The virtual key codes the commands are written for.
-enum VirtualKey : int {
-  VkNone = 0,
-  VkReturn = 13,
-  VkEscape = 27,
-  VkLeft = 37,
-  VkUp = 38,
-  VkRight = 39,
-  VkDown = 40,
-  VkAdd = 107,       // + on the numeric keypad
-  VkSubtract = 109,  // - on the numeric keypad
-  VkF2 = 113,
-  VkF3 = 114,
-  VkF9 = 120,
-  VkF10 = 121,
-  VkF11 = 122,
-  VkF12 = 123,
-  VkOemPlus = 187,   // the key that carries + on the main keyboard
-  VkOemMinus = 189,  // the key that carries - on the main keyboard
-};
+#include "core/KeyCodes.h"
 
 // The code of a key event. The plus and minus keys of the main keyboard are keys, not characters:
 // the key that carries "+" (or "-") unshifted or shifted in the present layout, Shift or not. So

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 #include "ui/MarkIndex.h"
 
 class PanoramaView;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 
 // Where the stored points' marks stand in one station's view, sorted into tiles, so that a paint
 // of a small area (a mouse move repaints often, and only parts) looks at the few points near it

@@ -74,12 +74,17 @@ CurrentMarker::Kind MarkerKind(int station, const WorkingState& s) {
   using Kind = CurrentMarker::Kind;
   switch (station) {
     case 0:
-      return s.Mode == ModePoint || s.Mode == ModeP0zu1 || s.Mode == ModeP0zu2 ? Kind::Cross
-                                                                               : Kind::None;
+      return s.Mode == Mode::ModePoint || s.Mode == Mode::ModeP0zu1 || s.Mode == Mode::ModeP0zu2
+                 ? Kind::Cross
+                 : Kind::None;
     case 1:
-      return s.Mode == ModePoint ? Kind::Guide : s.Mode == ModeP1zu0 ? Kind::Cross : Kind::None;
+      return s.Mode == Mode::ModePoint   ? Kind::Guide
+             : s.Mode == Mode::ModeP1zu0 ? Kind::Cross
+                                         : Kind::None;
     default:
-      return s.Mode == ModePoint ? Kind::Guide : s.Mode == ModeP2zu0 ? Kind::Cross : Kind::None;
+      return s.Mode == Mode::ModePoint   ? Kind::Guide
+             : s.Mode == Mode::ModeP2zu0 ? Kind::Cross
+                                         : Kind::None;
   }
 }
 
@@ -129,13 +134,13 @@ void PaintPanorama(QPainter& painter, const QRect& area, int station, const Work
                    MarkIndex& marks, const QColor& background, const CurrentMarker& marker) {
   const QRect surface(0, 0, PanoWidth, PanoHeight);
   const QRect inside = area & surface;
-  const QRect picture = inside & s.Pano(station).rect();
+  const QRect picture = inside & s.Station(station).Pano.rect();
   if (picture != area) {
     // Fill around the picture in a few strips, not under it.
     for (const QRect& r : QRegion(area).subtracted(picture)) painter.fillRect(r, background);
   }
   if (inside.isEmpty()) return;
-  if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), s.Pano(station), picture);
+  if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), s.Station(station).Pano, picture);
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, station, s, marks);
   PaintMarker(canvas, marker);

@@ -6,7 +6,7 @@
 #include <QRegion>
 #include <cstdint>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 #include "ui/MarkIndex.h"
 
 inline const QColor kRed(255, 0, 0);

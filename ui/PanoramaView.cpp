@@ -78,7 +78,7 @@ void PanoramaView::RepaintViewAndMagnifier() {
 }
 
 PanoramaView::Content PanoramaView::CurrentContent() const {
-  return {state_.Pano(station_).cacheKey(), state_.Points.Revision(),
+  return {state_.Station(station_).Pano.cacheKey(), state_.Points.Revision(),
           QPoint(HorizontalPosition(), VerticalPosition()), state_.SelIndex, state_.Mode};
 }
 

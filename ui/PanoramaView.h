@@ -3,7 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 #include "geometry/Centring.h"
 #include "ui/MarkIndex.h"
 #include "ui/PanoramaPainter.h"
@@ -71,7 +71,7 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
     std::uint64_t points = 0;
     QPoint scroll;
     int selected = 0;
-    std::uint8_t mode = 0;
+    Mode mode = Mode::ModeIdle;
     bool operator==(const Content&) const = default;
   };
   Content CurrentContent() const;

@@ -1,9 +1,8 @@
-#include "io/HandOver.h"
+#include "io/PointList.h"
 
 #include <algorithm>
 
-#include "app/NumberText.h"
-#include "app/TForm1.h"
+#include "core/NumberText.h"
 
 QString PointListText(const PointList& points, std::size_t start, char decimalSeparator) {
   std::string text;
@@ -17,20 +16,4 @@ QString PointListText(const PointList& points, std::size_t start, char decimalSe
     text += line + "\r\n";
   }
   return QString::fromStdString(text);
-}
-
-void TForm1::PunktlisteabCursorerzeugen1Click() {
-  Memo1.clear();
-  const int start = SelectedGridRow() - 1;
-  Memo1 = PointListText(s_.Points, static_cast<std::size_t>(std::max(start, 0)), decimalSeparator_);
-  platform_.SetClipboardText(Memo1);
-
-  const QString exeDir = platform_.ExeDir();
-  if (!platform_.StartProgram(exeDir + QStringLiteral("Lantrex.exe"), exeDir)) {
-    platform_.ShowMessage(QStringLiteral("Fehler: Lantrex nicht gefunden! Pfad:") + exeDir);
-    return;
-  }
-  showMinimized();
-  platform_.WaitForProgram();
-  showMaximized();
 }

@@ -1,4 +1,4 @@
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

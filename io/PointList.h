@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/WorkingState.h"
+#include "core/WorkingState.h"
 
 // The point list for the companion program: one line per point from `start` to the end, each
 // "index:hor vert dist" with the display texts of the P0 angles and distance, always with a

@@ -47,4 +47,18 @@ class Platform {
   virtual void WaitForProgram() = 0;
   // The directory of the running executable, ending in the platform's separator.
   virtual QString ExeDir() = 0;
+  // Shows that the program is busy (the wait cursor) until called again with false.
+  virtual void SetBusy(bool busy) = 0;
+};
+
+// The busy indication for as long as it lives, for work the user waits for.
+class Busy {
+ public:
+  explicit Busy(Platform& platform) : platform_(platform) { platform_.SetBusy(true); }
+  ~Busy() { platform_.SetBusy(false); }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  Platform& platform_;
 };

@@ -5,7 +5,11 @@
 
 #include "geometry/TorbelError.h"
 
-// The rest of the message table; the arithmetic faults live with the checked arithmetic.
+// Every text the program shows in a message box. The arithmetic faults' texts are defined with
+// the checked arithmetic (geometry/TorbelError.h), which may use nothing outside the standard
+// library; they are part of this table all the same.
+
+// Errors.
 inline constexpr char kMsgFileNotFound[] = "Datei nicht gefunden";
 inline constexpr char kMsgInvalidFileName[] = "Ungültiger Dateiname";
 inline constexpr char kMsgTooManyOpenFiles[] = "Zu viele geöffnete Dateien";
@@ -14,6 +18,16 @@ inline constexpr char kMsgEndOfFile[] = "Versuch hinter dem Dateiende zu lesen";
 inline constexpr char kMsgDiskFull[] = "Zu wenig Speicherplatz";
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
+inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
+// A project of 700,000 points is some 64 MB, far beyond any survey; a larger file is not one.
+inline constexpr char kMsgProjectTooLarge[] = "Die Datei ist zu groß für ein Projekt (über 64 MB)";
+
+// Information and plain boxes.
+inline constexpr char kMsgAlignFirst[] = "Bitte zuerst die Panos zueinander ausrichten (F9..F12)";
+inline constexpr char kMsgNoDistance[] = "Keine eindeutige Entfernung gefunden.";
+inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
+inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
+inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";
 
 // "'text' ist kein gültiger Gleitkommawert"; a long text is cut short in the message.
 TorbelError NotANumberError(std::string_view text);

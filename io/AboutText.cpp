@@ -1,8 +1,6 @@
-#include "io/AboutBox.h"
+#include "io/AboutText.h"
 
 #include <QStringList>
-
-#include "app/TForm1.h"
 
 QString AboutText(const QString& caption) {
   const QStringList lines = {
@@ -64,13 +62,4 @@ QString AboutText(const QString& caption) {
           "Benutzung auf eigene Gefahr und wenn was nicht geht, einfach bescheid sagen!"),
   };
   return lines.join(QStringLiteral("\r\n"));
-}
-
-void TForm1::InfoberTorbel1Click() {
-  using B = Platform::Button;
-  const B answer = platform_.InformationBox(
-      AboutText(windowTitle()), {B::Yes, B::No, B::Ok, B::Cancel, B::Retry, B::Ignore, B::All},
-      B::Ok, B::Cancel);
-  platform_.ShowMessage(answer == B::All ? QStringLiteral(" ja nee, is klar! ")
-                                         : QStringLiteral(" kleih mi an Mors! "));
 }

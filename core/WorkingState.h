@@ -9,7 +9,7 @@
 #include "geometry/Solver.h"
 
 // Input modes. There is no mode 1.
-enum : std::uint8_t {
+enum class Mode : std::uint8_t {
   ModeIdle = 0,
   ModePoint = 2,  // a point is aimed at in P0 and its distance turned
   ModeP0zu1 = 3,  // aiming at P1 in the P0 panorama
@@ -63,9 +63,19 @@ class PointList {
   std::uint64_t revision_ = 0;
 };
 
+// What belongs to one station: the current point's direction in its panorama (CurHor, CurVert
+// for P0), the panorama's path and picture.
+template <typename Angle, typename Text, typename Image>
+struct StationFields {
+  Angle& Hor;
+  Angle& Vert;
+  Text& PanoFile;
+  Image& Pano;
+};
+
 // Everything the main window works on. The views and commands read and write it directly.
 struct WorkingState : SolverState {
-  std::uint8_t Mode = ModeIdle;
+  ::Mode Mode = ::Mode::ModeIdle;
   int RepeatCount = 0;
   int SelIndex = 0;
   std::int32_t CursorX = 0, CursorY = 0;  // the magnifiers' shared centre
@@ -74,7 +84,15 @@ struct WorkingState : SolverState {
   QImage Pano0, Pano1, Pano2;
   PointList Points;
 
-  const QImage& Pano(int station) const {
-    return station == 0 ? Pano0 : station == 1 ? Pano1 : Pano2;
+  // The fields of station 0 (P0), 1 (P1) or 2 (P2).
+  StationFields<Real, QString, QImage> Station(int station) {
+    if (station == 0) return {CurHor, CurVert, PanoFile0, Pano0};
+    if (station == 1) return {P1Hor, P1Vert, PanoFile1, Pano1};
+    return {P2Hor, P2Vert, PanoFile2, Pano2};
+  }
+  StationFields<const Real, const QString, const QImage> Station(int station) const {
+    if (station == 0) return {CurHor, CurVert, PanoFile0, Pano0};
+    if (station == 1) return {P1Hor, P1Vert, PanoFile1, Pano1};
+    return {P2Hor, P2Vert, PanoFile2, Pano2};
   }
 };

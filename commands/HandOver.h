@@ -1,0 +1,11 @@
+#pragma once
+
+#include "commands/Context.h"
+
+// "Punktliste ab Cursor erzeugen": the points from the selected row to the end go to the
+// clipboard, and the companion program is started from the program's folder and waited for
+// while the window is minimised.
+void HandOver(Context& c);
+
+// "Info über Torbel": the about box with the quick guide, and its answer.
+void ShowAbout(Context& c);

@@ -1,0 +1,188 @@
+#include "commands/Modes.h"
+
+#include "commands/Points.h"
+#include "commands/Search.h"
+#include "commands/Views.h"
+#include "core/Errors.h"
+#include "core/KeyCodes.h"
+
+namespace {
+
+void StartPointEntry(Context& c) {
+  WorkingState& s = c.s;
+  // Point entry needs the panoramas turned to each other: until F9 to F12 have been measured,
+  // the directions are still equal (all zero).
+  if (s.P0zu1Hor != s.P1zu0Hor && s.P0zu2Hor != s.P2zu0Hor && s.Mode == Mode::ModeIdle) {
+    s.Mode = Mode::ModePoint;
+    c.window.EnableTable(false);
+    SolvePoint(s);
+    CenterViews(c, false);
+  } else {
+    c.platform.InformationBox(QString::fromUtf8(kMsgAlignFirst), {Platform::Button::Ok},
+                              Platform::Button::Ok, Platform::Button::Ok);
+  }
+}
+
+void StartAiming(Context& c, int Key) {
+  const int station = Key == VkF11 ? 1 : Key == VkF12 ? 2 : 0;
+  c.s.Mode = Key == VkF9    ? Mode::ModeP0zu1
+             : Key == VkF10 ? Mode::ModeP0zu2
+             : Key == VkF11 ? Mode::ModeP1zu0
+                            : Mode::ModeP2zu0;
+  c.window.EnableTable(false);
+  c.window.View(station).RepaintViewAndMagnifier();
+  c.window.PaintNow();
+}
+
+// Enter in mode 3 or 4: the direction to P1 or P2 taken from the pointer in P0, its distance
+// asked for.
+void TakeStationDirection(Context& c, bool toP1) {
+  WorkingState& s = c.s;
+  s.Mode = Mode::ModeIdle;
+  Real& hor = toP1 ? s.P0zu1Hor : s.P0zu2Hor;
+  Real& vert = toP1 ? s.P0zu1Vert : s.P0zu2Vert;
+  Real& dist = toP1 ? s.DistP0P1 : s.DistP0P2;
+  hor = s.CurHor;
+  vert = s.CurVert;
+  const QString station = toP1 ? QStringLiteral("P1") : QStringLiteral("P2");
+  const QString answer = c.platform.InputBox(
+      QStringLiteral("Entfernung P0 zu ") + station,
+      QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"), QStringLiteral("0"));
+  dist = ParseReal(answer.toStdString());
+  c.window.SetLabel(
+      toP1 ? Window::Label::P0zu1 : Window::Label::P0zu2,
+      c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m"));
+  LeaveMode(c);
+}
+
+// Enter in mode 5 or 6: the direction back to P0, from the pointer in the survey view.
+void TakeBackDirection(Context& c, bool fromP1) {
+  WorkingState& s = c.s;
+  s.Mode = Mode::ModeIdle;
+  Real& hor = fromP1 ? s.P1zu0Hor : s.P2zu0Hor;
+  Real& vert = fromP1 ? s.P1zu0Vert : s.P2zu0Vert;
+  hor = fromP1 ? s.P1Hor : s.P2Hor;
+  vert = fromP1 ? s.P1Vert : s.P2Vert;
+  c.window.SetLabel(fromP1 ? Window::Label::P1zu0 : Window::Label::P2zu0,
+                    c.DirectionText(hor, vert));
+  LeaveMode(c);
+}
+
+void ConfirmMode(Context& c) {
+  switch (c.s.Mode) {
+    case Mode::ModePoint:
+      c.s.Mode = Mode::ModeIdle;
+      AddPoint(c);
+      LeaveMode(c);
+      break;
+    case Mode::ModeP0zu1:
+    case Mode::ModeP0zu2:
+      TakeStationDirection(c, c.s.Mode == Mode::ModeP0zu1);
+      break;
+    case Mode::ModeP1zu0:
+    case Mode::ModeP2zu0:
+      TakeBackDirection(c, c.s.Mode == Mode::ModeP1zu0);
+      break;
+    case Mode::ModeIdle:
+      break;
+  }
+}
+
+void DistanceKey(Context& c, int sign) {
+  WorkingState& s = c.s;
+  ++s.RepeatCount;
+  // A held key speeds up after ten steps: half a centimetre more with every repeat.
+  const Real step = s.RepeatCount <= 10 ? 0.01L : s.RepeatCount / 2.0L * 0.01L;
+  if (sign > 0) {
+    s.CurDist += step;
+    if (s.CurDist > 55000) s.CurDist = 55000;
+  } else {
+    s.CurDist -= step;
+    if (!(s.CurDist >= 1)) s.CurDist = 1;
+  }
+  SolvePoint(s);
+  CenterViews(c, false);
+  c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
+}
+
+}  // namespace
+
+void KeyDown(Context& c, int Key) {
+  const bool pointEntry = c.s.Mode == Mode::ModePoint;
+  switch (Key) {
+    case VkReturn:
+      ConfirmMode(c);
+      break;
+    case VkEscape:
+      if (c.s.Mode != Mode::ModeIdle) {
+        c.s.Mode = Mode::ModeIdle;
+        LeaveMode(c);
+      }
+      break;
+    case VkLeft:
+      c.platform.MovePointer(-1, 0);
+      break;
+    case VkUp:
+      c.platform.MovePointer(0, -1);
+      break;
+    case VkRight:
+      c.platform.MovePointer(1, 0);
+      break;
+    case VkDown:
+      c.platform.MovePointer(0, 1);
+      break;
+    case VkAdd:
+    case VkOemPlus:
+      if (pointEntry) DistanceKey(c, +1);
+      break;
+    case VkSubtract:
+    case VkOemMinus:
+      if (pointEntry) DistanceKey(c, -1);
+      break;
+    case VkF2:
+      StartPointEntry(c);
+      break;
+    case VkF3:
+      if (pointEntry) FindDistance(c);
+      break;
+    case VkF9:
+    case VkF10:
+    case VkF11:
+    case VkF12:
+      if (c.s.Mode == Mode::ModeIdle) StartAiming(c, Key);
+      break;
+    default:
+      break;
+  }
+}
+
+void KeyUp(Context& c) {
+  c.s.RepeatCount = 0;
+}
+
+void MouseWheel(Context& c, int angleDelta) {
+  if (c.s.Mode != Mode::ModePoint) return;
+  // A notch is 120; finer wheels and touchpads send parts of it, which add up to notches.
+  c.wheelRest += angleDelta;
+  while (c.wheelRest >= 120 || c.wheelRest <= -120) {
+    const int sign = c.wheelRest > 0 ? 1 : -1;
+    c.wheelRest -= sign * 120;
+    c.s.CurDist += sign * 0.01L;
+    SolvePoint(c.s);
+    CenterViews(c, false);
+    c.window.SetLabel(Window::Label::Cp, CurrentPointText(c));
+  }
+}
+
+void LeaveMode(Context& c) {
+  for (int station = 0; station < 3; ++station) {
+    c.window.MarkViewForRepaint(station);
+    c.window.MarkMagnifierForRepaint(station);
+  }
+  c.window.PaintNow();
+  c.window.EnableTable(true);
+}
+
+QString CurrentPointText(const Context& c) {
+  return c.DirectionText(c.s.CurHor, c.s.CurVert) + QStringLiteral(" Entf.:") + c.Fix(c.s.CurDist);
+}

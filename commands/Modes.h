@@ -1,0 +1,18 @@
+#pragma once
+
+#include "commands/Context.h"
+
+// The input modes and what the keys and the wheel do in them.
+
+// A key went down (a virtual key code, see core/KeyCodes.h); keys without a command do nothing.
+void KeyDown(Context& c, int Key);
+// Any key went up: a held distance key starts again at its smallest step.
+void KeyUp(Context& c);
+// The wheel turned by `angleDelta` (120 a notch; finer wheels send parts of one).
+void MouseWheel(Context& c, int angleDelta);
+
+// Ends a mode: repaints the views and magnifiers and enables the table.
+void LeaveMode(Context& c);
+
+// "hor° vert° Entf.:dist", as LblCp shows the current point.
+QString CurrentPointText(const Context& c);

@@ -1,0 +1,32 @@
+#include "commands/Panoramas.h"
+
+#include <QFileInfo>
+
+#include "io/Bitmap.h"
+
+void LoadPanorama(Context& c, int station) {
+  static const QString kTitles[] = {QStringLiteral("Standortpano laden"),
+                                    QStringLiteral("Vermessungspano 1 laden"),
+                                    QStringLiteral("Vermessungspano 2 laden")};
+  c.OpenDialog2.Title = kTitles[station];
+  if (!c.platform.ExecuteOpenDialog(c.OpenDialog2)) return;
+  const QString path = c.OpenDialog2.FileName;
+  auto fields = c.s.Station(station);
+  // A name typed for a file that is not there is kept (a project moved between machines names
+  // such files), but a file that fails to load leaves the path as it was, so a later save never
+  // writes a path that cannot be opened again.
+  if (QFileInfo::exists(path)) {
+    const Busy busy(c.platform);
+    fields.Pano = LoadBitmap(path);
+  }
+  fields.PanoFile = path;
+  c.window.MarkViewForRepaint(station);
+
+  if (station == 0) {
+    const QString answer = c.platform.InputBox(
+        QStringLiteral("Nodalpunkthöhe Standortpano eingeben"), QStringLiteral("Nodalhöhe (m):"),
+        QStringLiteral("1") + QChar::fromLatin1(c.separator) + QStringLiteral("6"));
+    c.s.NodalHeight = ParseReal(answer.toStdString());
+    c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
+  }
+}

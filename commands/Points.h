@@ -1,0 +1,23 @@
+#pragma once
+
+#include "commands/Context.h"
+
+// The stored points and the table that lists them.
+
+// Enter in point entry: the current point is stored and listed, and the new empty last row is
+// selected, so that no point shows as selected.
+void AddPoint(Context& c);
+
+// The selection moved to a grid row (the header is row 0): a row with a point makes that point
+// the current one and centres all three views on it.
+void SelectCell(Context& c, int ARow);
+
+// Moves the selection to a grid row and runs the selection step for it.
+void SelectRow(Context& c, int ARow);
+
+// "Punkt löschen": deletes the selected row's point; the rows below move up, labels and all, and
+// the selection stays on its row.
+void DeletePoint(Context& c);
+
+// Appends the table rows of points just added to the list (the last `count` of them).
+void AppendPointRows(Context& c, std::size_t count);

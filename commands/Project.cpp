@@ -1,0 +1,122 @@
+#include "commands/Project.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+#include "commands/Points.h"
+#include "core/Errors.h"
+#include "io/Bitmap.h"
+#include "io/ProjectFile.h"
+#include "io/TextFile.h"
+
+namespace {
+
+constexpr qint64 kMaxProjectBytes = qint64{64} << 20;
+const QString kSettingsName = QStringLiteral("MolvanQuv.ini");
+// A path is one line; whatever a damaged file holds beyond this is not read.
+constexpr qint64 kMaxSettingsLine = 64 * 1024;
+
+void SetStationLabels(Context& c) {
+  const WorkingState& s = c.s;
+  const auto withDistance = [&c](Real hor, Real vert, Real dist) {
+    return c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m");
+  };
+  c.window.SetLabel(Window::Label::P0zu1, withDistance(s.P0zu1Hor, s.P0zu1Vert, s.DistP0P1));
+  c.window.SetLabel(Window::Label::P0zu2, withDistance(s.P0zu2Hor, s.P0zu2Vert, s.DistP0P2));
+  c.window.SetLabel(Window::Label::P1zu0, c.DirectionText(s.P1zu0Hor, s.P1zu0Vert));
+  c.window.SetLabel(Window::Label::P2zu0, c.DirectionText(s.P2zu0Hor, s.P2zu0Vert));
+}
+
+}  // namespace
+
+void StartSession(Context& c) {
+  WorkingState& s = c.s;
+  s.Pano0 = QImage();
+  s.Pano1 = QImage();
+  s.Pano2 = QImage();
+  s.Points.Clear();
+  s.CursorX = 0;
+  s.CursorY = 0;
+  s.PanoFile0.clear();
+  s.PanoFile1.clear();
+  s.PanoFile2.clear();
+  s.Mode = Mode::ModeIdle;
+  s.CurDist = 5;
+  s.RepeatCount = 0;
+  s.P0zu1Hor = s.P0zu1Vert = s.DistP0P1 = 0;
+  s.P0zu2Hor = s.P0zu2Vert = s.DistP0P2 = 0;
+  s.P1zu0Hor = s.P1zu0Vert = s.P2zu0Hor = s.P2zu0Vert = 0;
+  c.OpenDialog1 = {QStringLiteral("Koordinaten &laden.."),
+                   QStringLiteral("Textdateien [*.txt)|*.txt"),
+                   QStringLiteral("*.txt"),
+                   {}};
+  c.SaveDialog1 = {{}, QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"), {}};
+  c.OpenDialog2 = {{}, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"), QStringLiteral("*.bmp"), {}};
+}
+
+void SaveProject(Context& c) {
+  if (!c.platform.ExecuteSaveDialog(c.SaveDialog1)) return;
+  const WorkingState& s = c.s;
+  WriteFileSafely(
+      c.SaveDialog1.FileName,
+      ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, s.Points.Items(), c.separator));
+}
+
+void LoadProject(Context& c) {
+  if (!c.platform.ExecuteOpenDialog(c.OpenDialog1)) return;
+  const QString path = c.OpenDialog1.FileName;
+  const Busy busy(c.platform);
+
+  // Everything is read and checked before anything changes, so that a file that fails leaves
+  // the work as it was and can be mended and loaded again.
+  const ProjectLoad load =
+      ReadProject(ReadWholeFile(path, kMaxProjectBytes, kMsgProjectTooLarge), c.s);
+  std::array<std::optional<QImage>, 3> images;
+  QStringList unreadable;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::optional<QString>& file = load.panoFiles[i];
+    if (!file || !QFileInfo::exists(*file)) continue;
+    // A picture that cannot be read is kept out like a missing one, not the whole project.
+    try {
+      images[i] = LoadBitmap(*file);
+    } catch (const TorbelError& e) {
+      unreadable << QString::fromStdString(e.Message()) + QStringLiteral(": ") + *file;
+    }
+  }
+
+  c.SaveDialog1.FileName = path;
+  c.window.EnableLoad(false);
+  c.window.SetCaption(c.window.Caption() + QStringLiteral(" - ") + path);
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (!load.panoFiles[i]) continue;
+    auto fields = c.s.Station(static_cast<int>(i));
+    fields.PanoFile = *load.panoFiles[i];
+    if (images[i]) fields.Pano = std::move(*images[i]);
+    c.window.MarkViewForRepaint(static_cast<int>(i));
+  }
+  static_cast<SolverState&>(c.s) = load.state;
+  SetStationLabels(c);
+
+  // Rows only for the points read: points entered before the load keep their one row.
+  std::vector<PointRec> points = c.s.Points.Items();
+  points.insert(points.end(), load.points.begin(), load.points.end());
+  c.s.Points.Assign(std::move(points));
+  AppendPointRows(c, load.points.size());
+
+  if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
+}
+
+void ReadSettingsFile(Context& c) {
+  const QString path = c.platform.ExeDir() + kSettingsName;
+  if (!QFileInfo::exists(path)) return;
+  c.OpenDialog1.FileName = QFile::decodeName(ReadFirstLine(path, kMaxSettingsLine));
+  LoadProject(c);
+}
+
+void WriteSettingsFile(Context& c) {
+  WriteFileSafely(c.platform.ExeDir() + kSettingsName,
+                  QFile::encodeName(c.SaveDialog1.FileName) + QByteArrayLiteral("\r\n"));
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "commands/Context.h"
+
+// The project file and the settings file that offers the last project at the next start.
+
+// The state of a fresh start: no points, no panoramas, nothing measured, the dialogs' settings.
+void StartSession(Context& c);
+
+// "Projekt laden...": shows the open dialog and loads the chosen project. The file is read and
+// checked whole before anything changes, so a file that fails leaves the work as it was.
+void LoadProject(Context& c);
+
+// "Projekt speichern...": shows the save dialog and writes the project; an existing file is
+// replaced only by a complete new one.
+void SaveProject(Context& c);
+
+// At start: when the settings file names a project, it is offered in the open dialog.
+void ReadSettingsFile(Context& c);
+// At close: the present project path goes into the settings file.
+void WriteSettingsFile(Context& c);

@@ -1,0 +1,80 @@
+#include "commands/Views.h"
+
+#include "commands/Modes.h"
+#include "geometry/Mapping.h"
+
+namespace {
+
+void Drag(Context& c, int station, int X, int Y) {
+  // The drag follows the mouse slower than it moves; the P0 view, being larger, a bit faster.
+  CentredView& view = c.window.View(station);
+  const Real divisor = station == 0 ? 1.3L : 1.6L;
+  view.SetHorizontalPosition(view.HorizontalPosition() + RoundToInt((X - c.s.DragX) / divisor));
+  view.SetVerticalPosition(view.VerticalPosition() + RoundToInt((Y - c.s.DragY) / divisor));
+  c.s.DragX = X;
+  c.s.DragY = Y;
+}
+
+// Whether a mouse move over the station's view repaints it at once: where the mode aims there.
+bool AimsIn(Mode mode, int station) {
+  switch (station) {
+    case 0:
+      return mode == Mode::ModeP0zu1 || mode == Mode::ModeP0zu2;
+    case 1:
+      return mode == Mode::ModeP1zu0;
+    default:
+      return mode == Mode::ModeP2zu0;
+  }
+}
+
+}  // namespace
+
+void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y) {
+  if (X < 0 || Y < 0 || X >= PanoWidth || Y >= PanoHeight) {
+    // Beside the picture (the strip left of P0's first column, or anywhere while a drag goes on
+    // outside the view) there is nothing to aim at; only the drag follows.
+    if (leftButton) Drag(c, station, X, Y);
+    c.window.PaintNow();
+    return;
+  }
+  auto fields = c.s.Station(station);
+  fields.Hor = PixelToHor(X);
+  fields.Vert = PixelToVert(Y);
+
+  if (!shift) {
+    c.window.SetLabel(Window::Label::Cp, station == 0 ? CurrentPointText(c)
+                                                      : c.DirectionText(fields.Hor, fields.Vert));
+  }
+
+  if (station == 0 && c.s.Mode == Mode::ModePoint) {
+    SolvePoint(c.s);
+    CentreViewsUnpainted(c, false);
+  } else if (AimsIn(c.s.Mode, station)) {
+    c.window.View(station).RepaintViewAndMagnifier();
+  }
+
+  if (leftButton) Drag(c, station, X, Y);
+
+  c.s.CursorX = X;
+  c.s.CursorY = Y;
+  c.window.MarkMagnifierForRepaint(station);
+  // The repaints of this move reach the screen together, as one picture: the magnifiers keep the
+  // centre each was asked for, and the last mark above wins for the view under the mouse.
+  c.window.PaintNow();
+}
+
+void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y) {
+  if (!leftButton) return;
+  c.s.DragX = X;
+  c.s.DragY = Y;
+}
+
+void CenterViews(Context& c, bool ScrollP0) {
+  CentreViewsUnpainted(c, ScrollP0);
+  c.window.PaintNow();
+}
+
+void CentreViewsUnpainted(Context& c, bool ScrollP0) {
+  ::CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)},
+                c.s.CursorX, c.s.CursorY);
+}

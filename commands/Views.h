@@ -1,0 +1,21 @@
+#pragma once
+
+#include "commands/Context.h"
+
+// The mouse over the panorama views, and centring them on the current point.
+
+// The mouse moved over a station's view to the surface pixel X, Y (or anywhere, while the left
+// button pressed over it is held): aims there, shows the angles, gives the mode its live
+// picture, drags the view along while the left button is held, and centres the magnifier.
+// `shift`: the label keeps its text.
+void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y);
+
+// A mouse button went down over a view; the left one starts a drag there.
+void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y);
+
+// Scrolls the survey views (and the P0 view when ScrollP0) so that the current point lies in the
+// middle of each, and repaints them with their magnifiers before returning.
+void CenterViews(Context& c, bool ScrollP0);
+
+// The same, with the repaints left for the command's one paint at its end.
+void CentreViewsUnpainted(Context& c, bool ScrollP0);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "geometry/Centring.h"
+
+// The texts of one row of the point table: label, horizontal angle, vertical angle, distance.
+using TableRow = std::array<QString, 4>;
+
+// What the commands need of the main window, and nothing more: its labels and caption, the load
+// command's availability, the panorama views with their magnifiers, the point table, and the
+// window's own state. The main window implements it with its widgets; tests with a recording
+// fake.
+class Window {
+ public:
+  enum class Label { Cp, P0zu1, P0zu2, P1zu0, P2zu0, P0NP };
+
+  virtual ~Window() = default;
+
+  virtual void SetLabel(Label label, const QString& text) = 0;
+  virtual QString Caption() const = 0;
+  virtual void SetCaption(const QString& caption) = 0;
+  // The menu command "Projekt laden...".
+  virtual void EnableLoad(bool enabled) = 0;
+
+  // A station's panorama view: its size, scroll positions, and the repaint of view and
+  // magnifier that centring asks for.
+  virtual CentredView& View(int station) = 0;
+  // Mark for repaint: painted with the next paint, together with everything else marked.
+  virtual void MarkViewForRepaint(int station) = 0;
+  virtual void MarkMagnifierForRepaint(int station) = 0;
+  // Paints everything marked so far, before returning.
+  virtual void PaintNow() = 0;
+
+  // The point table. Grid rows count the header as row 0; the rows with points follow, and
+  // one empty row after them.
+  virtual void EnableTable(bool enabled) = 0;
+  virtual int PointRows() const = 0;
+  // Writes the rows into the empty last row and on, each followed by a new empty row.
+  virtual void AppendRows(std::vector<TableRow> rows) = 0;
+  // Removes a row with a point; the rows below move up, labels and all.
+  virtual void RemoveRow(int gridRow) = 0;
+  virtual int SelectedRow() const = 0;
+  // Moves the selection; the selection command is the caller's to run.
+  virtual void SelectRow(int gridRow) = 0;
+
+  virtual void Minimise() = 0;
+  virtual void Maximise() = 0;
+};
