@@ -77,6 +77,20 @@ void TForm1::BuildComponents() {
   Panel3->setObjectName(QStringLiteral("Panel3"));
   Panel3->setGeometry(0, 0, 900, 145);
 
+  BuildStatusPanel();
+  BuildMagnifiers();
+  BuildTable();
+
+  Edit1 = new QLineEdit(Panel3);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setEnabled(false);
+  Edit1->hide();
+
+  // The scroll boxes lie over the strip's bottom edge, so they are made after it.
+  BuildViews(client);
+}
+
+void TForm1::BuildStatusPanel() {
   Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
   constexpr int kCaption = 6, kValue = 96, kRow = 15;
   LblCpI = MakeLabel(QStringLiteral("Cursorposition:"), "LblCpI", kCaption, 4);
@@ -94,7 +108,9 @@ void TForm1::BuildComponents() {
   LblP2NP = MakeLabel(QStringLiteral("LblP2NP"), "LblP2NP", 154, 4 + 7 * kRow);
   LblP0NP->resize(70, 15);
   LblP1NP->resize(70, 15);
+}
 
+void TForm1::BuildMagnifiers() {
   Panel1 = MakePanel(Panel3, "Panel1", QRect(248, 8, 129, 129));
   Panel4 = MakePanel(Panel3, "Panel4", QRect(384, 8, 129, 129));
   Panel5 = MakePanel(Panel3, "Panel5", QRect(520, 8, 129, 129));
@@ -105,7 +121,9 @@ void TForm1::BuildComponents() {
     (*magnifiers[station])->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
     (*magnifiers[station])->setGeometry(1, 1, 127, 127);
   }
+}
 
+void TForm1::BuildTable() {
   GridModel = new PointTableModel(this);
   StringGrid1 = new QTableView(Panel3);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
@@ -128,13 +146,9 @@ void TForm1::BuildComponents() {
             if (ignoreSelection_ || !current.isValid()) return;
             Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
           });
+}
 
-  Edit1 = new QLineEdit(Panel3);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setEnabled(false);
-  Edit1->hide();
-
-  // The scroll boxes lie over the strip's bottom edge, so they are made after it.
+void TForm1::BuildViews(QWidget* client) {
   constexpr int kSurfaceOffsetX[] = {8, 0, -24};
   PanoramaView** views[] = {&ScrollBox1, &ScrollBox2, &ScrollBox3};
   Magnifier* viewMagnifiers[] = {PaintBox4, PaintBox5, PaintBox6};
@@ -325,10 +339,6 @@ PanoramaView* TForm1::ViewOf(int station) const {
 
 Magnifier* TForm1::MagnifierOf(int station) const {
   return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
-}
-
-void TForm1::ShowError(const std::string& message) {
-  platform_.ErrorBox(QString::fromStdString(ErrorBoxText(message)));
 }
 
 // The handlers.

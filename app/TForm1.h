@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
-#include <exception>
-#include <string>
+#include <utility>
 
 #include "commands/Context.h"
 #include "commands/Window.h"
+#include "core/Guarded.h"
 #include "core/Platform.h"
 #include "core/WorkingState.h"
-#include "geometry/TorbelError.h"
 #include "ui/Keys.h"
 
 class QAction;
@@ -41,15 +40,7 @@ class TForm1 : public QMainWindow, private Window {
   // the state as it stood. Every entry point from the event loop goes through here.
   template <typename Command>
   bool Guarded(Command&& command) {
-    try {
-      command();
-      return true;
-    } catch (const TorbelError& e) {
-      ShowError(e.Message());
-    } catch (const std::exception& e) {
-      ShowError(e.what());
-    }
-    return false;
+    return ::Guarded(platform_, std::forward<Command>(command));
   }
 
   // Start-up, layout and closing.
@@ -108,13 +99,16 @@ class TForm1 : public QMainWindow, private Window {
   void Maximise() override;
 
   void BuildComponents();
+  void BuildStatusPanel();
+  void BuildMagnifiers();
+  void BuildTable();
+  void BuildViews(QWidget* client);
   void BuildMenus();
   QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
   PanoramaView* ViewOf(int station) const;
   Magnifier* MagnifierOf(int station) const;
   // Whether the mouse pointer is over a panorama, where the arrow keys aim.
   bool PointerOverPanorama() const;
-  void ShowError(const std::string& message);
 
   Platform& platform_;
   WorkingState s_;

@@ -17,7 +17,7 @@ struct Context {
   WorkingState& s;
   Platform& platform;
   Window& window;
-  const char separator;
+  char separator;
 
   FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
   QString Memo1;      // the text of the last hand-over

@@ -24,6 +24,10 @@ struct PointRec {
   double Hor0 = 0, Vert0 = 0, Dist0 = 0;
   double Hor1 = 0, Vert1 = 0;
   double Hor2 = 0, Vert2 = 0;
+
+  // The point's direction in the panorama of station 0 (P0), 1 or 2.
+  double HorIn(int station) const { return station == 0 ? Hor0 : station == 1 ? Hor1 : Hor2; }
+  double VertIn(int station) const { return station == 0 ? Vert0 : station == 1 ? Vert1 : Vert2; }
 };
 
 // The stored points, in table order. Every change gets a new revision number (unique in the

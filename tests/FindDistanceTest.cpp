@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "geometry/Mapping.h"
+#include "tests/CommandsFixture.h"
 #include "tests/WallScene.h"
-#include "tests/WindowFixture.h"
-#include "ui/PanoramaView.h"
 
 namespace {
 
@@ -11,23 +10,22 @@ using namespace wall;
 
 // The wall scene with every panorama turned so that the aimed wall point stands near column 500:
 // pictures of 1200 x 2400 pixels then hold all the search needs.
-struct FindDistance : WindowFixture {
+struct FindDistance : Commands {
   Station stations[3];
 
   void SetUp() override {
-    WindowFixture::SetUp();
     for (int i = 0; i < 3; ++i) {
       double bearing, vert;
       Angles({kGrounds[i], 0}, kAimed, bearing, vert);
       stations[i] = {kGrounds[i], bearing - static_cast<double>(PixelToHor(500))};
     }
     const SolverState survey = Survey(stations);
-    static_cast<SolverState&>(S()) = survey;
-    S().CurDist = 5;
+    static_cast<SolverState&>(s) = survey;
+    s.CurDist = 5;
   }
 
   void Pictures(const Texture& texture) {
-    QImage* panos[] = {&S().Pano0, &S().Pano1, &S().Pano2};
+    QImage* panos[] = {&s.Pano0, &s.Pano1, &s.Pano2};
     // The wall lies in the rows from 1500 on; above them, plain sky.
     constexpr int kTop = 1500, kRows = 900;
     for (int i = 0; i < 3; ++i) {
@@ -44,43 +42,43 @@ struct FindDistance : WindowFixture {
 
   // Point entry, aimed at the wall point as the survey has it.
   void Aim() {
-    const Real hor = S().CurHor, vert = S().CurVert;
-    Key(Qt::Key_F2);
-    ASSERT_EQ(S().Mode, Mode::ModePoint);
-    form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, HorToPixel(hor), VertToPixel(vert));
+    const Real hor = s.CurHor, vert = s.CurVert;
+    Key(VkF2);
+    ASSERT_EQ(s.Mode, Mode::ModePoint);
+    MoveOver(0, HorToPixel(hor), VertToPixel(vert));
   }
 };
 
 TEST_F(FindDistance, PutsTheDistanceWhereThePicturesAgree) {
   Pictures(Blotches);
   Aim();
-  Key(Qt::Key_F3);
+  Key(VkF3);
   EXPECT_TRUE(platform.informations.empty());
-  EXPECT_NEAR(static_cast<double>(S().CurDist), AimedDistance(), 0.03);
-  EXPECT_TRUE(Widget<QLabel>("LblCp")->text().endsWith(QStringLiteral("m")));
+  EXPECT_NEAR(static_cast<double>(s.CurDist), AimedDistance(), 0.03);
+  EXPECT_TRUE(Label(Window::Label::Cp).endsWith(QStringLiteral("m")));
   // The survey views follow, as after a distance key.
-  EXPECT_NEAR(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(),
-              HorToPixel(S().P1Hor) - Widget<PanoramaView>("ScrollBox2")->ClientWidth() / 2, 1);
+  EXPECT_NEAR(window.views[1].HorizontalPosition(),
+              HorToPixel(s.P1Hor) - window.views[1].ClientWidth() / 2, 1);
 }
 
 TEST_F(FindDistance, WithoutAClearMatchNothingChanges) {
   Pictures([](double, double) { return 90; });
   Aim();
-  Key(Qt::Key_F3);
+  Key(VkF3);
   ASSERT_EQ(platform.informations.size(), 1u);
   EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
-  EXPECT_EQ(S().CurDist, 5);
-  EXPECT_EQ(S().Mode, Mode::ModePoint);
+  EXPECT_EQ(s.CurDist, 5);
+  EXPECT_EQ(s.Mode, Mode::ModePoint);
 }
 
 TEST_F(FindDistance, NeedsThreePanoramasAndPointEntry) {
-  Key(Qt::Key_F3);  // not in point entry: nothing at all
+  Key(VkF3);  // not in point entry: nothing at all
   EXPECT_TRUE(platform.informations.empty());
   Aim();
-  Key(Qt::Key_F3);
+  Key(VkF3);
   ASSERT_EQ(platform.informations.size(), 1u);
   EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
-  EXPECT_EQ(S().CurDist, 5);
+  EXPECT_EQ(s.CurDist, 5);
 }
 
 }  // namespace

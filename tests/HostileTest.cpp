@@ -3,36 +3,35 @@
 
 #include <QDir>
 
-#include "tests/WindowFixture.h"
-#include "ui/PointTable.h"
+#include "commands/Panoramas.h"
+#include "tests/CommandsFixture.h"
 
 namespace {
 
 // Files from elsewhere, as damaged or hostile as they come: each ends in a German message, and
 // the work in the window stays as it was.
-struct Hostile : WindowFixture {
+struct Hostile : Commands {
   void SetUp() override {
-    WindowFixture::SetUp();
-    S().P0zu1Hor = 12.5L;
-    S().Points.Assign({{1, 2, 3, 4, 5, 6, 7}});
-    Grid()->SetRows({{QStringLiteral(".0"), {}, {}, {}}});
+    s.P0zu1Hor = 12.5L;
+    s.Points.Assign({{1, 2, 3, 4, 5, 6, 7}});
+    window.rows = {{QStringLiteral(".0"), {}, {}, {}}};
   }
 
   // Loads `path` as a project and returns the message shown.
-  QString LoadProject(const QString& path) {
+  QString LoadMessage(const QString& path) {
     platform.fileAnswers = {path};
     platform.errors.clear();
-    form->Guarded([&] { form->Laden1Click(); });
+    Run([&] { LoadProject(c); });
     EXPECT_EQ(platform.errors.size(), 1u) << path.toStdString();
     return platform.errors.empty() ? QString() : platform.errors.front();
   }
 
   void ExpectUnchanged() {
-    EXPECT_EQ(S().P0zu1Hor, 12.5L);
-    EXPECT_EQ(S().Points.size(), 1u);
-    EXPECT_EQ(Grid()->PointRows(), 1);
-    EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Molvan Torbel* V1.07"));
+    EXPECT_EQ(s.P0zu1Hor, 12.5L);
+    EXPECT_EQ(s.Points.size(), 1u);
+    EXPECT_EQ(window.PointRows(), 1);
+    EXPECT_TRUE(window.loadEnabled);
+    EXPECT_EQ(window.caption, QStringLiteral("Molvan Torbel* V1.07"));
   }
 
   QByteArray Header() {
@@ -45,14 +44,14 @@ TEST_F(Hostile, HugeProjectFiles) {
   ASSERT_TRUE(big.open(QIODevice::WriteOnly));
   ASSERT_TRUE(big.resize(100 << 20));  // 100 MB
   big.close();
-  EXPECT_EQ(LoadProject(big.fileName()),
+  EXPECT_EQ(LoadMessage(big.fileName()),
             QStringLiteral("Die Datei ist zu groß für ein Projekt (über 64 MB)"));
   ExpectUnchanged();
 
   // A 10 MB line where a number belongs: the message shows its start only.
   const QString line = WriteFile(
       "line.txt", QByteArray("a\r\nb\r\nc\r\nh\r\n") + QByteArray(10 << 20, '7') + "x\r\n");
-  const QString message = LoadProject(line);
+  const QString message = LoadMessage(line);
   EXPECT_TRUE(message.startsWith(QStringLiteral("'7777777777")));
   EXPECT_TRUE(message.endsWith(QStringLiteral("…' ist kein gültiger Gleitkommawert.")));
   EXPECT_LT(message.size(), 120);
@@ -61,7 +60,7 @@ TEST_F(Hostile, HugeProjectFiles) {
   // A point line of 10,000 fields.
   QByteArray fields = "1";
   for (int i = 1; i < 10000; ++i) fields += ";1";
-  EXPECT_TRUE(LoadProject(WriteFile("fields.txt", Header() + fields + "\r\n"))
+  EXPECT_TRUE(LoadMessage(WriteFile("fields.txt", Header() + fields + "\r\n"))
                   .startsWith(QStringLiteral("'1;1;1;1;")));
   ExpectUnchanged();
 }
@@ -69,26 +68,26 @@ TEST_F(Hostile, HugeProjectFiles) {
 TEST_F(Hostile, StrangeBytesInTheProject) {
   // A NUL in a number, and one in a path.
   EXPECT_EQ(
-      LoadProject(WriteFile("nul.txt", QByteArray("a\r\nb\r\nc\r\nh\r\n1\0,6\r\n", 19))),
+      LoadMessage(WriteFile("nul.txt", QByteArray("a\r\nb\r\nc\r\nh\r\n1\0,6\r\n", 19))),
       QStringLiteral("'1") + QChar(0) + QStringLiteral(",6' ist kein gültiger Gleitkommawert."));
   ExpectUnchanged();
 
   // A path that is no valid UTF-8 is kept as the name it decodes to, and the project loads.
   platform.errors.clear();
   platform.fileAnswers = {WriteFile("utf8.txt", QByteArray("/tmp/s\xFF\xFE.bmp\r\n"))};
-  EXPECT_TRUE(form->Guarded([&] { form->Laden1Click(); }));
-  EXPECT_TRUE(S().PanoFile0.startsWith(QStringLiteral("/tmp/s")));
-  EXPECT_TRUE(S().Pano0.isNull());
+  EXPECT_TRUE(Run([&] { LoadProject(c); }));
+  EXPECT_TRUE(s.PanoFile0.startsWith(QStringLiteral("/tmp/s")));
+  EXPECT_TRUE(s.Pano0.isNull());
 }
 
 TEST_F(Hostile, PathsThatAreNoFiles) {
-  EXPECT_EQ(LoadProject(dir.path()), QStringLiteral("Dateizugriff verweigert."));
+  EXPECT_EQ(LoadMessage(dir.path()), QStringLiteral("Dateizugriff verweigert."));
   ExpectUnchanged();
   const QString fifo = dir.filePath("fifo");
   ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  EXPECT_EQ(LoadProject(fifo), QStringLiteral("Keine gewöhnliche Datei."));
+  EXPECT_EQ(LoadMessage(fifo), QStringLiteral("Keine gewöhnliche Datei."));
   ExpectUnchanged();
-  EXPECT_EQ(LoadProject(QStringLiteral("/dev/zero")), QStringLiteral("Keine gewöhnliche Datei."));
+  EXPECT_EQ(LoadMessage(QStringLiteral("/dev/zero")), QStringLiteral("Keine gewöhnliche Datei."));
   ExpectUnchanged();
 
   // Saved onto, they stay what they are.
@@ -96,34 +95,34 @@ TEST_F(Hostile, PathsThatAreNoFiles) {
                                       std::pair{fifo, "Keine gewöhnliche Datei."}}) {
     platform.fileAnswers = {path};
     platform.errors.clear();
-    EXPECT_FALSE(form->Guarded([&] { form->Speichern1Click(); }));
+    EXPECT_FALSE(Run([&] { SaveProject(c); }));
     EXPECT_EQ(platform.errors, std::vector<QString>{QString::fromUtf8(message)});
   }
   EXPECT_TRUE(QFileInfo(dir.path()).isDir());
   EXPECT_FALSE(QFileInfo(fifo).isFile());
 
   // The same for a panorama: the old picture stays, and so does its path.
-  S().Pano1 = QImage(2, 2, QImage::Format_RGB32);
+  s.Pano1 = QImage(2, 2, QImage::Format_RGB32);
   for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
     platform.fileAnswers = {path};
     platform.errors.clear();
-    form->Guarded([&] { form->Vermessungspano1laden1Click(); });
+    Run([&] { LoadPanorama(c, 1); });
     ASSERT_EQ(platform.errors.size(), 1u);
     EXPECT_TRUE(platform.errors[0] == QStringLiteral("Keine gewöhnliche Datei.") ||
                 platform.errors[0] == QStringLiteral("Dateizugriff verweigert."));
-    EXPECT_EQ(S().Pano1.size(), QSize(2, 2));
-    EXPECT_TRUE(S().PanoFile1.isEmpty());
+    EXPECT_EQ(s.Pano1.size(), QSize(2, 2));
+    EXPECT_TRUE(s.PanoFile1.isEmpty());
   }
 }
 
 TEST_F(Hostile, ASettingsFileThatIsNoFile) {
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("MolvanQuv.ini")));
   platform.errors.clear();
-  Open();
+  EXPECT_FALSE(Run([&] { ReadSettingsFile(c); }));
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("Dateizugriff verweigert."));
   EXPECT_TRUE(platform.fileDialogs.empty());
-  EXPECT_TRUE(Widget<QAction>("Laden1")->isEnabled());
+  EXPECT_TRUE(window.loadEnabled);
 }
 
 }  // namespace

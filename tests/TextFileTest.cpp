@@ -19,6 +19,7 @@
 #include "geometry/TorbelError.h"
 #include "io/TextFile.h"
 #include "tests/SmallDisk.h"
+#include "tests/TestFiles.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ QByteArray Bytes(qsizetype size, char c) {
 }
 
 QByteArray Read(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+  return ReadTestFile(path);
 }
 
 void Write(const QString& path, const QByteArray& bytes) {

@@ -19,40 +19,13 @@
 #include "commands/Points.h"
 #include "commands/Views.h"
 #include "tests/ScriptedPlatform.h"
+#include "tests/TestFiles.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 #include "ui/PointTable.h"
 
 // A real main window under the test's X server, with the scripted platform answering for the
 // user.
-
-// A 24-bit Windows bitmap, bottom-up, every pixel of the given colour.
-inline QByteArray Bitmap24(int width, int height, QRgb colour) {
-  const int stride = (width * 3 + 3) & ~3;
-  QByteArray b;
-  auto put16 = [&](int v) { b.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); };
-  auto put32 = [&](qint64 v) {
-    put16(int(v & 0xffff));
-    put16(int((v >> 16) & 0xffff));
-  };
-  b.append("BM");
-  put32(54 + stride * height);
-  put32(0);
-  put32(54);
-  put32(40);
-  put32(width);
-  put32(height);
-  put16(1);
-  put16(24);
-  for (int i = 0; i < 6; ++i) put32(0);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      b.append(char(qBlue(colour))).append(char(qGreen(colour))).append(char(qRed(colour)));
-    }
-    b.append(QByteArray(stride - width * 3, '\0'));
-  }
-  return b;
-}
 
 // A mouse move as the window system delivers it, without moving the real pointer.
 inline void MoveOver(QWidget* widget, QPoint p, Qt::MouseButtons buttons = Qt::NoButton) {
@@ -95,24 +68,8 @@ struct WindowFixture : ::testing::Test {
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(form->windowHandle(), key, modifiers);
   }
-  // A key held down: the press and release pairs of auto-repeat.
-  void HeldKey(Qt::Key key, int repeats, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::simulateEvent(form->windowHandle(), true, key, modifiers, QString(), false);
-    for (int i = 0; i < repeats; ++i) {
-      QTest::simulateEvent(form->windowHandle(), false, key, modifiers, QString(), true);
-      QTest::simulateEvent(form->windowHandle(), true, key, modifiers, QString(), true);
-    }
-  }
-  void Release(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::simulateEvent(form->windowHandle(), false, key, modifiers, QString(), false);
-  }
-
   QString WriteFile(const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
+    return WriteTestFile(QDir(dir.path()), name, bytes);
   }
 };
 

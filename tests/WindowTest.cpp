@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QWheelEvent>
 
 #include "geometry/Mapping.h"
 #include "tests/WindowFixture.h"
@@ -62,40 +63,14 @@ TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
   EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("224,56° 67,06°"));
 }
 
-TEST_F(Window, ShiftKeepsTheLabelButEverythingElseMoves) {
-  form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4080, 2040);
-  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
-  form->PaintBox1MouseMove(Qt::ShiftModifier, Qt::NoButton, 4081, 100);
-  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("360,00° 0,00° Entf.:5,00"));
-  EXPECT_EQ(S().CurHor, PixelToHor(4081));
-  EXPECT_EQ(S().CursorX, 4081);
-  EXPECT_EQ(S().CursorY, 100);
-}
-
-TEST_F(Window, DraggingScrollsByTheMouseStepOverTheDivisor) {
-  Widget<PanoramaView>("ScrollBox1")->SetHorizontalPosition(1000);
-  Widget<PanoramaView>("ScrollBox1")->SetVerticalPosition(1000);
-  form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
-  form->PaintBox1MouseMove(Qt::NoModifier, Qt::LeftButton, 513, 502);
-  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->HorizontalPosition(), 1010);  // 13 / 1.3
-  EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->VerticalPosition(), 1002);    // 2 / 1.3 = 1.54
-  EXPECT_EQ(S().DragX, 513);
-
-  Widget<PanoramaView>("ScrollBox2")->SetHorizontalPosition(1000);
-  Widget<PanoramaView>("ScrollBox2")->SetVerticalPosition(1000);
-  form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
-  form->PaintBox2MouseMove(Qt::NoModifier, Qt::LeftButton, 516, 502);
-  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(), 1010);  // 16 / 1.6
-  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->VerticalPosition(), 1001);    // 2 / 1.6 = 1.25
-
-  // The sum is clamped by the scroll box, never negative.
-  form->PaintBoxMouseDown(Qt::LeftButton, 500, 500);
-  form->PaintBox2MouseMove(Qt::NoModifier, Qt::LeftButton, -5000, 500);
-  EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->HorizontalPosition(), 0);
-
-  // Only the left button starts a drag.
-  form->PaintBoxMouseDown(Qt::RightButton, 7, 7);
-  EXPECT_EQ(S().DragX, -5000);
+TEST_F(Window, TheWheelScrollsNoView) {
+  PanoramaView* view = Widget<PanoramaView>("ScrollBox1");
+  view->SetVerticalPosition(500);
+  QWheelEvent down(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, -120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(form->windowHandle(), &down);
+  EXPECT_EQ(view->VerticalPosition(), 500);
+  EXPECT_EQ(S().CurDist, 5);
 }
 
 TEST_F(Window, MagnifierEnlargesTheSquareAroundTheSharedCentre) {
@@ -185,97 +160,6 @@ TEST_F(Window, InPointEntryTheMarkersFollowTheMouseWithoutTrails) {
   // P0's follows the mouse.
   EXPECT_EQ(s.CursorX, 4150);
   EXPECT_EQ(OnScreen(Widget<Magnifier>("PaintBox4")).pixelColor(64 + 2 * 5, 64), kRed);
-}
-
-TEST_F(Window, CancellingThePanoramaDialogChangesNothing) {
-  platform.fileAnswers = {std::nullopt};
-  form->Standortpanoladen1Click();
-  EXPECT_TRUE(S().PanoFile0.isEmpty());
-  EXPECT_TRUE(platform.inputs.empty());
-  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
-  ASSERT_EQ(platform.fileDialogs.size(), 1u);
-  EXPECT_EQ(platform.fileDialogs[0].Title, QStringLiteral("Standortpano laden"));
-  EXPECT_EQ(platform.fileDialogs[0].Filter, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"));
-}
-
-TEST_F(Window, LoadingP0AsksTheNodalHeight) {
-  const QString path = WriteFile("s0.bmp", Bitmap24(5, 3, qRgb(200, 100, 50)));
-  platform.fileAnswers = {path};
-  form->Standortpanoladen1Click();
-  EXPECT_EQ(S().PanoFile0, path);
-  EXPECT_EQ(S().Pano0.size(), QSize(5, 3));
-  EXPECT_EQ(S().Pano0.pixel(4, 2), qRgb(200, 100, 50));
-  ASSERT_EQ(platform.inputs.size(), 1u);
-  EXPECT_EQ(platform.inputs[0].caption, QStringLiteral("Nodalpunkthöhe Standortpano eingeben"));
-  EXPECT_EQ(platform.inputs[0].prompt, QStringLiteral("Nodalhöhe (m):"));
-  EXPECT_EQ(platform.inputs[0].defaultText, QStringLiteral("1,6"));
-  EXPECT_EQ(S().NodalHeight, 1.6L);
-  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("1,60"));
-
-  // The shared dialog proposes the file chosen last, for any station.
-  platform.fileAnswers = {std::nullopt};
-  form->Vermessungspano1laden1Click();
-  EXPECT_EQ(platform.fileDialogs.back().FileName, path);
-  EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Vermessungspano 1 laden"));
-}
-
-TEST_F(Window, UnderADecimalPointTheDefaultHeightReadsToo) {
-  Open('.');
-  platform.fileAnswers = {dir.filePath("nowhere.bmp")};
-  form->Standortpanoladen1Click();
-  EXPECT_EQ(platform.inputs.at(0).defaultText, QStringLiteral("1.6"));
-  EXPECT_EQ(S().NodalHeight, 1.6L);
-  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("1.60"));
-}
-
-TEST_F(Window, AMissingFileKeepsTheImageButStoresThePath) {
-  S().Pano2 = QImage(3, 3, QImage::Format_RGB32);
-  const QString missing = dir.filePath("typed.bmp");
-  platform.fileAnswers = {missing};
-  form->Vermessungspano2laden1Click();
-  EXPECT_EQ(S().PanoFile2, missing);
-  EXPECT_EQ(S().Pano2.size(), QSize(3, 3));
-  EXPECT_TRUE(platform.errors.empty());
-  EXPECT_TRUE(platform.inputs.empty());  // only P0 asks for a height
-
-  platform.fileAnswers = {missing};
-  platform.inputAnswers = {QStringLiteral("1,45")};
-  form->Standortpanoladen1Click();
-  EXPECT_EQ(S().NodalHeight, 1.45L);
-}
-
-TEST_F(Window, ABadBitmapKeepsTheOldPathAndImage) {
-  const QString good = WriteFile("good.bmp", Bitmap24(2, 2, qRgb(1, 2, 3)));
-  platform.fileAnswers = {good};
-  form->Vermessungspano1laden1Click();
-  ASSERT_EQ(S().PanoFile1, good);
-
-  const QString bad = WriteFile("bad.bmp", QByteArray("XX not a bitmap"));
-  platform.fileAnswers = {bad};
-  EXPECT_FALSE(form->Guarded([&] { form->Vermessungspano1laden1Click(); }));
-  ASSERT_EQ(platform.errors.size(), 1u);
-  EXPECT_EQ(platform.errors[0], QStringLiteral("Bitmap ist ungültig."));
-  EXPECT_EQ(S().PanoFile1, good);
-  EXPECT_EQ(S().Pano1.pixel(0, 0), qRgb(1, 2, 3));
-
-  // For P0 the height question does not come either.
-  platform.fileAnswers = {bad};
-  form->Guarded([&] { form->Standortpanoladen1Click(); });
-  EXPECT_TRUE(platform.inputs.empty());
-  EXPECT_TRUE(S().PanoFile0.isEmpty());
-}
-
-TEST_F(Window, ANonNumericHeightRaisesAfterTheImageIsLoaded) {
-  S().NodalHeight = 1.5L;
-  const QString path = WriteFile("p0.bmp", Bitmap24(2, 2, qRgb(9, 9, 9)));
-  platform.fileAnswers = {path};
-  platform.inputAnswers = {QStringLiteral("hoch")};
-  form->Guarded([&] { form->Standortpanoladen1Click(); });
-  ASSERT_EQ(platform.errors.size(), 1u);
-  EXPECT_EQ(platform.errors[0], QStringLiteral("'hoch' ist kein gültiger Gleitkommawert."));
-  EXPECT_EQ(S().Pano0.size(), QSize(2, 2));
-  EXPECT_EQ(S().NodalHeight, 1.5L);
-  EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
 }
 
 }  // namespace

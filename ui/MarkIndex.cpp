@@ -38,8 +38,8 @@ void MarkIndex::Rebuild(const PointList& points) {
   tiles_.assign(static_cast<std::size_t>(columns_ * rows_), {});
   for (std::size_t i = 0; i < points.size(); ++i) {
     const PointRec& r = points[i];
-    const double hor = station_ == 0 ? r.Hor0 : station_ == 1 ? r.Hor1 : r.Hor2;
-    const double vert = station_ == 0 ? r.Vert0 : station_ == 1 ? r.Vert1 : r.Vert2;
+    const double hor = r.HorIn(station_);
+    const double vert = r.VertIn(station_);
     QPoint pixel;
     if (!StoredMarkPixel(hor, vert, pixel) || !bounds_.contains(pixel)) continue;
     const int column = (pixel.x() - bounds_.x()) / kTile;

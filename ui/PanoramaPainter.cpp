@@ -65,9 +65,8 @@ const QColor& GuideColour(Real deltaHor) {
 
 // The current point's pixel, placed as the stored marks are, without their test of the angle.
 bool MarkerPixel(int station, const WorkingState& s, QPoint& pixel) {
-  const Real hor = station == 0 ? s.CurHor : station == 1 ? s.P1Hor : s.P2Hor;
-  const Real vert = station == 0 ? s.CurVert : station == 1 ? s.P1Vert : s.P2Vert;
-  return ViewPixel(static_cast<double>(hor), static_cast<double>(vert), pixel);
+  const auto fields = s.Station(station);
+  return ViewPixel(static_cast<double>(fields.Hor), static_cast<double>(fields.Vert), pixel);
 }
 
 CurrentMarker::Kind MarkerKind(int station, const WorkingState& s) {

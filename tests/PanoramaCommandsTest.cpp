@@ -1,0 +1,137 @@
+// The mouse over the views and the loading of panoramas, without a window.
+
+#include <gtest/gtest.h>
+
+#include "commands/Panoramas.h"
+#include "tests/CommandsFixture.h"
+
+namespace {
+
+TEST_F(Commands, ShiftKeepsTheLabelButEverythingElseMoves) {
+  MoveOver(0, 4080, 2040);
+  EXPECT_EQ(Label(Window::Label::Cp), QStringLiteral("360,00° 0,00° Entf.:5,00"));
+  MoveOver(0, 4081, 100, true);
+  EXPECT_EQ(Label(Window::Label::Cp), QStringLiteral("360,00° 0,00° Entf.:5,00"));
+  EXPECT_EQ(s.CurHor, PixelToHor(4081));
+  EXPECT_EQ(s.CursorX, 4081);
+  EXPECT_EQ(s.CursorY, 100);
+}
+
+TEST_F(Commands, DraggingScrollsByTheMouseStepOverTheDivisor) {
+  window.views[0].SetHorizontalPosition(1000);
+  window.views[0].SetVerticalPosition(1000);
+  PanoramaMouseDown(c, true, 500, 500);
+  MoveOver(0, 513, 502, false, true);
+  EXPECT_EQ(window.views[0].HorizontalPosition(), 1010);  // 13 / 1.3
+  EXPECT_EQ(window.views[0].VerticalPosition(), 1002);    // 2 / 1.3 = 1.54
+  EXPECT_EQ(s.DragX, 513);
+
+  window.views[1].SetHorizontalPosition(1000);
+  window.views[1].SetVerticalPosition(1000);
+  PanoramaMouseDown(c, true, 500, 500);
+  MoveOver(1, 516, 502, false, true);
+  EXPECT_EQ(window.views[1].HorizontalPosition(), 1010);  // 16 / 1.6
+  EXPECT_EQ(window.views[1].VerticalPosition(), 1001);    // 2 / 1.6 = 1.25
+
+  // The sum is clamped by the scroll box, never negative.
+  PanoramaMouseDown(c, true, 500, 500);
+  MoveOver(1, -5000, 500, false, true);
+  EXPECT_EQ(window.views[1].HorizontalPosition(), 0);
+
+  // Only the left button starts a drag.
+  PanoramaMouseDown(c, false, 7, 7);
+  EXPECT_EQ(s.DragX, -5000);
+}
+
+TEST_F(Commands, CancellingThePanoramaDialogChangesNothing) {
+  platform.fileAnswers = {std::nullopt};
+  LoadPanorama(c, 0);
+  EXPECT_TRUE(s.PanoFile0.isEmpty());
+  EXPECT_TRUE(platform.inputs.empty());
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("LblP0NP"));
+  ASSERT_EQ(platform.fileDialogs.size(), 1u);
+  EXPECT_EQ(platform.fileDialogs[0].Title, QStringLiteral("Standortpano laden"));
+  EXPECT_EQ(platform.fileDialogs[0].Filter, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"));
+}
+
+TEST_F(Commands, LoadingP0AsksTheNodalHeight) {
+  const QString path = WriteFile("s0.bmp", Bitmap24(5, 3, qRgb(200, 100, 50)));
+  platform.fileAnswers = {path};
+  LoadPanorama(c, 0);
+  EXPECT_EQ(s.PanoFile0, path);
+  EXPECT_EQ(s.Pano0.size(), QSize(5, 3));
+  EXPECT_EQ(s.Pano0.pixel(4, 2), qRgb(200, 100, 50));
+  ASSERT_EQ(platform.inputs.size(), 1u);
+  EXPECT_EQ(platform.inputs[0].caption, QStringLiteral("Nodalpunkthöhe Standortpano eingeben"));
+  EXPECT_EQ(platform.inputs[0].prompt, QStringLiteral("Nodalhöhe (m):"));
+  EXPECT_EQ(platform.inputs[0].defaultText, QStringLiteral("1,6"));
+  EXPECT_EQ(s.NodalHeight, 1.6L);
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1,60"));
+
+  // The shared dialog proposes the file chosen last, for any station.
+  platform.fileAnswers = {std::nullopt};
+  LoadPanorama(c, 1);
+  EXPECT_EQ(platform.fileDialogs.back().FileName, path);
+  EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Vermessungspano 1 laden"));
+}
+
+TEST_F(Commands, UnderADecimalPointTheDefaultHeightReadsToo) {
+  c.separator = '.';
+  platform.fileAnswers = {dir.filePath("nowhere.bmp")};
+  LoadPanorama(c, 0);
+  EXPECT_EQ(platform.inputs.at(0).defaultText, QStringLiteral("1.6"));
+  EXPECT_EQ(s.NodalHeight, 1.6L);
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1.60"));
+}
+
+TEST_F(Commands, AMissingFileKeepsTheImageButStoresThePath) {
+  s.Pano2 = QImage(3, 3, QImage::Format_RGB32);
+  const QString missing = dir.filePath("typed.bmp");
+  platform.fileAnswers = {missing};
+  LoadPanorama(c, 2);
+  EXPECT_EQ(s.PanoFile2, missing);
+  EXPECT_EQ(s.Pano2.size(), QSize(3, 3));
+  EXPECT_TRUE(platform.errors.empty());
+  EXPECT_TRUE(platform.inputs.empty());  // only P0 asks for a height
+
+  platform.fileAnswers = {missing};
+  platform.inputAnswers = {QStringLiteral("1,45")};
+  LoadPanorama(c, 0);
+  EXPECT_EQ(s.NodalHeight, 1.45L);
+}
+
+TEST_F(Commands, ABadBitmapKeepsTheOldPathAndImage) {
+  const QString good = WriteFile("good.bmp", Bitmap24(2, 2, qRgb(1, 2, 3)));
+  platform.fileAnswers = {good};
+  LoadPanorama(c, 1);
+  ASSERT_EQ(s.PanoFile1, good);
+
+  const QString bad = WriteFile("bad.bmp", QByteArray("XX not a bitmap"));
+  platform.fileAnswers = {bad};
+  EXPECT_FALSE(Run([&] { LoadPanorama(c, 1); }));
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0], QStringLiteral("Bitmap ist ungültig."));
+  EXPECT_EQ(s.PanoFile1, good);
+  EXPECT_EQ(s.Pano1.pixel(0, 0), qRgb(1, 2, 3));
+
+  // For P0 the height question does not come either.
+  platform.fileAnswers = {bad};
+  Run([&] { LoadPanorama(c, 0); });
+  EXPECT_TRUE(platform.inputs.empty());
+  EXPECT_TRUE(s.PanoFile0.isEmpty());
+}
+
+TEST_F(Commands, ANonNumericHeightRaisesAfterTheImageIsLoaded) {
+  s.NodalHeight = 1.5L;
+  const QString path = WriteFile("p0.bmp", Bitmap24(2, 2, qRgb(9, 9, 9)));
+  platform.fileAnswers = {path};
+  platform.inputAnswers = {QStringLiteral("hoch")};
+  Run([&] { LoadPanorama(c, 0); });
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0], QStringLiteral("'hoch' ist kein gültiger Gleitkommawert."));
+  EXPECT_EQ(s.Pano0.size(), QSize(2, 2));
+  EXPECT_EQ(s.NodalHeight, 1.5L);
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("LblP0NP"));
+}
+
+}  // namespace

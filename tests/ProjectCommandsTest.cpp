@@ -1,0 +1,249 @@
+// The project and settings commands against real files, without a window.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QDir>
+
+#include "commands/Panoramas.h"
+#include "tests/CommandsFixture.h"
+
+namespace {
+
+struct ProjectCommands : Commands {
+  // A small survey entered by hand: station values and three points.
+  void Survey() {
+    s.NodalHeight = 1.6L;
+    s.P0zu1Hor = 1.0L / 3;
+    s.P0zu1Vert = -9.0902769208208L;
+    s.DistP0P1 = 10;
+    s.P0zu2Hor = 90;
+    s.P0zu2Vert = -9.0902769208208L;
+    s.DistP0P2 = 10.25L;
+    s.P1zu0Hor = 180;
+    s.P1zu0Vert = -9.0902769208208L;
+    s.P2zu0Hor = 270;
+    s.P2zu0Vert = -9.0902769208208L;
+    s.PanoFile0 = dir.filePath("s0.bmp");
+    s.PanoFile1 = QStringLiteral("/gone/s1.bmp");
+    s.PanoFile2 = QString();
+    for (int x : {4500, 5000, 5500}) {
+      Key(VkF2);
+      MoveOver(0, x, 2000);
+      Key(VkOemPlus);
+      Key(VkReturn);
+    }
+    ASSERT_EQ(s.Points.size(), 3u);
+  }
+
+  QString Save(const QString& name) {
+    const QString path = dir.filePath(name);
+    platform.fileAnswers = {path};
+    Run([&] { SaveProject(c); });
+    return path;
+  }
+
+  bool Load(const QString& path) {
+    platform.fileAnswers = {path};
+    return Run([&] { LoadProject(c); });
+  }
+
+  // A new start of the program, with the settings file as it is; the user answers the open
+  // dialog as queued.
+  void Open(char separator = ',') {
+    s = WorkingState();
+    window = FakeWindow();
+    c.separator = separator;
+    StartSession(c);
+    Run([&] { ReadSettingsFile(c); });
+  }
+};
+
+TEST_F(ProjectCommands, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
+  WriteFile("s0.bmp", Bitmap24(4, 4, qRgb(9, 8, 7)));
+  Survey();
+  const WorkingState saved = s;
+  const QString path = Save("projekt.txt");
+  EXPECT_TRUE(platform.errors.empty());
+  EXPECT_EQ(c.SaveDialog1.FileName, path);
+  const QByteArray bytes = Read(path);
+  EXPECT_TRUE(bytes.endsWith("\r\nEOF\r\n"));
+  EXPECT_TRUE(bytes.contains("P0NPH\xF6he P1v0a/e/m"));
+
+  Open();
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(window.caption, QStringLiteral("Molvan Torbel* V1.07 - ") + path);
+  EXPECT_FALSE(window.loadEnabled);
+  EXPECT_EQ(c.SaveDialog1.FileName, path);
+  EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Koordinaten &laden.."));
+  EXPECT_EQ(s.PanoFile0, saved.PanoFile0);
+  EXPECT_EQ(s.Pano0.size(), QSize(4, 4));
+  EXPECT_EQ(s.PanoFile1, QStringLiteral("/gone/s1.bmp"));  // kept, though missing
+  EXPECT_TRUE(s.PanoFile2.isEmpty());
+  EXPECT_NEAR(s.P0zu1Hor, saved.P0zu1Hor, 1e-15L);
+  EXPECT_EQ(s.DistP0P2, 10.25L);
+  ASSERT_EQ(s.Points.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    // Fifteen significant digits.
+    EXPECT_NEAR(s.Points[i].Hor0, saved.Points[i].Hor0, 1e-13);
+    EXPECT_NEAR(s.Points[i].Dist0, saved.Points[i].Dist0, 1e-13);
+    EXPECT_NEAR(s.Points[i].Hor2, saved.Points[i].Hor2, 1e-12);
+  }
+  EXPECT_EQ(Label(Window::Label::P0zu1), QStringLiteral("0,33° -9,09° 10,00m"));
+  EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("90,00° -9,09° 10,25m"));
+  EXPECT_EQ(Label(Window::Label::P1zu0), QStringLiteral("180,00° -9,09°"));
+  EXPECT_EQ(Label(Window::Label::P0NP),
+            QStringLiteral("LblP0NP"));  // the load does not set it
+  EXPECT_EQ(Cell(0 + 1, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Cell(2 + 1, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Cell(2 + 1, 3), QStringLiteral("5,03"));
+  EXPECT_EQ(s.SelIndex, 3);  // nothing highlighted
+
+  // Saved again, the file is the same byte for byte.
+  EXPECT_EQ(Read(Save("again.txt")), bytes);
+}
+
+TEST_F(ProjectCommands, AFailedLoadChangesNothing) {
+  Survey();
+  const QString good = Save("good.txt");
+  QByteArray broken = Read(good);
+  broken.replace("\r\nEOF\r\n", "\r\n1;2;3;4;5;6\r\nEOF\r\n");
+  const QString bad = WriteFile("bad.txt", broken);
+
+  Open();
+  Key(VkF9);
+  Key(VkEscape);
+  s.P0zu1Hor = 5;
+  MoveOver(0, 4500, 2000);
+  EXPECT_FALSE(Load(bad));
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0], QStringLiteral("'' ist kein gültiger Gleitkommawert."));
+  EXPECT_EQ(window.caption, QStringLiteral("Molvan Torbel* V1.07"));
+  EXPECT_TRUE(window.loadEnabled);
+  EXPECT_TRUE(c.SaveDialog1.FileName.isEmpty());
+  EXPECT_EQ(s.P0zu1Hor, 5);
+  EXPECT_TRUE(s.Points.empty());
+  EXPECT_EQ(window.PointRows(), 0);
+  EXPECT_TRUE(s.PanoFile1.isEmpty());
+
+  // Mended, it loads; a missing file says so and changes nothing either.
+  EXPECT_FALSE(Load(dir.filePath("nowhere.txt")));
+  EXPECT_EQ(platform.errors.back(), QStringLiteral("Datei nicht gefunden."));
+  EXPECT_TRUE(window.loadEnabled);
+  EXPECT_TRUE(Load(good));
+  EXPECT_EQ(s.Points.size(), 3u);
+}
+
+TEST_F(ProjectCommands, ALoadAddsRowsOnlyForThePointsItRead) {
+  Survey();
+  const QString path = Save("p.txt");
+  Open();
+  s = WorkingState();
+  Survey();  // three points of this session, three in the file
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(s.Points.size(), 6u);
+  EXPECT_EQ(window.PointRows(), 6);
+  EXPECT_EQ(Cell(5 + 1, 0), QStringLiteral(".5"));
+}
+
+TEST_F(ProjectCommands, ADamagedPanoramaIsReportedWhileThePointsLoad) {
+  Survey();
+  s.PanoFile2 = WriteFile("damaged.bmp", QByteArray("GIF89a"));
+  const QString path = Save("p.txt");
+  Open();
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(s.Points.size(), 3u);
+  EXPECT_EQ(s.PanoFile2, dir.filePath("damaged.bmp"));
+  EXPECT_TRUE(s.Pano2.isNull());
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0],
+            QStringLiteral("Bitmap ist ungültig: ") + dir.filePath("damaged.bmp"));
+}
+
+TEST_F(ProjectCommands, AFailedSaveLeavesTheOldFileAsItWas) {
+  Survey();
+  const QString path = Save("p.txt");
+  const QByteArray old = Read(path);
+  ASSERT_FALSE(old.isEmpty());
+
+  // A write that fails part-way: files may not grow past a few hundred bytes.
+  std::vector<PointRec> many(500, s.Points[0]);
+  s.Points.Assign(many);
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = static_cast<rlim_t>(old.size() + 100);
+  setrlimit(RLIMIT_FSIZE, &small);
+  Save("p.txt");
+  setrlimit(RLIMIT_FSIZE, &before);
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0], QStringLiteral("E/A-Fehler 27."));  // EFBIG
+  EXPECT_EQ(Read(path), old);
+
+  // A folder that cannot be written to.
+  if (geteuid() != 0) {
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    Save("p.txt");
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(platform.errors.back(), QStringLiteral("Dateizugriff verweigert."));
+    EXPECT_EQ(Read(path), old);
+  }
+  // A folder that is not there.
+  platform.fileAnswers = {dir.filePath("gone/p.txt")};
+  Run([&] { SaveProject(c); });
+  EXPECT_EQ(platform.errors.back(), QStringLiteral("Datei nicht gefunden."));
+}
+
+TEST_F(ProjectCommands, ADecimalCommaFileLoadsUnderADecimalPoint) {
+  Survey();
+  const QString path = Save("komma.txt");
+  ASSERT_TRUE(Read(path).contains("\r\n10,25\r\n"));
+  Open('.');
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(s.DistP0P2, 10.25L);
+  EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("90.00° -9.09° 10.25m"));
+  // Written again, it takes this locale's separator.
+  EXPECT_TRUE(Read(Save("punkt.txt")).contains("\r\n10.25\r\n"));
+}
+
+TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {
+  Survey();
+  const QString path = Save("p.txt");
+  // Closing writes the remembered project path.
+  EXPECT_TRUE(Run([&] { WriteSettingsFile(c); }));
+  const QString settings = dir.filePath("MolvanQuv.ini");
+  EXPECT_EQ(Read(settings), QFile::encodeName(path) + "\r\n");
+
+  // The next start shows the open dialog with it; cancelled, the load command stays.
+  platform.fileDialogs.clear();
+  platform.fileAnswers = {std::nullopt};
+  Open();
+  ASSERT_EQ(platform.fileDialogs.size(), 1u);
+  EXPECT_EQ(platform.fileDialogs[0].FileName, path);
+  EXPECT_TRUE(window.loadEnabled);
+  EXPECT_TRUE(s.Points.empty());
+
+  // Only the first line counts; confirmed, the project loads.
+  WriteFile("MolvanQuv.ini", QFile::encodeName(path) + "\r\nmore\r\n");
+  platform.fileAnswers = {path};
+  Open();
+  EXPECT_EQ(s.Points.size(), 3u);
+  EXPECT_FALSE(window.loadEnabled);
+}
+
+TEST_F(ProjectCommands, AVanishedProjectIsReportedAndChangesNothing) {
+  const QString gone = dir.filePath("weg.txt");
+  WriteFile("MolvanQuv.ini", QFile::encodeName(gone) + "\r\n");
+  platform.fileAnswers = {gone};
+  Open();
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0], QStringLiteral("Datei nicht gefunden."));
+  EXPECT_TRUE(window.loadEnabled);
+  EXPECT_EQ(window.caption, QStringLiteral("Molvan Torbel* V1.07"));
+}
+
+}  // namespace
