@@ -9,8 +9,10 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -74,15 +76,39 @@ QString QtNameFilter(const QString& filter) {
   return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
 }
 
+namespace {
+
+// An input box with its texts shown as they are: a "<" in a prompt or an answer is no markup.
+void PrepareInputBox(QInputDialog& box, const QString& caption, const QString& prompt,
+                     const QString& defaultText) {
+  box.setWindowTitle(caption);
+  box.setLabelText(prompt);
+  for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+  box.setTextValue(defaultText);
+}
+
+}  // namespace
+
 QString QtPlatform::InputBox(const QString& caption, const QString& prompt,
                              const QString& defaultText) {
   QInputDialog box(DialogParent());
-  box.setWindowTitle(caption);
-  box.setLabelText(prompt);
-  // Texts are shown as they are: a "<" in a path or an answer is no markup.
-  for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
-  box.setTextValue(defaultText);
+  PrepareInputBox(box, caption, prompt, defaultText);
   return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
+}
+
+std::optional<QString> QtPlatform::InputQuery(const QString& caption, const QString& prompt,
+                                              const QString& defaultText) {
+  QInputDialog box(DialogParent());
+  PrepareInputBox(box, caption, prompt, defaultText);
+  // The box selects its text when it opens; the next key would replace the digit typed already.
+  QTimer::singleShot(0, &box, [&box] {
+    if (auto* edit = box.findChild<QLineEdit*>()) {
+      edit->deselect();
+      edit->end(false);
+    }
+  });
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  return box.textValue();
 }
 
 bool QtPlatform::ExecuteOpenDialog(FileDialog& dialog) {

@@ -15,6 +15,8 @@ class QtPlatform : public Platform {
 
   QString InputBox(const QString& caption, const QString& prompt,
                    const QString& defaultText) override;
+  std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                    const QString& defaultText) override;
   bool ExecuteOpenDialog(FileDialog& dialog) override;
   bool ExecuteSaveDialog(FileDialog& dialog) override;
   void ShowMessage(const QString& text) override;

@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include "commands/HandOver.h"
+#include "commands/Help.h"
 #include "commands/Modes.h"
 #include "commands/Panoramas.h"
 #include "commands/Points.h"
@@ -108,6 +109,13 @@ void TForm1::BuildStatusPanel() {
   LblP2NP = MakeLabel(QStringLiteral("LblP2NP"), "LblP2NP", 154, 4 + 7 * kRow);
   LblP0NP->resize(70, 15);
   LblP1NP->resize(70, 15);
+  // The panel's free row: where the current point lies.
+  LblPosition = MakeLabel(QString(), "LblPosition", kCaption, 4 + 6 * kRow);
+  // Right of the table, where the strip has room: how firmly the stations fix the distance.
+  LblStrength = new QLabel(Panel3);
+  LblStrength->setObjectName(QStringLiteral("LblStrength"));
+  LblStrength->setGeometry(888, 10, 160, 3 * kRow + 4);
+  LblStrength->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void TForm1::BuildMagnifiers() {
@@ -192,6 +200,9 @@ void TForm1::BuildMenus() {
       command(Datei1, QStringLiteral("Projekt &laden..."), "Laden1", [this] { Laden1Click(); });
   Speichern1 = command(Datei1, QStringLiteral("Projekt &speichern..."), "Speichern1",
                        [this] { Speichern1Click(); });
+  Punkteexportieren1 = command(Datei1, QStringLiteral("Punkte &exportieren..."),
+                               "Punkteexportieren1", [this] { Punkteexportieren1Click(); });
+  Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   Datei1->addSeparator();
   Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
                                "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
@@ -204,8 +215,20 @@ void TForm1::BuildMenus() {
   Datei1->addSeparator();
   Beenden1 = command(Datei1, QStringLiteral("&Beenden"), "Beenden1", [this] { Beenden1Click(); });
 
+  Bearbeiten1 = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+  Bearbeiten1->setObjectName(QStringLiteral("Bearbeiten1"));
+  Rckgngig1 = command(Bearbeiten1, QStringLiteral("&Rückgängig"), "Rckgngig1",
+                      [this] { Rckgngig1Click(); });
+  Rckgngig1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  Wiederholen1 = command(Bearbeiten1, QStringLiteral("&Wiederholen"), "Wiederholen1",
+                         [this] { Wiederholen1Click(); });
+  Wiederholen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  EnableUndo(false, false);
+
   Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
+  Tastenkrzel1 = command(Hilfe1, QStringLiteral("&Tastenkürzel"), "Tastenkrzel1",
+                         [this] { Tastenkrzel1Click(); });
   InfoberTorbel1 = command(Hilfe1, QStringLiteral("&Info über Torbel"), "InfoberTorbel1",
                            [this] { InfoberTorbel1Click(); });
 
@@ -402,11 +425,24 @@ void TForm1::Vermessungspano2laden1Click() {
 void TForm1::InfoberTorbel1Click() {
   ShowAbout(context_);
 }
+void TForm1::Tastenkrzel1Click() {
+  ShowKeys(context_);
+}
+void TForm1::Punkteexportieren1Click() {
+  ExportPoints(context_);
+}
+void TForm1::Rckgngig1Click() {
+  Undo(context_);
+}
+void TForm1::Wiederholen1Click() {
+  Redo(context_);
+}
 
 // The window as the commands see it.
 
 void TForm1::SetLabel(Label label, const QString& text) {
-  QLabel* const labels[] = {LblCp, LblP0zu1, LblP0zu2, LblP1zu0, LblP2zu0, LblP0NP};
+  QLabel* const labels[] = {LblCp,    LblP0zu1, LblP0zu2,    LblP1zu0,
+                            LblP2zu0, LblP0NP,  LblPosition, LblStrength};
   labels[static_cast<int>(label)]->setText(text);
 }
 
@@ -420,6 +456,11 @@ void TForm1::SetCaption(const QString& caption) {
 
 void TForm1::EnableLoad(bool enabled) {
   Laden1->setEnabled(enabled);
+}
+
+void TForm1::EnableUndo(bool undo, bool redo) {
+  Rckgngig1->setEnabled(undo);
+  Wiederholen1->setEnabled(redo);
 }
 
 CentredView& TForm1::View(int station) {
@@ -458,6 +499,12 @@ void TForm1::AppendRows(std::vector<TableRow> rows) {
 void TForm1::RemoveRow(int gridRow) {
   const bool wasIgnoring = std::exchange(ignoreSelection_, true);
   GridModel->RemoveRow(gridRow - 1);
+  ignoreSelection_ = wasIgnoring;
+}
+
+void TForm1::InsertRow(int gridRow, TableRow row) {
+  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+  GridModel->InsertRow(gridRow - 1, std::move(row));
   ignoreSelection_ = wasIgnoring;
 }
 

@@ -74,6 +74,10 @@ class TForm1 : public QMainWindow, private Window {
   void Vermessungspano1laden1Click();
   void Vermessungspano2laden1Click();
   void InfoberTorbel1Click();
+  void Tastenkrzel1Click();
+  void Punkteexportieren1Click();
+  void Rckgngig1Click();
+  void Wiederholen1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -85,6 +89,7 @@ class TForm1 : public QMainWindow, private Window {
   QString Caption() const override;
   void SetCaption(const QString& caption) override;
   void EnableLoad(bool enabled) override;
+  void EnableUndo(bool undo, bool redo) override;
   CentredView& View(int station) override;
   void MarkViewForRepaint(int station) override;
   void MarkMagnifierForRepaint(int station) override;
@@ -93,6 +98,7 @@ class TForm1 : public QMainWindow, private Window {
   int PointRows() const override;
   void AppendRows(std::vector<TableRow> rows) override;
   void RemoveRow(int gridRow) override;
+  void InsertRow(int gridRow, TableRow row) override;
   int SelectedRow() const override;
   void SelectRow(int gridRow) override;
   void Minimise() override;
@@ -120,14 +126,14 @@ class TForm1 : public QMainWindow, private Window {
   QWidget* Panel3;
   QFrame *Panel2, *Panel1, *Panel4, *Panel5;
   QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
-      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP;
+      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength;
   QTableView* StringGrid1 = nullptr;
   PointTableModel* GridModel;
   QLineEdit* Edit1;
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
-  QMenu *Datei1, *Hilfe1, *PopupMenu1;
-  QAction *Laden1, *Speichern1, *Standortpanoladen1, *Vermessungspano1laden1,
-      *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
-      *PunktlisteabCursorerzeugen1;
+  QMenu *Datei1, *Bearbeiten1, *Hilfe1, *PopupMenu1;
+  QAction *Laden1, *Speichern1, *Punkteexportieren1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1,
+      *Standortpanoladen1, *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1,
+      *InfoberTorbel1, *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
 };

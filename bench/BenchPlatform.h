@@ -5,6 +5,9 @@
 // A platform that answers nothing: the benchmarks never open a dialog.
 struct BenchPlatform : Platform {
   QString InputBox(const QString&, const QString&, const QString& d) override { return d; }
+  std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   // File dialogs answer `fileAnswer`, or are cancelled when it is empty.
   bool ExecuteOpenDialog(FileDialog& d) override { return Answer(d); }
   bool ExecuteSaveDialog(FileDialog& d) override { return Answer(d); }

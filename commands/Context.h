@@ -1,11 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "commands/Window.h"
 #include "core/NumberText.h"
 #include "core/Platform.h"
 #include "core/WorkingState.h"
+
+// A change of the point list that can be taken back: a point added or deleted at its index in
+// the list, with its values and label.
+struct PointEdit {
+  bool added;  // or deleted
+  std::size_t index;
+  PointRec point;
+  int label;
+};
 
 // What every command works on: the working state, the platform (everything modal or outside the
 // process), the main window, the locale's decimal separator, and the remembered settings of the
@@ -20,8 +30,11 @@ struct Context {
   char separator;
 
   FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
+  FileDialog ExportDialog;
   QString Memo1;      // the text of the last hand-over
   int wheelRest = 0;  // wheel turns short of a notch
+  // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
+  std::vector<PointEdit> undoEdits, redoEdits;
 
   // The display text of a number.
   QString Fix(Real x) const { return QString::fromStdString(FixText(x, separator)); }

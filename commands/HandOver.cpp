@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/Errors.h"
-#include "io/AboutText.h"
 #include "io/PointList.h"
 
 void HandOver(Context& c) {
@@ -20,12 +19,4 @@ void HandOver(Context& c) {
   c.window.Minimise();
   c.platform.WaitForProgram();
   c.window.Maximise();
-}
-
-void ShowAbout(Context& c) {
-  using B = Platform::Button;
-  const B answer = c.platform.InformationBox(
-      AboutText(c.window.Caption()), {B::Yes, B::No, B::Ok, B::Cancel, B::Retry, B::Ignore, B::All},
-      B::Ok, B::Cancel);
-  c.platform.ShowMessage(QString::fromUtf8(answer == B::All ? kMsgAboutAll : kMsgAboutOther));
 }

@@ -6,6 +6,3 @@
 // clipboard, and the companion program is started from the program's folder and waited for
 // while the window is minimised.
 void HandOver(Context& c);
-
-// "Info über Torbel": the about box with the quick guide, and its answer.
-void ShowAbout(Context& c);

@@ -1,5 +1,7 @@
 #include "commands/Modes.h"
 
+#include <algorithm>
+
 #include "commands/Points.h"
 #include "commands/Search.h"
 #include "commands/Views.h"
@@ -17,6 +19,7 @@ void StartPointEntry(Context& c) {
     c.window.EnableTable(false);
     SolvePoint(s);
     CenterViews(c, false);
+    ShowPosition(c);
   } else {
     c.platform.InformationBox(QString::fromUtf8(kMsgAlignFirst), {Platform::Button::Ok},
                               Platform::Button::Ok, Platform::Button::Ok);
@@ -103,6 +106,21 @@ void DistanceKey(Context& c, int sign) {
   SolvePoint(s);
   CenterViews(c, false);
   c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
+  ShowPosition(c);
+}
+
+// A digit in point entry: the distance typed in, for points whose distance was taped. The box
+// starts with the digit, so typing simply goes on.
+void TypeDistance(Context& c, int digit) {
+  const std::optional<QString> answer =
+      c.platform.InputQuery(QStringLiteral("Entfernung eingeben"),
+                            QStringLiteral("Entfernung (m):"), QString::number(digit));
+  if (!answer) return;
+  c.s.CurDist = std::clamp(ParseReal(answer->toStdString()), Real{1}, Real{55000});
+  SolvePoint(c.s);
+  CenterViews(c, false);
+  c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
+  ShowPosition(c);
 }
 
 }  // namespace
@@ -152,6 +170,8 @@ void KeyDown(Context& c, int Key) {
       if (c.s.Mode == Mode::ModeIdle) StartAiming(c, Key);
       break;
     default:
+      if (pointEntry && Key >= Vk0 && Key <= Vk9) TypeDistance(c, Key - Vk0);
+      if (pointEntry && Key >= VkNumpad0 && Key <= VkNumpad9) TypeDistance(c, Key - VkNumpad0);
       break;
   }
 }
@@ -171,6 +191,7 @@ void MouseWheel(Context& c, int angleDelta) {
     SolvePoint(c.s);
     CenterViews(c, false);
     c.window.SetLabel(Window::Label::Cp, CurrentPointText(c));
+    ShowPosition(c);
   }
 }
 

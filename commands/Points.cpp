@@ -2,24 +2,92 @@
 
 #include "commands/Views.h"
 
+// The selection's step for a row, whether or not it was selected before.
+void ShowRowPoint(Context& c, int ARow);
+
+namespace {
+
+TableRow RowOf(const Context& c, std::size_t i) {
+  const PointRec& p = c.s.Points[i];
+  return {QStringLiteral(".") + QString::number(c.s.Points.Label(i)), c.Fix(p.Hor0), c.Fix(p.Vert0),
+          c.Fix(p.Dist0)};
+}
+
+void ShowEdits(Context& c) {
+  c.window.EnableUndo(!c.undoEdits.empty(), !c.redoEdits.empty());
+}
+
+void RepaintAll(Context& c) {
+  for (int station = 0; station < 3; ++station) {
+    c.window.MarkViewForRepaint(station);
+    c.window.MarkMagnifierForRepaint(station);
+  }
+  c.window.PaintNow();
+}
+
+// Takes the point at `index` out of the list and the table; the selection stays on its row, as
+// after "Punkt löschen".
+void Remove(Context& c, std::size_t index) {
+  c.s.Points.Erase(index);
+  const int row = static_cast<int>(index) + 1;
+  c.window.RemoveRow(row);
+  c.window.SelectRow(row);
+  RepaintAll(c);
+}
+
+// Puts a point back into the list and the table at its place.
+void PutBack(Context& c, const PointEdit& edit) {
+  c.s.Points.Insert(edit.index, edit.point, edit.label);
+  c.window.InsertRow(static_cast<int>(edit.index) + 1, RowOf(c, edit.index));
+}
+
+// An edit done (again): the opposite of taking it back.
+void Apply(Context& c, const PointEdit& edit) {
+  if (edit.added) {
+    PutBack(c, edit);
+    // As after adding: the empty row is selected, and no point is.
+    SelectRow(c, c.window.PointRows() + 1);
+    RepaintAll(c);
+  } else {
+    Remove(c, edit.index);
+  }
+}
+
+void TakeBack(Context& c, const PointEdit& edit) {
+  if (edit.added) {
+    Remove(c, edit.index);
+    SelectRow(c, c.window.PointRows() + 1);
+  } else {
+    PutBack(c, edit);
+    // The point that came back is selected and shown, whichever row was selected before.
+    const int row = static_cast<int>(edit.index) + 1;
+    c.window.SelectRow(row);
+    ShowRowPoint(c, row);
+    RepaintAll(c);
+  }
+}
+
+}  // namespace
+
 void AddPoint(Context& c) {
   const WorkingState& s = c.s;
   // Angles solved from station values far out of range can be beyond a double: refused here
   // rather than stored as infinity.
-  c.s.Points.Append({ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist),
-                     ToDouble(s.P1Hor), ToDouble(s.P1Vert), ToDouble(s.P2Hor), ToDouble(s.P2Vert)});
+  const PointRec p{ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist), ToDouble(s.P1Hor),
+                   ToDouble(s.P1Vert), ToDouble(s.P2Hor),   ToDouble(s.P2Vert)};
+  c.s.Points.Append(p);
+  const std::size_t index = c.s.Points.size() - 1;
+  c.undoEdits.push_back({true, index, p, c.s.Points.Label(index)});
+  c.redoEdits.clear();
   AppendPointRows(c, 1);
+  ShowEdits(c);
 }
 
 void AppendPointRows(Context& c, std::size_t count) {
   const PointList& points = c.s.Points;
   std::vector<TableRow> rows;
   rows.reserve(count);
-  for (std::size_t i = points.size() - count; i < points.size(); ++i) {
-    // The label is the count of rows before it and is never renumbered.
-    rows.push_back({QStringLiteral(".") + QString::number(c.window.PointRows() + rows.size()),
-                    c.Fix(points[i].Hor0), c.Fix(points[i].Vert0), c.Fix(points[i].Dist0)});
-  }
+  for (std::size_t i = points.size() - count; i < points.size(); ++i) rows.push_back(RowOf(c, i));
   c.window.AppendRows(std::move(rows));
   // Selecting the new empty row: no point is shown as selected.
   SelectRow(c, c.window.PointRows() + 1);
@@ -31,8 +99,12 @@ void SelectRow(Context& c, int ARow) {
 }
 
 void SelectCell(Context& c, int ARow) {
+  if (ARow - 1 == c.s.SelIndex) return;
+  ShowRowPoint(c, ARow);
+}
+
+void ShowRowPoint(Context& c, int ARow) {
   WorkingState& s = c.s;
-  if (ARow - 1 == s.SelIndex) return;
   s.SelIndex = ARow - 1;
   if (ARow - 1 >= c.window.PointRows()) return;  // the empty last row holds no point
   const PointRec& r = s.Points[static_cast<std::size_t>(ARow - 1)];
@@ -42,19 +114,46 @@ void SelectCell(Context& c, int ARow) {
   // Solved afresh from the present station data, not taken from the stored angles.
   SolvePoint(s);
   CenterViews(c, true);
+  ShowPosition(c);
 }
 
 void DeletePoint(Context& c) {
   const int row = c.window.SelectedRow();
   if (row - 1 >= c.window.PointRows()) return;
-  c.s.Points.Erase(static_cast<std::size_t>(row - 1));
+  const auto index = static_cast<std::size_t>(row - 1);
+  c.undoEdits.push_back({false, index, c.s.Points[index], c.s.Points.Label(index)});
+  c.redoEdits.clear();
   // The rows below move up; the selection stays on the same row number, and SelIndex with it,
   // so the point that moves up is now the selected one.
-  c.window.RemoveRow(row);
-  c.window.SelectRow(row);
-  for (int station = 0; station < 3; ++station) {
-    c.window.MarkViewForRepaint(station);
-    c.window.MarkMagnifierForRepaint(station);
-  }
-  c.window.PaintNow();
+  Remove(c, index);
+  ShowEdits(c);
+}
+
+namespace {
+
+// Moves the last edit from one list to the other, taking it back or doing it again on the way.
+void Move(Context& c, std::vector<PointEdit>& from, std::vector<PointEdit>& to,
+          void (*step)(Context&, const PointEdit&)) {
+  if (c.s.Mode != Mode::ModeIdle || from.empty()) return;
+  const PointEdit edit = from.back();
+  from.pop_back();
+  to.push_back(edit);
+  step(c, edit);
+  ShowEdits(c);
+}
+
+}  // namespace
+
+void Undo(Context& c) {
+  Move(c, c.undoEdits, c.redoEdits, TakeBack);
+}
+
+void Redo(Context& c) {
+  Move(c, c.redoEdits, c.undoEdits, Apply);
+}
+
+void ForgetEdits(Context& c) {
+  c.undoEdits.clear();
+  c.redoEdits.clear();
+  ShowEdits(c);
 }

@@ -19,5 +19,15 @@ void SelectRow(Context& c, int ARow);
 // the selection stays on its row.
 void DeletePoint(Context& c);
 
-// Appends the table rows of points just added to the list (the last `count` of them).
+// Appends the table rows of points just added to the list (the last `count` of them) and selects
+// the empty last row.
 void AppendPointRows(Context& c, std::size_t count);
+
+// "Rückgängig" and "Wiederholen": the last addition or deletion of a point taken back, or done
+// again. A point comes back with its label, its values and its place in the table. Outside idle
+// mode they do nothing, as the table is then closed to changes.
+void Undo(Context& c);
+void Redo(Context& c);
+
+// Forgets every edit, as after a project load: what came before can no longer be taken back.
+void ForgetEdits(Context& c);

@@ -9,6 +9,7 @@
 #include "commands/Points.h"
 #include "core/Errors.h"
 #include "io/Bitmap.h"
+#include "io/PointCsv.h"
 #include "io/ProjectFile.h"
 #include "io/TextFile.h"
 
@@ -55,6 +56,12 @@ void StartSession(Context& c) {
                    {}};
   c.SaveDialog1 = {{}, QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"), {}};
   c.OpenDialog2 = {{}, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"), QStringLiteral("*.bmp"), {}};
+  c.ExportDialog = {QStringLiteral("Punkte exportieren"),
+                    QStringLiteral("CSV-Dateien [*.csv]|*.csv"),
+                    QStringLiteral("*.csv"),
+                    {}};
+  c.undoEdits.clear();
+  c.redoEdits.clear();
 }
 
 void SaveProject(Context& c) {
@@ -100,11 +107,11 @@ void LoadProject(Context& c) {
   static_cast<SolverState&>(c.s) = load.state;
   SetStationLabels(c);
 
-  // Rows only for the points read: points entered before the load keep their one row.
-  std::vector<PointRec> points = c.s.Points.Items();
-  points.insert(points.end(), load.points.begin(), load.points.end());
-  c.s.Points.Assign(std::move(points));
+  // Rows only for the points read: points entered before the load keep their one row. Their
+  // edits cannot be taken back across the load.
+  for (const PointRec& p : load.points) c.s.Points.Append(p);
   AppendPointRows(c, load.points.size());
+  ForgetEdits(c);
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
 }
@@ -119,4 +126,10 @@ void ReadSettingsFile(Context& c) {
 void WriteSettingsFile(Context& c) {
   WriteFileSafely(c.platform.ExeDir() + kSettingsName,
                   QFile::encodeName(c.SaveDialog1.FileName) + QByteArrayLiteral("\r\n"));
+}
+
+void ExportPoints(Context& c) {
+  if (!c.platform.ExecuteSaveDialog(c.ExportDialog)) return;
+  const Busy busy(c.platform);
+  WriteFileSafely(c.ExportDialog.FileName, PointCsvBytes(c.s.Points, c.s, c.separator));
 }

@@ -15,6 +15,10 @@ void LoadProject(Context& c);
 // replaced only by a complete new one.
 void SaveProject(Context& c);
 
+// "Punkte exportieren...": every point with its local coordinates as a CSV table, for a GIS or a
+// point-cloud program.
+void ExportPoints(Context& c);
+
 // At start: when the settings file names a project, it is offered in the open dialog.
 void ReadSettingsFile(Context& c);
 // At close: the present project path goes into the settings file.

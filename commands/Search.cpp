@@ -37,4 +37,5 @@ void FindDistance(Context& c) {
   SolvePoint(s);
   CenterViews(c, false);
   c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
+  ShowPosition(c);
 }

@@ -1,6 +1,7 @@
 #include "commands/Views.h"
 
 #include "commands/Modes.h"
+#include "geometry/Coordinates.h"
 #include "geometry/Mapping.h"
 
 namespace {
@@ -49,6 +50,7 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int
   if (station == 0 && c.s.Mode == Mode::ModePoint) {
     SolvePoint(c.s);
     CentreViewsUnpainted(c, false);
+    ShowPosition(c);
   } else if (AimsIn(c.s.Mode, station)) {
     c.window.View(station).RepaintViewAndMagnifier();
   }
@@ -77,4 +79,22 @@ void CenterViews(Context& c, bool ScrollP0) {
 void CentreViewsUnpainted(Context& c, bool ScrollP0) {
   ::CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)},
                 c.s.CursorX, c.s.CursorY);
+}
+
+void ShowPosition(Context& c) {
+  const WorkingState& s = c.s;
+  const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight);
+  const GuideStrength strength = StrengthOf(s);
+  const QString warning = QStringLiteral(" \u26A0");
+  const bool weak = strength.Weak(s.CurDist);
+  c.window.SetLabel(Window::Label::Position,
+                    QStringLiteral("X ") + c.Fix(at.X) + QStringLiteral(" Y ") + c.Fix(at.Y) +
+                        QStringLiteral(" Z ") + c.Fix(at.Z) + (weak ? warning : QString()));
+  const auto perPixel = [&c](const std::optional<Real>& cm) {
+    return cm ? c.Fix(*cm) + QStringLiteral(" cm") : QStringLiteral("\u221E");
+  };
+  c.window.SetLabel(Window::Label::Strength,
+                    QStringLiteral("1 px in P1: ") + perPixel(strength.P1) +
+                        QStringLiteral("\n1 px in P2: ") + perPixel(strength.P2) +
+                        (weak ? QStringLiteral("\n\u26A0 schwach bestimmt") : QString()));
 }

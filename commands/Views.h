@@ -19,3 +19,8 @@ void CenterViews(Context& c, bool ScrollP0);
 
 // The same, with the repaints left for the command's one paint at its end.
 void CentreViewsUnpainted(Context& c, bool ScrollP0);
+
+// Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
+// distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
+// view fixes the distance to no better than 1 %.
+void ShowPosition(Context& c);

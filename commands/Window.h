@@ -15,7 +15,9 @@ using TableRow = std::array<QString, 4>;
 // fake.
 class Window {
  public:
-  enum class Label { Cp, P0zu1, P0zu2, P1zu0, P2zu0, P0NP };
+  // Position: the current point's local coordinates; Strength: how firmly the stations fix its
+  // distance.
+  enum class Label { Cp, P0zu1, P0zu2, P1zu0, P2zu0, P0NP, Position, Strength };
 
   virtual ~Window() = default;
 
@@ -24,6 +26,8 @@ class Window {
   virtual void SetCaption(const QString& caption) = 0;
   // The menu command "Projekt laden...".
   virtual void EnableLoad(bool enabled) = 0;
+  // The menu commands "Rückgängig" and "Wiederholen".
+  virtual void EnableUndo(bool undo, bool redo) = 0;
 
   // A station's panorama view: its size, scroll positions, and the repaint of view and
   // magnifier that centring asks for.
@@ -42,6 +46,8 @@ class Window {
   virtual void AppendRows(std::vector<TableRow> rows) = 0;
   // Removes a row with a point; the rows below move up, labels and all.
   virtual void RemoveRow(int gridRow) = 0;
+  // Puts a row back at its place; the rows from there on move down.
+  virtual void InsertRow(int gridRow, TableRow row) = 0;
   virtual int SelectedRow() const = 0;
   // Moves the selection; the selection command is the caller's to run.
   virtual void SelectRow(int gridRow) = 0;

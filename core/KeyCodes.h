@@ -9,6 +9,10 @@ enum VirtualKey : int {
   VkUp = 38,
   VkRight = 39,
   VkDown = 40,
+  Vk0 = 48,  // the digits of the main keyboard, 48 to 57
+  Vk9 = 57,
+  VkNumpad0 = 96,  // the digits of the numeric keypad, 96 to 105
+  VkNumpad9 = 105,
   VkAdd = 107,       // + on the numeric keypad
   VkSubtract = 109,  // - on the numeric keypad
   VkF2 = 113,

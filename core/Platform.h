@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 // A file dialog's settings, kept between uses like the dialog components of the window: the
@@ -23,6 +24,10 @@ class Platform {
   // Returns the edited text, or the default text when cancelled.
   virtual QString InputBox(const QString& caption, const QString& prompt,
                            const QString& defaultText) = 0;
+  // The same, but nothing when cancelled. The default text stands with the cursor after it, so
+  // that typing goes on from it.
+  virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                            const QString& defaultText) = 0;
   // Return true and set dialog.FileName when confirmed; false and leave it when cancelled.
   virtual bool ExecuteOpenDialog(FileDialog& dialog) = 0;
   virtual bool ExecuteSaveDialog(FileDialog& dialog) = 0;

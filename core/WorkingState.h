@@ -30,9 +30,10 @@ struct PointRec {
   double VertIn(int station) const { return station == 0 ? Vert0 : station == 1 ? Vert1 : Vert2; }
 };
 
-// The stored points, in table order. Every change gets a new revision number (unique in the
-// process), so that the views can keep the marks' pixel positions between paints and know when
-// they must be worked out again.
+// The stored points, in table order, each with the number of its table label (".3" is 3). A label
+// is the count of points before it when it was added and is never renumbered. Every change gets a
+// new revision number (unique in the process), so that the views can keep the marks' pixel
+// positions between paints and know when they must be worked out again.
 class PointList {
  public:
   std::size_t size() const { return items_.size(); }
@@ -41,18 +42,26 @@ class PointList {
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
   const std::vector<PointRec>& Items() const { return items_; }
+  int Label(std::size_t i) const { return labels_[i]; }
   std::uint64_t Revision() const { return revision_; }
 
-  void Append(const PointRec& p) {
-    items_.push_back(p);
+  void Append(const PointRec& p) { Insert(size(), p, static_cast<int>(size())); }
+  // Puts a point back where it stood, with its label.
+  void Insert(std::size_t i, const PointRec& p, int label) {
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), p);
+    labels_.insert(labels_.begin() + static_cast<std::ptrdiff_t>(i), label);
     Touch();
   }
   void Erase(std::size_t i) {
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    labels_.erase(labels_.begin() + static_cast<std::ptrdiff_t>(i));
     Touch();
   }
+  // A new list, labelled .0, .1, ... in its order.
   void Assign(std::vector<PointRec> items) {
     items_ = std::move(items);
+    labels_.resize(items_.size());
+    for (std::size_t i = 0; i < labels_.size(); ++i) labels_[i] = static_cast<int>(i);
     Touch();
   }
   void Clear() { Assign({}); }
@@ -64,6 +73,7 @@ class PointList {
   }
 
   std::vector<PointRec> items_;
+  std::vector<int> labels_;
   std::uint64_t revision_ = 0;
 };
 

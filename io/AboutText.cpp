@@ -63,3 +63,34 @@ QString AboutText(const QString& caption) {
   };
   return lines.join(QStringLiteral("\r\n"));
 }
+
+QString KeysText() {
+  const QStringList lines = {
+      QStringLiteral("Tastenkürzel"),
+      QString(),
+      QStringLiteral("Stationen einmessen:"),
+      QStringLiteral("F9 / F10\tim Standortpano P1 / P2 anfahren, Enter übernimmt die Richtung "
+                     "und fragt die Entfernung"),
+      QStringLiteral("F11 / F12\tim Vermessungspano 1 / 2 den Standort P0 anfahren, Enter "
+                     "übernimmt die Richtung"),
+      QString(),
+      QStringLiteral("Punkte eingeben:"),
+      QStringLiteral("F2\tPunkteingabe beginnen (erst nach F9 bis F12)"),
+      QStringLiteral("+ / -\tEntfernung um 1 cm ändern, gehalten immer schneller"),
+      QStringLiteral("Mausrad\tEntfernung um 1 cm je Raste ändern"),
+      QStringLiteral("0 bis 9\tEntfernung eintippen (z. B. mit dem Maßband gemessen)"),
+      QStringLiteral("F3\tdie Entfernung suchen, bei der die drei Panos übereinstimmen"),
+      QStringLiteral("Enter\tPunkt speichern bzw. Richtung übernehmen"),
+      QStringLiteral("Esc\tabbrechen"),
+      QString(),
+      QStringLiteral("Überall:"),
+      QStringLiteral("Pfeiltasten\tden Mauszeiger um ein Pixel bewegen"),
+      QStringLiteral("linke Maustaste gedrückt\tdas Pano verschieben"),
+      QStringLiteral("Strg+Z / Strg+Y\tHinzufügen oder Löschen eines Punktes rückgängig machen / "
+                     "wiederholen"),
+      QStringLiteral("rechte Maustaste in der Tabelle\tPunkt löschen, Punktliste für die Lantrex "
+                     "erzeugen"),
+      QStringLiteral("Strg+E\tPunkte exportieren (CSV)"),
+  };
+  return lines.join(QStringLiteral("\r\n"));
+}

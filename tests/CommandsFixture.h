@@ -47,6 +47,7 @@ struct FakeWindow : Window {
       {Label::P2zu0, QStringLiteral("LblP2zu0")}, {Label::P0NP, QStringLiteral("LblP0NP")}};
   QString caption = QStringLiteral("Molvan Torbel* V1.07");
   bool loadEnabled = true, tableEnabled = true, minimised = false, maximised = false;
+  bool undoEnabled = false, redoEnabled = false;
   std::array<FakeView, 3> views{FakeView(8), FakeView(0), FakeView(-24)};
   std::array<int, 3> viewMarks{}, magnifierMarks{};
   int paints = 0;
@@ -57,6 +58,10 @@ struct FakeWindow : Window {
   QString Caption() const override { return caption; }
   void SetCaption(const QString& text) override { caption = text; }
   void EnableLoad(bool enabled) override { loadEnabled = enabled; }
+  void EnableUndo(bool undo, bool redo) override {
+    undoEnabled = undo;
+    redoEnabled = redo;
+  }
   CentredView& View(int station) override { return views[static_cast<std::size_t>(station)]; }
   void MarkViewForRepaint(int station) override { ++viewMarks[static_cast<std::size_t>(station)]; }
   void MarkMagnifierForRepaint(int station) override {
@@ -69,6 +74,9 @@ struct FakeWindow : Window {
     rows.insert(rows.end(), more.begin(), more.end());
   }
   void RemoveRow(int gridRow) override { rows.erase(rows.begin() + (gridRow - 1)); }
+  void InsertRow(int gridRow, TableRow row) override {
+    rows.insert(rows.begin() + (gridRow - 1), std::move(row));
+  }
   int SelectedRow() const override { return selected; }
   // A row that is not there leaves the table without a current row, which reads as row 1.
   void SelectRow(int gridRow) override {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/HandOver.h"
+#include "commands/Help.h"
 #include "io/AboutText.h"
 #include "io/PointList.h"
 #include "tests/CommandsFixture.h"

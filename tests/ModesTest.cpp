@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -57,6 +58,29 @@ TEST_F(RealDialogs, EnterConfirmingTheInputBoxDoesNotConfirmAnotherMode) {
   EXPECT_EQ(form->State().DistP0P1, 12.5L);
   EXPECT_EQ(form->State().Mode, Mode::ModeIdle);
   EXPECT_EQ(form->State().DistP0P2, 0);
+}
+
+// A digit opens the box with itself in it, and what is typed next goes on from there.
+TEST_F(RealDialogs, TypingADistanceGoesOnFromTheFirstDigit) {
+  WorkingState& s = form->State();
+  s.P0zu1Hor = 10;
+  s.P0zu2Hor = 100;
+  s.NodalHeight = 1.6L;
+  s.DistP0P1 = s.DistP0P2 = 10;
+  QTest::keyClick(form->windowHandle(), Qt::Key_F2);
+  ASSERT_EQ(s.Mode, Mode::ModePoint);
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    QTest::qWait(10);  // the box deselects its text once it is up
+    shown = qobject_cast<QLineEdit*>(box->focusWidget())->text();
+    QTest::keyClicks(box->focusWidget(), QStringLiteral("50"));
+    QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+  });
+  QTest::keyClick(form->windowHandle(), Qt::Key_1);
+  EXPECT_EQ(shown, QStringLiteral("1"));
+  EXPECT_EQ(s.CurDist, 150);
 }
 
 }  // namespace

@@ -32,13 +32,17 @@ struct ScriptedPlatform : Platform {
 
   QString InputBox(const QString& caption, const QString& prompt,
                    const QString& defaultText) override {
+    return InputQuery(caption, prompt, defaultText).value_or(defaultText);
+  }
+  std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                    const QString& defaultText) override {
     inputs.push_back({caption, prompt, defaultText});
     std::optional<QString> answer;
     if (!inputAnswers.empty()) {
       answer = inputAnswers.front();
       inputAnswers.pop_front();
     }
-    return answer.value_or(defaultText);
+    return answer;
   }
   bool ExecuteOpenDialog(FileDialog& dialog) override { return FileAnswer(dialog); }
   bool ExecuteSaveDialog(FileDialog& dialog) override { return FileAnswer(dialog); }

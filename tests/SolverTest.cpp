@@ -6,6 +6,7 @@
 #include "geometry/Real.h"
 #include "geometry/Solver.h"
 #include "geometry/TorbelError.h"
+#include "tests/Surveys.h"
 
 namespace {
 
@@ -13,20 +14,6 @@ constexpr Real kFourDecimals = 0.00005L;
 
 Real AtanDeg(Real x) {
   return std::atan(x) * RadToDeg;
-}
-
-// Two stations on level ground 10 m from P0 at a right angle to each other; all three panoramas
-// share their zero direction.
-SolverState LevelSurvey() {
-  SolverState s;
-  s.NodalHeight = 1.6L;
-  s.P0zu1Hor = 0;
-  s.P0zu2Hor = 90;
-  s.P1zu0Hor = 180;
-  s.P2zu0Hor = 270;
-  s.DistP0P1 = s.DistP0P2 = 10;
-  s.P0zu1Vert = s.P0zu2Vert = s.P1zu0Vert = s.P2zu0Vert = -AtanDeg(1.6L / 10);
-  return s;
 }
 
 SolverState Solved(SolverState s, Real hor, Real vert, Real dist) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QWheelEvent>
 
@@ -31,6 +32,48 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_EQ(Widget<QAction>("Laden1")->text(), QStringLiteral("Projekt &laden..."));
   EXPECT_EQ(Widget<QMenu>("PopupMenu1")->actions().at(1)->text(), QStringLiteral("Punkt löschen"));
   EXPECT_TRUE(platform.errors.empty());
+  // Beyond the original window: the edit menu, export, the key list, the position row.
+  const QStringList menus = {QStringLiteral("&Datei"), QStringLiteral("&Bearbeiten"),
+                             QStringLiteral("&Hilfe")};
+  QStringList titles;
+  for (QAction* a : form->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, menus);
+  const struct {
+    const char* name;
+    const char* text;
+    QKeySequence keys;
+  } actions[] = {
+      {"Punkteexportieren1", "Punkte &exportieren...", QKeySequence(Qt::CTRL | Qt::Key_E)},
+      {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+      {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()}};
+  for (const auto& a : actions) {
+    EXPECT_EQ(Widget<QAction>(a.name)->text(), QString::fromUtf8(a.text));
+    EXPECT_EQ(Widget<QAction>(a.name)->shortcut(), a.keys) << a.name;
+  }
+  EXPECT_FALSE(Widget<QAction>("Rckgngig1")->isEnabled());
+  EXPECT_TRUE(Widget<QLabel>("LblPosition")->text().isEmpty());
+}
+
+TEST_F(Window, CtrlZTakesTheLastPointBackAndCtrlYPutsItAgain) {
+  // Shortcuts reach the active window.
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  S().P0zu1Hor = 10;
+  S().P0zu2Hor = 100;
+  S().NodalHeight = 1.6L;
+  S().DistP0P1 = S().DistP0P2 = 10;
+  Key(Qt::Key_F2);
+  form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 5000, 2100);
+  Key(Qt::Key_Return);
+  ASSERT_EQ(S().Points.size(), 1u);
+  EXPECT_TRUE(Widget<QAction>("Rckgngig1")->isEnabled());
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(S().Points.empty());
+  EXPECT_EQ(Grid()->rowCount(), 1);
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(S().Points.size(), 1u);
+  EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
 }
 
 TEST_F(Window, LayoutFollowsTheClientSize) {

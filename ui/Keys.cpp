@@ -95,6 +95,9 @@ int VirtualKeyCode(const QKeyEvent& event) {
     case Qt::Key_Underscore:
       return keypad ? VkNone : PlusMinusKey(event);
     default:
+      if (event.key() >= Qt::Key_0 && event.key() <= Qt::Key_9) {
+        return (keypad ? VkNumpad0 : Vk0) + (event.key() - Qt::Key_0);
+      }
       return VkNone;
   }
 }

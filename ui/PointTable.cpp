@@ -43,6 +43,13 @@ void PointTableModel::RemoveRow(int row) {
   endRemoveRows();
 }
 
+void PointTableModel::InsertRow(int row, Row texts) {
+  if (row < 0 || row > PointRows()) return;
+  beginInsertRows({}, row, row);
+  rows_.insert(rows_.begin() + row, std::move(texts));
+  endInsertRows();
+}
+
 void PointTableModel::SetRows(std::vector<Row> rows) {
   beginResetModel();
   rows_ = std::move(rows);

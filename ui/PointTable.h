@@ -29,6 +29,8 @@ class PointTableModel : public QAbstractTableModel {
   void AppendRows(std::vector<Row> rows);
   // Moves the rows below `row` up by one; labels travel with their rows.
   void RemoveRow(int row);
+  // Puts a row with a point back before `row`; the rows from there on move down.
+  void InsertRow(int row, Row texts);
   void SetRows(std::vector<Row> rows);
 
   int rowCount(const QModelIndex& parent = {}) const override;

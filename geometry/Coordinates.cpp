@@ -1,0 +1,55 @@
+#include "geometry/Coordinates.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/Mapping.h"
+#include "geometry/TorbelError.h"
+
+LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight) {
+  const Real level = Mul(CosDeg(vert), dist);  // the distance along the ground
+  return {Mul(SinDeg(hor), level), Mul(CosDeg(hor), level),
+          Finite(nodalHeight + Mul(SinDeg(vert), dist))};
+}
+
+std::optional<Real> GuideStrength::Best() const {
+  if (P1 && P2) return std::min(*P1, *P2);
+  return P1 ? P1 : P2;
+}
+
+bool GuideStrength::Weak(Real dist) const {
+  const std::optional<Real> best = Best();
+  return !best || *best > dist;  // centimetres against 1 % of the distance in metres
+}
+
+namespace {
+
+// The guide lines' columns (unrounded) at a distance, or nothing where the solver fails.
+std::optional<std::pair<Real, Real>> Columns(SolverState s, Real dist) {
+  s.CurDist = dist;
+  try {
+    SolvePoint(s);
+  } catch (const TorbelError&) {
+    return std::nullopt;
+  }
+  return std::pair{ShiftedHor(s.P1Hor) * PixPerDeg, ShiftedHor(s.P2Hor) * PixPerDeg};
+}
+
+std::optional<Real> PerPixel(Real near, Real far, Real step) {
+  // Across the seam the column jumps by the panorama's width; the shorter way round counts.
+  Real shift = std::fabs(far - near);
+  shift = std::min(shift, PanoWidth - shift);
+  if (!(shift > 0)) return std::nullopt;
+  return 100 * 2 * step / shift;
+}
+
+}  // namespace
+
+GuideStrength StrengthOf(const SolverState& s) {
+  // A central difference over a step far below a pixel's worth of distance.
+  const Real step = std::max(s.CurDist * 1e-6L, Real{1e-7L});
+  const auto near = Columns(s, s.CurDist - step);
+  const auto far = Columns(s, s.CurDist + step);
+  if (!near || !far) return {};
+  return {PerPixel(near->first, far->first, step), PerPixel(near->second, far->second, step)};
+}

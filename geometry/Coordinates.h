@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+
+#include "geometry/Solver.h"
+
+// Where a point lies in the survey's local frame, in metres: origin at P0's ground point, Z up, Y
+// towards the P0 panorama's zero direction (horizontal angle 0), X a quarter turn clockwise from
+// Y seen from above (so X, Y, Z is right-handed).
+struct LocalPosition {
+  Real X = 0, Y = 0, Z = 0;
+};
+
+// The point seen from P0's lens centre, NodalHeight above the ground point, in the direction hor,
+// vert at the distance dist.
+LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight);
+
+// How firmly the stations fix the current point's distance: how many centimetres of distance one
+// pixel of guide-line shift in the P1 and in the P2 panorama means there. Nothing for a station
+// whose guide line does not move with the distance (the point in line with it) or where the
+// solver cannot place the neighbouring distances.
+struct GuideStrength {
+  std::optional<Real> P1, P2;
+  // The better of the two; nothing when neither station fixes the distance.
+  std::optional<Real> Best() const;
+  // One pixel means more than 1 % of the distance even in the better view: a point almost in
+  // line with both stations, or too far for the baseline.
+  bool Weak(Real dist) const;
+};
+
+// At the current point (CurHor, CurVert, CurDist) of the state, with its station geometry.
+GuideStrength StrengthOf(const SolverState& s);

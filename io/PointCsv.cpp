@@ -1,0 +1,31 @@
+#include "io/PointCsv.h"
+
+#include "core/NumberText.h"
+#include "geometry/Coordinates.h"
+
+QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
+                         char decimalSeparator) {
+  QByteArray out = "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel\r\n";
+  out.reserve(out.size() + static_cast<qsizetype>(points.size()) * 220);
+  SolverState at = stations;
+  std::string line;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const PointRec& p = points[i];
+    line = "." + std::to_string(points.Label(i));
+    for (const double value : {p.Hor0, p.Vert0, p.Dist0, p.Hor1, p.Vert1, p.Hor2, p.Vert2}) {
+      line += ';' + FullText(value, decimalSeparator);
+    }
+    const LocalPosition xyz = PositionOf(p.Hor0, p.Vert0, p.Dist0, stations.NodalHeight);
+    for (const Real value : {xyz.X, xyz.Y, xyz.Z}) line += ';' + FullText(value, decimalSeparator);
+    at.CurHor = p.Hor0;
+    at.CurVert = p.Vert0;
+    at.CurDist = p.Dist0;
+    line += ';';
+    if (const std::optional<Real> best = StrengthOf(at).Best()) {
+      line += FullText(*best, decimalSeparator);
+    }
+    out.append(line.data(), static_cast<qsizetype>(line.size()));
+    out += "\r\n";
+  }
+  return out;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+
+#include "core/WorkingState.h"
+
+// The points as a table for a GIS or a point-cloud program: UTF-8, one header line, ";" between
+// the fields, the given decimal separator, CR LF. Each point gives its table label, the seven
+// stored values, its local X, Y, Z in metres and how many centimetres of distance one pixel of
+// guide-line shift means in the better survey view (empty where no view fixes it). The station
+// geometry places the points.
+QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
+                         char decimalSeparator);

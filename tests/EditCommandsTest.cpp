@@ -1,0 +1,226 @@
+// Taking edits back, typing a distance, where a point lies, and handing the points to other
+// programs: the commands without a window.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "commands/Help.h"
+#include "geometry/Coordinates.h"
+#include "io/PointCsv.h"
+#include "io/ProjectFile.h"
+#include "tests/CommandsFixture.h"
+
+namespace {
+
+struct Edits : Commands {
+  void SetUp() override { MeasureStations(); }
+
+  // What the list should hold: each point with its label.
+  struct Entry {
+    int label;
+    PointRec point;
+  };
+
+  void ExpectListed(const std::vector<Entry>& want) {
+    ASSERT_EQ(s.Points.size(), want.size());
+    ASSERT_EQ(window.rows.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(s.Points.Label(i), want[i].label) << i;
+      EXPECT_EQ(s.Points[i].Hor0, want[i].point.Hor0) << i;
+      EXPECT_EQ(window.rows[i][0], QStringLiteral(".%1").arg(want[i].label)) << i;
+      EXPECT_EQ(window.rows[i][1], c.Fix(want[i].point.Hor0)) << i;
+      EXPECT_EQ(window.rows[i][3], c.Fix(want[i].point.Dist0)) << i;
+    }
+  }
+};
+
+// Random sequences of adding, deleting, taking back and doing again, against a list kept by hand.
+TEST_F(Edits, UndoAndRedoGiveBackTheTableAndTheProject) {
+  std::mt19937 random(3);
+  std::vector<Entry> want;
+  std::vector<std::pair<bool, Entry>> undo, redo;  // added?, the point
+  std::vector<std::size_t> undoAt, redoAt;
+  for (int step = 0; step < 400; ++step) {
+    const int choice = static_cast<int>(random() % 4);
+    if (choice == 0) {
+      StorePoint(3000 + static_cast<int>(random() % 3000), 1500 + static_cast<int>(random() % 900));
+      const Entry added{static_cast<int>(want.size()), s.Points[s.Points.size() - 1]};
+      want.push_back(added);
+      undo.push_back({true, added});
+      undoAt.push_back(want.size() - 1);
+      redo.clear();
+      redoAt.clear();
+    } else if (choice == 1 && !want.empty()) {
+      const std::size_t at = random() % want.size();
+      SelectRow(c, static_cast<int>(at) + 1);
+      Run([&] { DeletePoint(c); });
+      undo.push_back({false, want[at]});
+      undoAt.push_back(at);
+      want.erase(want.begin() + static_cast<std::ptrdiff_t>(at));
+      redo.clear();
+      redoAt.clear();
+    } else if (choice == 2) {
+      Run([&] { Undo(c); });
+      if (!undo.empty()) {
+        const auto [added, entry] = undo.back();
+        const std::size_t at = undoAt.back();
+        if (added) {
+          want.erase(want.begin() + static_cast<std::ptrdiff_t>(at));
+        } else {
+          want.insert(want.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        }
+        redo.push_back(undo.back());
+        redoAt.push_back(at);
+        undo.pop_back();
+        undoAt.pop_back();
+      }
+    } else if (choice == 3) {
+      Run([&] { Redo(c); });
+      if (!redo.empty()) {
+        const auto [added, entry] = redo.back();
+        const std::size_t at = redoAt.back();
+        if (added) {
+          want.insert(want.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        } else {
+          want.erase(want.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        undo.push_back(redo.back());
+        undoAt.push_back(at);
+        redo.pop_back();
+        redoAt.pop_back();
+      }
+    }
+    SCOPED_TRACE(step);
+    ExpectListed(want);
+    EXPECT_EQ(window.undoEnabled, !undo.empty());
+    EXPECT_EQ(window.redoEnabled, !redo.empty());
+    if (HasFailure()) return;
+  }
+  EXPECT_TRUE(platform.errors.empty());
+
+  // The saved project holds exactly the points listed.
+  std::vector<PointRec> points;
+  for (const Entry& e : want) points.push_back(e.point);
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  platform.fileAnswers = {path};
+  ASSERT_TRUE(Run([&] { SaveProject(c); }));
+  EXPECT_EQ(Read(path), ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, points, ','));
+}
+
+TEST_F(Edits, AFailedLoadKeepsTheEditsAndALoadForgetsThem) {
+  StorePoint(4500, 2000);
+  EXPECT_TRUE(window.undoEnabled);
+  platform.fileAnswers = {dir.filePath(QStringLiteral("weg.txt"))};
+  EXPECT_FALSE(Run([&] { LoadProject(c); }));
+  EXPECT_TRUE(window.undoEnabled);
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  platform.fileAnswers = {path};
+  Run([&] { SaveProject(c); });
+  platform.fileAnswers = {path};
+  EXPECT_TRUE(Run([&] { LoadProject(c); }));
+  EXPECT_FALSE(window.undoEnabled);
+  Run([&] { Undo(c); });
+  EXPECT_EQ(s.Points.size(), 2u);
+  // Nor is anything taken back while a mode is on: the table is closed then.
+  StorePoint(5000, 2000);
+  Key(VkF2);
+  Run([&] { Undo(c); });
+  EXPECT_EQ(s.Points.size(), 3u);
+}
+
+TEST_F(Edits, ADigitInPointEntryAsksForTheDistance) {
+  Key(VkF2);
+  const struct {
+    int key;
+    std::optional<QString> answer;
+    Real dist;      // afterwards
+    QString shown;  // the box's text when it opened
+  } cases[] = {
+      {Vk0 + 1, QStringLiteral("150"), 150, QStringLiteral("1")},
+      {VkNumpad0 + 7, QStringLiteral("7,25"), 7.25L, QStringLiteral("7")},
+      {Vk0 + 3, std::nullopt, 7.25L, QStringLiteral("3")},             // cancelled
+      {Vk0 + 9, QStringLiteral("99999"), 55000, QStringLiteral("9")},  // held to the limits
+      {Vk0, QStringLiteral("0,5"), 1, QStringLiteral("0")},
+  };
+  for (const auto& k : cases) {
+    platform.inputAnswers = {k.answer};
+    Key(k.key);
+    ASSERT_FALSE(platform.inputs.empty());
+    EXPECT_EQ(platform.inputs.back().caption, QStringLiteral("Entfernung eingeben"));
+    EXPECT_EQ(platform.inputs.back().defaultText, k.shown);
+    EXPECT_EQ(s.CurDist, k.dist);
+  }
+  EXPECT_TRUE(Label(Window::Label::Cp).endsWith(QStringLiteral("Entf.:1,00m")));
+  // A text that is no number says so and changes nothing.
+  platform.inputAnswers = {QStringLiteral("zwölf")};
+  Key(Vk0 + 1);
+  EXPECT_EQ(platform.errors,
+            std::vector<QString>{QStringLiteral("'zwölf' ist kein gültiger Gleitkommawert.")});
+  EXPECT_EQ(s.CurDist, 1);
+  // Outside point entry a digit does nothing.
+  Key(VkEscape);
+  const std::size_t asked = platform.inputs.size();
+  Key(Vk0 + 5);
+  EXPECT_EQ(platform.inputs.size(), asked);
+}
+
+TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
+  Key(VkF2);
+  MoveOver(0, 5000, 2100);
+  const auto shown = [&] {
+    const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight);
+    return QStringLiteral("X ") + c.Fix(at.X) + QStringLiteral(" Y ") + c.Fix(at.Y) +
+           QStringLiteral(" Z ") + c.Fix(at.Z);
+  };
+  EXPECT_EQ(Label(Window::Label::Position), shown());
+  const GuideStrength strength = StrengthOf(s);
+  EXPECT_EQ(Label(Window::Label::Strength), QStringLiteral("1 px in P1: ") + c.Fix(*strength.P1) +
+                                                QStringLiteral(" cm\n1 px in P2: ") +
+                                                c.Fix(*strength.P2) + QStringLiteral(" cm"));
+  Key(VkOemPlus);
+  EXPECT_EQ(Label(Window::Label::Position), shown());
+  Key(VkReturn);
+
+  // Straight towards P1 and far: only P2 fixes the distance, and poorly.
+  Key(VkF2);
+  MoveOver(0, 4080, 2040);
+  s.CurDist = 3000;
+  Key(VkReturn);
+  SelectRow(c, 1);
+  EXPECT_EQ(Label(Window::Label::Position), shown());
+  SelectRow(c, 2);
+  EXPECT_TRUE(Label(Window::Label::Position).endsWith(QStringLiteral(" \u26A0")));
+  EXPECT_TRUE(Label(Window::Label::Strength).startsWith(QStringLiteral("1 px in P1: \u221E\n")));
+  EXPECT_TRUE(Label(Window::Label::Strength).endsWith(QStringLiteral("\u26A0 schwach bestimmt")));
+}
+
+TEST_F(Edits, TheExportWritesEveryPointAsCsv) {
+  StorePoint(4500, 2000);
+  StorePoint(5000, 2100);
+  platform.fileAnswers = {std::nullopt};
+  Run([&] { ExportPoints(c); });
+  ASSERT_EQ(platform.fileDialogs.size(), 1u);
+  EXPECT_EQ(platform.fileDialogs[0].Title, QStringLiteral("Punkte exportieren"));
+  EXPECT_EQ(platform.fileDialogs[0].Filter, QStringLiteral("CSV-Dateien [*.csv]|*.csv"));
+  const QString path = dir.filePath(QStringLiteral("punkte.csv"));
+  EXPECT_FALSE(QFile::exists(path));
+  platform.fileAnswers = {path};
+  EXPECT_TRUE(Run([&] { ExportPoints(c); }));
+  EXPECT_EQ(Read(path), PointCsvBytes(s.Points, s, ','));
+  // The next export proposes the same file.
+  platform.fileAnswers = {std::nullopt};
+  Run([&] { ExportPoints(c); });
+  EXPECT_EQ(platform.fileDialogs.back().FileName, path);
+}
+
+TEST_F(Edits, TheKeyListNamesEveryKey) {
+  Run([&] { ShowKeys(c); });
+  ASSERT_EQ(platform.messages.size(), 1u);
+  for (const char* key : {"F2", "F3", "F9", "F12", "+ / -", "Mausrad", "0 bis 9", "Enter", "Esc",
+                          "Pfeiltasten", "Strg+Z", "Strg+Y", "Strg+E"}) {
+    EXPECT_TRUE(platform.messages[0].contains(QString::fromUtf8(key))) << key;
+  }
+}
+
+}  // namespace
