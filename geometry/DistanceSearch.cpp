@@ -165,9 +165,14 @@ struct Plane {
 // The sample offsets of a patch, per axis, with each offset's weights of the quadratic through
 // the three control offsets -half, 0, +half.
 struct Layout {
+  static constexpr int kTurns = 12, kLengths = 6;
   int half = 0;
   std::vector<int> offsets;
   std::vector<std::array<double, 3>> weights;
+  // The aimed patch's values at the offsets, zero mean and unit length: as P0 shows them, and
+  // averaged along a direction (kTurns steps of 15 degrees) over 2, 4 ... 32 pixels, as a
+  // survey view shows them that squeezes the patch that way. Worked out when first needed.
+  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kTurns * kLengths);
   Layout(int h, int count) : half(h) {
     for (int k = 0; k < count; ++k) {
       const int o = -h + static_cast<int>(std::lround(2.0 * h * k / (count - 1)));
@@ -181,14 +186,25 @@ struct Layout {
 // Where the 3 x 3 control points fall in a survey view.
 struct Grid {
   Pixel p[9];
+  int half = 0;  // the control points' offset from the centre, in aimed pixels
 };
+
+// Survey pixels per aimed pixel, as an area, from the control points' spread.
+double Determinant(const Grid& grid) {
+  const double a = grid.p[5].column - grid.p[3].column, c = grid.p[5].row - grid.p[3].row;
+  const double b = grid.p[7].column - grid.p[1].column, d = grid.p[7].row - grid.p[1].row;
+  return (a * d - b * c) / (4.0 * grid.half * grid.half);
+}
 
 class Search {
  public:
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
       : state_(s), set_(set), p0_(panos[0]), views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
-  DistanceMatch Run();
+  // With `half` 0 the patch size follows the texture; else it is `half`.
+  DistanceMatch Run(int half);
+  // Whether the best place seen shrinks the patch to less than half its side in a survey view.
+  bool Shrunk() const { return shrink_ < 0.25; }
 
  private:
   struct Candidate {
@@ -197,26 +213,28 @@ class Search {
     double score = -2;
   };
   struct Scored {
-    double combined = -2, score[2] = {-2, -2};
+    double combined = -2;        // the views' weighed correlations, averaged
+    double shrink = 1;           // the smaller of the views. areas per aimed pixel
+    double score[2] = {-2, -2};  // each view's correlation
   };
 
   bool MakeStations();
-  std::vector<double> Reference(const Layout& layout) const;
+  // The reference values that match what a survey view shows of the patch where its control
+  // points fall on `grid`.
+  const std::vector<double>& Reference(Layout& layout, const Grid& grid);
+  std::vector<double> Averaged(const Layout& layout, double turn, int length) const;
   void MakePlanes();
   Pixel Centre(int view, double u) const;
   bool Project(const Plane& plane, int view, double u, Grid& grid) const;
   double Correlation(int view, const Grid& grid, const Layout& layout,
                      const std::vector<double>& reference, double slide);
   // Both views on one plane, each at its best slide; NaN where a view has no picture there.
-  Scored Score(const Plane& plane, double u, const Layout& layout,
-               const std::vector<double>& reference, int slide);
+  Scored Score(const Plane& plane, double u, Layout& layout, int slide);
   // The best plane's scores.
-  Scored Best(const std::vector<Plane>& planes, double u, const Layout& layout,
-              const std::vector<double>& reference, int slide);
+  Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The best place within two pixels of a first-pass candidate, on whole patches.
-  Candidate Refine(const Candidate& c, const Layout& fine, const std::vector<double>& reference,
-                   Scored& scored);
+  Candidate Refine(const Candidate& c, Layout& fine, Scored& scored);
 
   SolverState state_;
   SearchSettings set_;
@@ -226,6 +244,8 @@ class Search {
   V3 aimed_;
   int cx_ = 0, cy_ = 0;
   int half_ = 0;
+  double shrink_ = 1;
+  bool averaging_ = false;
   std::vector<Plane> coarsePlanes_, finePlanes_;
 };
 
@@ -255,13 +275,24 @@ Pixel Search::Centre(int view, double u) const {
   return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn);
 }
 
-std::vector<double> Search::Reference(const Layout& layout) const {
+std::vector<double> Search::Averaged(const Layout& layout, double turn, int length) const {
+  const double dx = std::cos(turn), dy = std::sin(turn);
   std::vector<double> values;
   double sum = 0;
   for (int oy : layout.offsets)
     for (int ox : layout.offsets) {
-      values.push_back(p0_.At(cx_ + ox, cy_ + oy));
-      sum += values.back();
+      double v = 0;
+      if (length == 1) {
+        v = p0_.At(cx_ + ox, cy_ + oy);
+      } else {
+        for (int k = 0; k < length; ++k) {
+          const double t = k - (length - 1) / 2.0;
+          v += p0_.Bilinear(cx_ + ox + t * dx, cy_ + oy + t * dy);
+        }
+        v /= length;
+      }
+      values.push_back(v);
+      sum += v;
     }
   const double mean = sum / static_cast<double>(values.size());
   double squares = 0;
@@ -269,9 +300,43 @@ std::vector<double> Search::Reference(const Layout& layout) const {
     v -= mean;
     squares += v * v;
   }
-  const double length = std::sqrt(squares);
-  for (double& v : values) v = length > 0 ? v / length : 0;
+  const double norm = std::sqrt(squares);
+  for (double& v : values) v = norm > 1e-9 ? v / norm : 0;
   return values;
+}
+
+const std::vector<double>& Search::Reference(Layout& layout, const Grid& grid) {
+  // The survey pixels per aimed pixel along P0's columns and rows: J. A survey pixel spans the
+  // aimed patch over the ellipse J^-1 J^-T, whose long axis is the smallest eigenvector of J^T J.
+  const double h2 = 2.0 * half_;
+  const double a = (grid.p[5].column - grid.p[3].column) / h2,
+               c = (grid.p[5].row - grid.p[3].row) / h2;
+  const double b = (grid.p[7].column - grid.p[1].column) / h2,
+               d = (grid.p[7].row - grid.p[1].row) / h2;
+  const double p = a * a + c * c, q = a * b + c * d, r = b * b + d * d;
+  const double smallest = (p + r) / 2 - std::sqrt((p - r) * (p - r) / 4 + q * q);
+  int turnStep = 0, lengthStep = 0;
+  if (smallest > 1e-12 && averaging_) {
+    const double stretch = 1 / smallest;  // squared
+    // Both pictures are smoothed alike (about 0.8 pixel); what the survey view smooths beyond
+    // that, P0's values are averaged over: a run of L pixels adds L^2 / 12 to the variance.
+    const double length = 0.8 * std::sqrt(12 * std::max(stretch - 1, 0.0));
+    if (length >= 1.5) {
+      lengthStep =
+          std::clamp(static_cast<int>(std::lround(std::log2(length))), 1, Layout::kLengths - 1);
+      // The eigenvector of the smallest eigenvalue: (q, smallest - p), or (smallest - r, q).
+      const double ex = std::fabs(q) > 1e-12 ? q : (p < r ? 1 : 0);
+      const double ey = std::fabs(q) > 1e-12 ? smallest - p : (p < r ? 0 : 1);
+      double turn = std::atan2(ey, ex);
+      if (turn < 0) turn += kPi;
+      turnStep = static_cast<int>(std::lround(turn / (kPi / Layout::kTurns))) % Layout::kTurns;
+    }
+  }
+  std::vector<double>& reference =
+      layout.references[static_cast<std::size_t>(turnStep * Layout::kLengths + lengthStep)];
+  if (reference.empty())
+    reference = Averaged(layout, turnStep * kPi / Layout::kTurns, 1 << lengthStep);
+  return reference;
 }
 
 void Search::MakePlanes() {
@@ -317,6 +382,7 @@ bool Search::Project(const Plane& plane, int view, double u, Grid& grid) const {
   const V3 centre = aimed_ - st.centre * u;
   if (Dot(centre, centre) < 1e-12) return false;
   grid.p[4] = PixelOf(centre, st.turn);
+  grid.half = half_;
   if (plane.square) {
     for (int g = 0; g < 9; ++g)
       grid.p[g] = {grid.p[4].column + (g % 3 - 1) * half_, grid.p[4].row + (g / 3 - 1) * half_};
@@ -381,12 +447,13 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
   return spread > 1e-6 ? cross / std::sqrt(spread) : 0;
 }
 
-Search::Scored Search::Score(const Plane& plane, double u, const Layout& layout,
-                             const std::vector<double>& reference, int slide) {
+Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide) {
   Scored out;
+  double weighed = 0;
   for (int view = 0; view < 2; ++view) {
     Grid grid;
     if (!Project(plane, view, u, grid)) return {};
+    const std::vector<double>& reference = Reference(layout, grid);
     double best = std::nan("");
     for (int s = -slide; s <= slide; ++s) {
       const double c = Correlation(view, grid, layout, reference, s);
@@ -397,17 +464,26 @@ Search::Scored Search::Score(const Plane& plane, double u, const Layout& layout,
       return out;
     }
     out.score[view] = best;
+    // A correlation over few independent values comes high by chance: a patch that a survey view
+    // shrinks to a few pixels matches any smooth spot. Each view's correlation is weighed down to
+    // the bound it stays above with some certainty (two standard deviations of Fisher's z), the
+    // values counted as the survey pixels the patch covers, about four to each independent one
+    // after the smoothing.
+    const double side = 2.0 * half_ + 1;
+    const double area = std::fabs(Determinant(grid)) * side * side;
+    out.shrink = std::min(out.shrink, area / (side * side));
+    const double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
+    weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
   }
-  out.combined = (out.score[0] + out.score[1]) / 2;
+  out.combined = weighed / 2;
   return out;
 }
 
-Search::Scored Search::Best(const std::vector<Plane>& planes, double u, const Layout& layout,
-                            const std::vector<double>& reference, int slide) {
+Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide) {
   Scored best;
   bool any = false;
   for (const Plane& plane : planes) {
-    const Scored s = Score(plane, u, layout, reference, slide);
+    const Scored s = Score(plane, u, layout, slide);
     if (std::isnan(s.combined)) continue;
     any = true;
     if (s.combined > best.combined) best = s;
@@ -426,8 +502,11 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
   return moved;
 }
 
-DistanceMatch Search::Run() {
+DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
+  coarsePlanes_.clear();
+  finePlanes_.clear();
+  shrink_ = 1;
   cx_ = HorToPixel(state_.CurHor);
   cy_ = VertToPixel(state_.CurVert);
   cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
@@ -436,7 +515,7 @@ DistanceMatch Search::Run() {
 
   // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
   // surface, a smaller one too little picture to tell places apart.
-  for (int half = set_.half;; half = std::min(half + 4, set_.maxHalf)) {
+  for (int half = forced > 0 ? forced : set_.half;; half = std::min(half + 4, set_.maxHalf)) {
     if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return result;
     const Layout whole(half, 2 * half + 1);
     double sum = 0, squares = 0;
@@ -449,7 +528,7 @@ DistanceMatch Search::Run() {
     const double n = static_cast<double>(whole.offsets.size() * whole.offsets.size());
     const double spread = std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
     half_ = half;
-    if (spread >= set_.growContrast || half >= set_.maxHalf) {
+    if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
       // A flat patch matches everything equally well, and so nothing.
       if (spread < set_.minContrast) return result;
       break;
@@ -457,8 +536,10 @@ DistanceMatch Search::Run() {
   }
   result.half = half_;
   MakePlanes();
-  const Layout coarse(half_, 9);
-  const std::vector<double> coarseReference = Reference(coarse);
+  Layout coarse(half_, 9);
+  // Room for averaging the aimed patch; near the picture's edge it is compared as it stands.
+  const int room = half_ + (1 << (Layout::kLengths - 1)) / 2 + 2;
+  averaging_ = set_.warp && p0_.Prepare(cx_ - room, cy_ - room, cx_ + room, cy_ + room);
 
   // First pass: the inverse distance stepped so that no projection moves by more than
   // coarseStep pixels, each place scored on sparse patches of the smoothed pictures.
@@ -475,7 +556,7 @@ DistanceMatch Search::Run() {
       continue;
     }
     if (moved < set_.coarseStep / 2) step *= 1.5;
-    const Scored s = Best(coarsePlanes_, next, coarse, coarseReference, 0);
+    const Scored s = Best(coarsePlanes_, next, coarse, 0);
     if (!std::isnan(s.combined)) {
       there.score = s.combined;
       samples.push_back(there);
@@ -511,11 +592,10 @@ DistanceMatch Search::Run() {
   Candidate best;
   Scored bestScores;
   double runnerUp = nextBest;
-  const Layout fine(half_, 2 * half_ + 1);
-  const std::vector<double> reference = Reference(fine);
+  Layout fine(half_, 2 * half_ + 1);
   for (std::size_t p : peaks) {
     Scored scored;
-    const Candidate c = Refine(samples[p], fine, reference, scored);
+    const Candidate c = Refine(samples[p], fine, scored);
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
@@ -528,14 +608,16 @@ DistanceMatch Search::Run() {
   result.runnerUp = runnerUp;
   result.score1 = bestScores.score[0];
   result.score2 = bestScores.score[1];
+  result.combined = bestScores.combined;
+  shrink_ = bestScores.shrink;
   result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
+                 bestScores.combined >= set_.minCombined &&
                  bestScores.combined - runnerUp >= set_.minMargin;
   return result;
 }
 
-Search::Candidate Search::Refine(const Candidate& c, const Layout& fine,
-                                 const std::vector<double>& reference, Scored& scored) {
+Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Scored& scored) {
   // How far the inverse distance goes for a pixel's movement here.
   const double du = std::max(c.u * 1e-4, 1e-9);
   Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
@@ -548,7 +630,7 @@ Search::Candidate Search::Refine(const Candidate& c, const Layout& fine,
   for (int k = -kReach; k <= kReach; ++k) {
     const double u = c.u + k * quarter;
     if (u <= 0) continue;
-    const Scored s = Best(finePlanes_, u, fine, reference, set_.slide);
+    const Scored s = Best(finePlanes_, u, fine, set_.slide);
     combined[static_cast<std::size_t>(k + kReach)] = s.combined;
     if (s.combined > bestScore) {
       bestScore = s.combined;
@@ -569,7 +651,7 @@ Search::Candidate Search::Refine(const Candidate& c, const Layout& fine,
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  scored = Best(finePlanes_, out.u, fine, reference, set_.slide);
+  scored = Best(finePlanes_, out.u, fine, set_.slide);
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;
@@ -579,5 +661,13 @@ Search::Candidate Search::Refine(const Candidate& c, const Layout& fine,
 
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
-  return Search(s, panos, settings).Run();
+  Search search(s, panos, settings);
+  const DistanceMatch first = search.Run(0);
+  // Where a survey station sees the place much smaller than P0 does, as with a point close to
+  // P0, a patch of P0 covers only a few of its pixels: too little to tell places apart. A larger
+  // one covers more.
+  if (first.found || first.half >= settings.maxHalf || !search.Shrunk()) return first;
+  DistanceMatch larger = search.Run(settings.maxHalf);
+  larger.samples += first.samples;
+  return larger;
 }
