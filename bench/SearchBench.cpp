@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
   if (targets)
     std::printf(
         "| target | kind | true m | found m | error m | error px P1 | error px P2 | score P1 | "
-        "score P2 | next best | patch | answer | ms |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "score P2 | weighed | next best | patch | answer | ms |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   int textured = 0, texturedGood = 0, accepted = 0, wrong = 0, blank = 0, blankRefused = 0;
   int repeating = 0, repeatingGood = 0;
   double worst = 0;
@@ -115,14 +115,15 @@ int main(int argc, char** argv) {
       const QString err = hasDistance && m.distance > 0
                               ? QString::number(double(m.distance) - trueDistance, 'f', 3)
                               : QStringLiteral("-");
-      std::printf("| %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | %.3f | %d | %s | %.1f |\n",
-                  qPrintable(f[0]), qPrintable(kind),
-                  hasDistance ? qPrintable(QString::number(trueDistance, 'f', 3)) : "-",
-                  qPrintable(found), qPrintable(err),
-                  hasDistance && m.distance > 0 ? qPrintable(QString::number(error1, 'f', 2)) : "-",
-                  hasDistance && m.distance > 0 ? qPrintable(QString::number(error2, 'f', 2)) : "-",
-                  m.score1, m.score2, m.runnerUp, 2 * m.half + 1, m.found ? "accepted" : "refused",
-                  ms);
+      std::printf(
+          "| %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | %.3f | %.3f | %d | %s | %.1f |\n",
+          qPrintable(f[0]), qPrintable(kind),
+          hasDistance ? qPrintable(QString::number(trueDistance, 'f', 3)) : "-", qPrintable(found),
+          qPrintable(err),
+          hasDistance && m.distance > 0 ? qPrintable(QString::number(error1, 'f', 2)) : "-",
+          hasDistance && m.distance > 0 ? qPrintable(QString::number(error2, 'f', 2)) : "-",
+          m.score1, m.score2, m.combined, m.runnerUp, 2 * m.half + 1,
+          m.found ? "accepted" : "refused", ms);
     }
   }
   if (targets) {
