@@ -142,7 +142,16 @@ TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
     if (d.z > -1e-9) return 200;
     const double t = -eye.z / d.z;
     const double x = eye.x + t * d.x, y = eye.y + t * d.y;
-    return std::hypot(x, y) < 40 ? Blotches(x, y) : 200;
+    if (std::hypot(x, y) > 40) return 200;
+    // Blotches of 20 cm down to 2.5 cm, each octave left out where a pixel spans its blotches
+    // on the ground, as a camera averages them away.
+    const double footprint = t * Rad(3.0 / 68) / std::max(-d.z, 0.02);
+    double v = 128;
+    for (int k = 0; k < 4; ++k) {
+      const double size = 0.2 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
+      v += 0.5 * keep * (Blotches(x * 0.1 / size + 7 * k, y * 0.1 / size) - 128);
+    }
+    return static_cast<int>(v);
   });
   const double truth = kNodal / -survey.ray.z;
 
