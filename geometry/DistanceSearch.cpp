@@ -158,21 +158,45 @@ inline V3 RayOf(double column, double row) {
 // points on it for a point at unit distance (at distance d they lie d times as far).
 struct Plane {
   V3 normal;
+  double facing = 0;  // the normal along the aimed sight line
   V3 control[9];
   bool square = false;  // no plane: the survey patch is the aimed patch's square, unturned
 };
 
-// The sample offsets of a patch, per axis, with each offset's weights of the quadratic through
-// the three control offsets -half, 0, +half.
+// How a patch's samples lie in P0. Where a survey view sees the place smaller than P0 does, P0
+// pixels a step apart fall within one of its pixels: the patch then compares little picture, and
+// any smooth spot matches it. So the samples are spaced along two perpendicular axes of P0, the
+// first turned by `turn` steps of 15 degrees, 2^(stretch / 2) pixels apart, so that each step
+// moves about a pixel in the survey view too; and each sample averages P0 over its spacing, as
+// the survey view's pixel does.
+struct Footprint {
+  static constexpr int kTurns = 72, kStretches = 9;  // up to 16 pixels apart
+  int turn = 0;
+  int stretch[2] = {0, 0};
+  int Index() const { return (turn * kStretches + stretch[0]) * kStretches + stretch[1]; }
+  bool Unit() const { return stretch[0] == 0 && stretch[1] == 0; }
+  // The P0 offsets of one step along either axis.
+  void Axes(double& ax, double& ay, double& bx, double& by) const {
+    const double t = turn * kPi / kTurns;
+    const double a = std::exp2(stretch[0] / 2.0), b = std::exp2(stretch[1] / 2.0);
+    ax = a * std::cos(t);
+    ay = a * std::sin(t);
+    bx = -b * std::sin(t);
+    by = b * std::cos(t);
+  }
+};
+constexpr int kFootprints = Footprint::kTurns * Footprint::kStretches * Footprint::kStretches;
+
+// The sample steps of a patch, per axis, with each step's weights of the quadratic through the
+// three control steps -half, 0, +half.
 struct Layout {
-  static constexpr int kTurns = 12, kLengths = 6;
   int half = 0;
   std::vector<int> offsets;
   std::vector<std::array<double, 3>> weights;
-  // The aimed patch's values at the offsets, zero mean and unit length: as P0 shows them, and
-  // averaged along a direction (kTurns steps of 15 degrees) over 2, 4 ... 32 pixels, as a
-  // survey view shows them that squeezes the patch that way. Worked out when first needed.
-  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kTurns * kLengths);
+  // The aimed patch's values at the samples of each footprint, zero mean and unit length; worked
+  // out when first needed, and left empty where P0 has too little picture around the aim.
+  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kFootprints);
+  std::vector<std::int8_t> known = std::vector<std::int8_t>(kFootprints, 0);
   Layout(int h, int count) : half(h) {
     for (int k = 0; k < count; ++k) {
       const int o = -h + static_cast<int>(std::lround(2.0 * h * k / (count - 1)));
@@ -201,10 +225,7 @@ class Search {
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
       : state_(s), set_(set), p0_(panos[0]), views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
-  // With `half` 0 the patch size follows the texture; else it is `half`.
-  DistanceMatch Run(int half);
-  // Whether the best place seen shrinks the patch to less than half its side in a survey view.
-  bool Shrunk() const { return shrink_ < 0.25; }
+  DistanceMatch Run();
 
  private:
   struct Candidate {
@@ -214,18 +235,24 @@ class Search {
   };
   struct Scored {
     double combined = -2;        // the views' weighed correlations, averaged
-    double shrink = 1;           // the smaller of the views. areas per aimed pixel
     double score[2] = {-2, -2};  // each view's correlation
+    int plane = -1;              // Best: the plane that gave them
   };
 
   bool MakeStations();
-  // The reference values that match what a survey view shows of the patch where its control
-  // points fall on `grid`.
-  const std::vector<double>& Reference(Layout& layout, const Grid& grid);
-  std::vector<double> Averaged(const Layout& layout, double turn, int length) const;
+  // The aimed patch's values on a footprint; null where P0 lacks the picture.
+  const std::vector<double>* Reference(Layout& layout, const Footprint& footprint);
+  // The footprint that spaces the samples about a survey pixel apart, where the unit footprint's
+  // control points fall on `grid`.
+  static Footprint FootprintOf(const Grid& grid);
   void MakePlanes();
+  // A plane with normal `n` (any length) through the candidate point; false where P0 sees it too
+  // flat to hold the patch.
+  bool MakePlane(V3 n, Plane& plane) const;
+  // The plane turned by small steps about two axes in it while that fits better at `u`.
+  Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
-  bool Project(const Plane& plane, int view, double u, Grid& grid) const;
+  bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
   double Correlation(int view, const Grid& grid, const Layout& layout,
                      const std::vector<double>& reference, double slide);
   // Both views on one plane, each at its best slide; NaN where a view has no picture there.
@@ -234,7 +261,7 @@ class Search {
   Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The best place within two pixels of a first-pass candidate, on whole patches.
-  Candidate Refine(const Candidate& c, Layout& fine, Scored& scored);
+  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored);
 
   SolverState state_;
   SearchSettings set_;
@@ -244,9 +271,10 @@ class Search {
   V3 aimed_;
   int cx_ = 0, cy_ = 0;
   int half_ = 0;
-  double shrink_ = 1;
-  bool averaging_ = false;
   std::vector<Plane> coarsePlanes_, finePlanes_;
+  // The sight lines of each footprint's control points, worked out when first needed.
+  std::vector<std::array<V3, 9>> rays_ = std::vector<std::array<V3, 9>>(kFootprints);
+  std::vector<std::uint8_t> raysKnown_ = std::vector<std::uint8_t>(kFootprints, 0);
 };
 
 bool Search::MakeStations() {
@@ -275,68 +303,95 @@ Pixel Search::Centre(int view, double u) const {
   return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn);
 }
 
-std::vector<double> Search::Averaged(const Layout& layout, double turn, int length) const {
-  const double dx = std::cos(turn), dy = std::sin(turn);
-  std::vector<double> values;
-  double sum = 0;
-  for (int oy : layout.offsets)
-    for (int ox : layout.offsets) {
-      double v = 0;
-      if (length == 1) {
-        v = p0_.At(cx_ + ox, cy_ + oy);
-      } else {
-        for (int k = 0; k < length; ++k) {
-          const double t = k - (length - 1) / 2.0;
-          v += p0_.Bilinear(cx_ + ox + t * dx, cy_ + oy + t * dy);
+const std::vector<double>* Search::Reference(Layout& layout, const Footprint& footprint) {
+  const auto key = static_cast<std::size_t>(footprint.Index());
+  if (layout.known[key] == 0) {
+    layout.known[key] = -1;
+    double ax, ay, bx, by;
+    footprint.Axes(ax, ay, bx, by);
+    // Each sample averages P0 over its spacing, in a few steps a pixel or so apart.
+    const int taps[2] = {std::min(1 << ((footprint.stretch[0] + 1) / 2), 8),
+                         std::min(1 << ((footprint.stretch[1] + 1) / 2), 8)};
+    const double reach = layout.half + 1;
+    const int across = static_cast<int>(std::ceil(reach * (std::fabs(ax) + std::fabs(bx)))) + 2;
+    const int down = static_cast<int>(std::ceil(reach * (std::fabs(ay) + std::fabs(by)))) + 2;
+    if (!p0_.Prepare(cx_ - across, cy_ - down, cx_ + across, cy_ + down)) return nullptr;
+    std::vector<double> values;
+    values.reserve(layout.offsets.size() * layout.offsets.size());
+    double sum = 0;
+    for (int j : layout.offsets)
+      for (int i : layout.offsets) {
+        double v = 0;
+        if (footprint.Unit()) {
+          v = p0_.At(cx_ + i, cy_ + j);
+        } else {
+          for (int tb = 0; tb < taps[1]; ++tb)
+            for (int ta = 0; ta < taps[0]; ++ta) {
+              const double s = i + (ta + 0.5) / taps[0] - 0.5, t = j + (tb + 0.5) / taps[1] - 0.5;
+              v += p0_.Bilinear(cx_ + s * ax + t * bx, cy_ + s * ay + t * by);
+            }
+          v /= taps[0] * taps[1];
         }
-        v /= length;
+        values.push_back(v);
+        sum += v;
       }
-      values.push_back(v);
-      sum += v;
+    const double mean = sum / static_cast<double>(values.size());
+    double squares = 0;
+    for (double& v : values) {
+      v -= mean;
+      squares += v * v;
     }
-  const double mean = sum / static_cast<double>(values.size());
-  double squares = 0;
-  for (double& v : values) {
-    v -= mean;
-    squares += v * v;
+    const double norm = std::sqrt(squares);
+    for (double& v : values) v = norm > 1e-9 ? v / norm : 0;
+    layout.references[key] = std::move(values);
+    layout.known[key] = 1;
   }
-  const double norm = std::sqrt(squares);
-  for (double& v : values) v = norm > 1e-9 ? v / norm : 0;
-  return values;
+  return layout.known[key] > 0 ? &layout.references[key] : nullptr;
 }
 
-const std::vector<double>& Search::Reference(Layout& layout, const Grid& grid) {
-  // The survey pixels per aimed pixel along P0's columns and rows: J. A survey pixel spans the
-  // aimed patch over the ellipse J^-1 J^-T, whose long axis is the smallest eigenvector of J^T J.
-  const double h2 = 2.0 * half_;
-  const double a = (grid.p[5].column - grid.p[3].column) / h2,
-               c = (grid.p[5].row - grid.p[3].row) / h2;
-  const double b = (grid.p[7].column - grid.p[1].column) / h2,
-               d = (grid.p[7].row - grid.p[1].row) / h2;
+Footprint Search::FootprintOf(const Grid& grid) {
+  // The survey pixels one P0 pixel moves along either axis, and the directions in which it moves
+  // least and most: from the eigenvalues of J^T J of the local map J.
+  const double span = 2.0 * grid.half;
+  const double a = (grid.p[5].column - grid.p[3].column) / span;
+  const double c = (grid.p[5].row - grid.p[3].row) / span;
+  const double b = (grid.p[7].column - grid.p[1].column) / span;
+  const double d = (grid.p[7].row - grid.p[1].row) / span;
   const double p = a * a + c * c, q = a * b + c * d, r = b * b + d * d;
-  const double smallest = (p + r) / 2 - std::sqrt((p - r) * (p - r) / 4 + q * q);
-  int turnStep = 0, lengthStep = 0;
-  if (smallest > 1e-12 && averaging_) {
-    const double stretch = 1 / smallest;  // squared
-    // Both pictures are smoothed alike (about 0.8 pixel); what the survey view smooths beyond
-    // that, P0's values are averaged over: a run of L pixels adds L^2 / 12 to the variance.
-    const double length = 0.8 * std::sqrt(12 * std::max(stretch - 1, 0.0));
-    if (length >= 1.5) {
-      lengthStep =
-          std::clamp(static_cast<int>(std::lround(std::log2(length))), 1, Layout::kLengths - 1);
-      // The eigenvector of the smallest eigenvalue: (q, smallest - p), or (smallest - r, q).
-      const double ex = std::fabs(q) > 1e-12 ? q : (p < r ? 1 : 0);
-      const double ey = std::fabs(q) > 1e-12 ? smallest - p : (p < r ? 0 : 1);
-      double turn = std::atan2(ey, ex);
-      if (turn < 0) turn += kPi;
-      turnStep = static_cast<int>(std::lround(turn / (kPi / Layout::kTurns))) % Layout::kTurns;
-    }
+  const double root = std::sqrt((p - r) * (p - r) / 4 + q * q);
+  const double least = std::max((p + r) / 2 - root, 1e-12),
+               most = std::max((p + r) / 2 + root, 1e-12);
+  Footprint f;
+  auto step = [](double squared) {
+    // Half octaves of the spacing that makes a step a survey pixel, none where it is one already.
+    const double spacing = std::max(1.0, 1 / std::sqrt(squared));
+    return std::clamp(static_cast<int>(std::lround(2 * std::log2(spacing))), 0,
+                      Footprint::kStretches - 1);
+  };
+  f.stretch[0] = step(least);
+  f.stretch[1] = step(most);
+  if (f.Unit()) return f;
+  // The eigenvector of the least eigenvalue: (q, least - p), or an axis where q vanishes.
+  const double ex = std::fabs(q) > 1e-12 ? q : (p < r ? 1 : 0);
+  const double ey = std::fabs(q) > 1e-12 ? least - p : (p < r ? 0 : 1);
+  double turn = std::atan2(ey, ex);
+  if (turn < 0) turn += kPi;
+  f.turn = static_cast<int>(std::lround(turn / (kPi / Footprint::kTurns))) % Footprint::kTurns;
+  return f;
+}
+
+bool Search::MakePlane(V3 n, Plane& plane) const {
+  const double length = std::sqrt(Dot(n, n));
+  plane.normal = n * (1 / length);
+  plane.facing = Dot(plane.normal, aimed_);
+  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use.
+  if (std::fabs(plane.facing) < 0.2) return false;
+  for (int g = 0; g < 9; ++g) {
+    const double along = Dot(plane.normal, rays_[0][static_cast<std::size_t>(g)]);
+    if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
+    plane.control[g] = rays_[0][static_cast<std::size_t>(g)] * (plane.facing / along);
   }
-  std::vector<double>& reference =
-      layout.references[static_cast<std::size_t>(turnStep * Layout::kLengths + lengthStep)];
-  if (reference.empty())
-    reference = Averaged(layout, turnStep * kPi / Layout::kTurns, 1 << lengthStep);
-  return reference;
+  return true;
 }
 
 void Search::MakePlanes() {
@@ -346,27 +401,19 @@ void Search::MakePlanes() {
     coarsePlanes_ = finePlanes_ = {square};
     return;
   }
-  const V3 r0 = aimed_;
-  V3 rays[9];
-  for (int b = 0; b < 3; ++b)
-    for (int a = 0; a < 3; ++a)
-      rays[b * 3 + a] = RayOf(cx_ + (a - 1) * half_, cy_ + (b - 1) * half_);
+  for (int g = 0; g < 9; ++g)
+    rays_[0][static_cast<std::size_t>(g)] =
+        RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
   auto make = [&](V3 n, bool coarse) {
     Plane plane;
-    plane.normal = n;
-    const double facing = Dot(n, r0);
-    // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use.
-    if (std::fabs(facing) < 0.2) return;
-    for (int g = 0; g < 9; ++g) {
-      const double along = Dot(n, rays[g]);
-      if (along * facing <= 0 || std::fabs(along) < 0.05) return;
-      plane.control[g] = rays[g] * (facing / along);
-    }
+    if (!MakePlane(n, plane)) return;
     finePlanes_.push_back(plane);
     if (coarse) coarsePlanes_.push_back(plane);
   };
   // Facing P0, level ground below the horizon, and upright walls turned from facing P0 by up to
-  // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15.
+  // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15, and turns
+  // the best plane a little further where that fits better.
+  const V3 r0 = aimed_;
   make(r0, true);
   if (r0.z < -0.01) make({0, 0, 1}, true);
   const double azimuth = std::atan2(r0.x, r0.y);
@@ -377,7 +424,8 @@ void Search::MakePlanes() {
   }
 }
 
-bool Search::Project(const Plane& plane, int view, double u, Grid& grid) const {
+bool Search::Project(const Plane& plane, const Footprint& footprint, int view, double u,
+                     Grid& grid) {
   const Station& st = stations_[view];
   const V3 centre = aimed_ - st.centre * u;
   if (Dot(centre, centre) < 1e-12) return false;
@@ -391,9 +439,32 @@ bool Search::Project(const Plane& plane, int view, double u, Grid& grid) const {
   // The station must see the plane's front, as P0 does.
   const double front = Dot(plane.normal, aimed_), seen = Dot(plane.normal, centre);
   if (front * seen <= 0) return false;
+  const V3* control = plane.control;
+  V3 spread[9];
+  if (!footprint.Unit()) {
+    const auto key = static_cast<std::size_t>(footprint.Index());
+    if (!raysKnown_[key]) {
+      double ax, ay, bx, by;
+      footprint.Axes(ax, ay, bx, by);
+      for (int g = 0; g < 9; ++g) {
+        const double i = (g % 3 - 1) * half_, j = (g / 3 - 1) * half_;
+        rays_[key][static_cast<std::size_t>(g)] =
+            RayOf(cx_ + i * ax + j * bx, cy_ + i * ay + j * by);
+      }
+      raysKnown_[key] = 1;
+    }
+    for (int g = 0; g < 9; ++g) {
+      const V3 ray = rays_[key][static_cast<std::size_t>(g)];
+      const double along = Dot(plane.normal, ray);
+      // The wider patch may reach beyond where P0 sees the plane.
+      if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
+      spread[g] = ray * (plane.facing / along);
+    }
+    control = spread;
+  }
   for (int g = 0; g < 9; ++g) {
     if (g == 4) continue;
-    grid.p[g] = PixelOf(plane.control[g] - st.centre * u, st.turn);
+    grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn);
     grid.p[g].column = GreyImage::Near(grid.p[g].column, grid.p[4].column);
   }
   // A patch squeezed to a sliver or spread far beyond its size holds too little of the picture
@@ -442,8 +513,7 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
       cross += reference[i++] * v;
     }
   }
-  const double n = static_cast<double>(reference.size());
-  const double spread = squares - sum * sum / n;
+  const double spread = squares - sum * sum / static_cast<double>(reference.size());
   return spread > 1e-6 ? cross / std::sqrt(spread) : 0;
 }
 
@@ -452,11 +522,14 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
   double weighed = 0;
   for (int view = 0; view < 2; ++view) {
     Grid grid;
-    if (!Project(plane, view, u, grid)) return {};
-    const std::vector<double>& reference = Reference(layout, grid);
+    if (!Project(plane, Footprint{}, view, u, grid)) return {};
+    const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
+    if (!footprint.Unit() && !Project(plane, footprint, view, u, grid)) return {};
+
+    const std::vector<double>* reference = Reference(layout, footprint);
     double best = std::nan("");
-    for (int s = -slide; s <= slide; ++s) {
-      const double c = Correlation(view, grid, layout, reference, s);
+    for (int s = -slide; s <= slide && reference; ++s) {
+      const double c = Correlation(view, grid, layout, *reference, s);
       if (!(best >= c)) best = c;
     }
     if (std::isnan(best)) {
@@ -471,7 +544,6 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     // after the smoothing.
     const double side = 2.0 * half_ + 1;
     const double area = std::fabs(Determinant(grid)) * side * side;
-    out.shrink = std::min(out.shrink, area / (side * side));
     const double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
     weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
   }
@@ -482,11 +554,14 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
 Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide) {
   Scored best;
   bool any = false;
-  for (const Plane& plane : planes) {
-    const Scored s = Score(plane, u, layout, slide);
+  for (std::size_t k = 0; k < planes.size(); ++k) {
+    const Scored s = Score(planes[k], u, layout, slide);
     if (std::isnan(s.combined)) continue;
     any = true;
-    if (s.combined > best.combined) best = s;
+    if (s.combined > best.combined) {
+      best = s;
+      best.plane = static_cast<int>(k);
+    }
   }
   if (!any) best.combined = std::nan("");
   return best;
@@ -502,11 +577,10 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
   return moved;
 }
 
-DistanceMatch Search::Run(int forced) {
+DistanceMatch Search::Run() {
   DistanceMatch result;
   coarsePlanes_.clear();
   finePlanes_.clear();
-  shrink_ = 1;
   cx_ = HorToPixel(state_.CurHor);
   cy_ = VertToPixel(state_.CurVert);
   cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
@@ -515,7 +589,7 @@ DistanceMatch Search::Run(int forced) {
 
   // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
   // surface, a smaller one too little picture to tell places apart.
-  for (int half = forced > 0 ? forced : set_.half;; half = std::min(half + 4, set_.maxHalf)) {
+  for (int half = set_.half;; half = std::min(half + 4, set_.maxHalf)) {
     if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return result;
     const Layout whole(half, 2 * half + 1);
     double sum = 0, squares = 0;
@@ -528,7 +602,7 @@ DistanceMatch Search::Run(int forced) {
     const double n = static_cast<double>(whole.offsets.size() * whole.offsets.size());
     const double spread = std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
     half_ = half;
-    if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
+    if (spread >= set_.growContrast || half >= set_.maxHalf) {
       // A flat patch matches everything equally well, and so nothing.
       if (spread < set_.minContrast) return result;
       break;
@@ -537,9 +611,6 @@ DistanceMatch Search::Run(int forced) {
   result.half = half_;
   MakePlanes();
   Layout coarse(half_, 9);
-  // Room for averaging the aimed patch; near the picture's edge it is compared as it stands.
-  const int room = half_ + (1 << (Layout::kLengths - 1)) / 2 + 2;
-  averaging_ = set_.warp && p0_.Prepare(cx_ - room, cy_ - room, cx_ + room, cy_ + room);
 
   // First pass: the inverse distance stepped so that no projection moves by more than
   // coarseStep pixels, each place scored on sparse patches of the smoothed pictures.
@@ -566,7 +637,6 @@ DistanceMatch Search::Run(int forced) {
   }
   result.samples = samples.size();
   if (samples.empty()) return result;
-
   // The best few places along the line, each away from the others' peaks.
   const double apart = 2.0 * half_;
   std::vector<std::size_t> order(samples.size());
@@ -593,9 +663,11 @@ DistanceMatch Search::Run(int forced) {
   Scored bestScores;
   double runnerUp = nextBest;
   Layout fine(half_, 2 * half_ + 1);
+  // Turning a plane to fit needs fewer samples than placing it.
+  Layout tuning(half_, std::min(2 * half_ + 1, 15));
   for (std::size_t p : peaks) {
     Scored scored;
-    const Candidate c = Refine(samples[p], fine, scored);
+    const Candidate c = Refine(samples[p], fine, tuning, scored);
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
@@ -609,7 +681,6 @@ DistanceMatch Search::Run(int forced) {
   result.score1 = bestScores.score[0];
   result.score2 = bestScores.score[1];
   result.combined = bestScores.combined;
-  shrink_ = bestScores.shrink;
   result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
                  bestScores.combined >= set_.minCombined &&
@@ -617,7 +688,7 @@ DistanceMatch Search::Run(int forced) {
   return result;
 }
 
-Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Scored& scored) {
+Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored) {
   // How far the inverse distance goes for a pixel's movement here.
   const double du = std::max(c.u * 1e-4, 1e-9);
   Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
@@ -637,6 +708,27 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Scored& score
       bestAt = k;
     }
   }
+  // The best plane turned to fit better, and the place swept again on it alone: a surface turned
+  // between the planes tried, or ground that slopes, shifts the peak where the wrong plane is
+  // laid on it.
+  const Scored atBest = Best(finePlanes_, c.u + bestAt * quarter, fine, set_.slide);
+  std::vector<Plane> tuned;
+  if (atBest.plane >= 0 && !finePlanes_[static_cast<std::size_t>(atBest.plane)].square) {
+    Scored unused;
+    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(atBest.plane)],
+                          c.u + bestAt * quarter, tuning, unused));
+    bestScore = -2;
+    for (int k = -kReach; k <= kReach; ++k) {
+      const double u = c.u + k * quarter;
+      if (u <= 0) continue;
+      const Scored s = Best(tuned, u, fine, set_.slide);
+      combined[static_cast<std::size_t>(k + kReach)] = s.combined;
+      if (s.combined > bestScore) {
+        bestScore = s.combined;
+        bestAt = k;
+      }
+    }
+  }
   double offset = bestAt;
   if (bestAt > -kReach && bestAt < kReach) {
     // The peak between the quarter pixels, from the parabola through the best and its neighbours.
@@ -651,10 +743,44 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Scored& score
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  scored = Best(finePlanes_, out.u, fine, set_.slide);
+  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide);
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;
+}
+
+Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored) {
+  Plane best = plane;
+  scored = Score(plane, u, layout, 0);
+  if (std::isnan(scored.combined)) scored.combined = -2;
+  // Two axes in the plane: level along it, and the steepest way within it.
+  const V3 n = plane.normal;
+  V3 across{n.y, -n.x, 0};
+  if (Dot(across, across) < 1e-6) across = {1, 0, 0};
+  across = across * (1 / std::sqrt(Dot(across, across)));
+  const V3 up{n.y * across.z - n.z * across.y, n.z * across.x - n.x * across.z,
+              n.x * across.y - n.y * across.x};
+  for (double step = 3 * kRad; step > 0.5 * kRad; step /= 2) {
+    bool moved = true;
+    for (int round = 0; moved && round < 3; ++round) {
+      moved = false;
+      for (int k = 0; k < 4; ++k) {
+        const double t = std::tan(k % 2 ? -step : step);
+        const V3 axis = k < 2 ? across : up;
+        const V3 turned{best.normal.x + t * axis.x, best.normal.y + t * axis.y,
+                        best.normal.z + t * axis.z};
+        Plane candidate;
+        if (!MakePlane(turned, candidate)) continue;
+        const Scored s = Score(candidate, u, layout, 0);
+        if (s.combined > scored.combined) {
+          scored = s;
+          best = candidate;
+          moved = true;
+        }
+      }
+    }
+  }
+  return best;
 }
 
 }  // namespace
@@ -662,12 +788,5 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Scored& score
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
   Search search(s, panos, settings);
-  const DistanceMatch first = search.Run(0);
-  // Where a survey station sees the place much smaller than P0 does, as with a point close to
-  // P0, a patch of P0 covers only a few of its pixels: too little to tell places apart. A larger
-  // one covers more.
-  if (first.found || first.half >= settings.maxHalf || !search.Shrunk()) return first;
-  DistanceMatch larger = search.Run(settings.maxHalf);
-  larger.samples += first.samples;
-  return larger;
+  return search.Run();
 }
