@@ -225,7 +225,8 @@ class Search {
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
       : state_(s), set_(set), p0_(panos[0]), views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
-  DistanceMatch Run();
+  // With `half` 0 the patch size follows the texture; else it is `half`.
+  DistanceMatch Run(int half);
 
  private:
   struct Candidate {
@@ -253,12 +254,17 @@ class Search {
   Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
   bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
+  // `values`, where given, receives the survey view's samples.
   double Correlation(int view, const Grid& grid, const Layout& layout,
-                     const std::vector<double>& reference, double slide);
+                     const std::vector<double>& reference, double slide,
+                     std::vector<double>* values = nullptr);
   // Both views on one plane, each at its best slide; NaN where a view has no picture there.
-  Scored Score(const Plane& plane, double u, Layout& layout, int slide);
+  // `settle`: each correlation weighed by how alike neighbouring samples are, not only by their
+  // number (slower; for the places a decision is made on).
+  Scored Score(const Plane& plane, double u, Layout& layout, int slide, bool settle = false);
   // The best plane's scores.
-  Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide);
+  Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
+              bool settle = false);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The best place within two pixels of a first-pass candidate, on whole patches.
   Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored);
@@ -476,7 +482,8 @@ bool Search::Project(const Plane& plane, const Footprint& footprint, int view, d
 }
 
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
-                           const std::vector<double>& reference, double slide) {
+                           const std::vector<double>& reference, double slide,
+                           std::vector<double>* values) {
   GreyImage& image = views_[view];
   double left = grid.p[0].column, right = left, top = grid.p[0].row, bottom = top;
   for (const Pixel& p : grid.p) {
@@ -508,6 +515,7 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
       const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
       const double y = wx[0] * row[0].row + wx[1] * row[1].row + wx[2] * row[2].row;
       const double v = image.Bilinear(x, y);
+      if (values) values->push_back(v);
       sum += v;
       squares += v * v;
       cross += reference[i++] * v;
@@ -517,7 +525,43 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
   return spread > 1e-6 ? cross / std::sqrt(spread) : 0;
 }
 
-Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide) {
+// Correlations compared where their differences mean alike: 0.99 against 0.9 is as clear a lead
+// as 0.8 against 0.5.
+double Fisher(double r) {
+  return std::atanh(std::clamp(r, -0.999, 0.999));
+}
+
+// How many of n x n samples count as independent when two patches are correlated, by Bartlett's
+// rule: n^2 over the sum of the products of their autocorrelations. Smooth patches have
+// neighbours alike, and a correlation between two of them comes high by chance.
+double Independent(const std::vector<double>& a, const std::vector<double>& b, std::size_t n) {
+  constexpr int kLags = 4;
+  auto autocorrelation = [n](const std::vector<double>& v, int dx, int dy) {
+    double mean = 0;
+    for (double x : v) mean += x;
+    mean /= static_cast<double>(v.size());
+    double all = 0, shifted = 0;
+    const int side = static_cast<int>(n);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        const double here = v[static_cast<std::size_t>(y * side + x)] - mean;
+        all += here * here;
+        const int x2 = x + dx, y2 = y + dy;
+        if (x2 < 0 || x2 >= side || y2 >= side) continue;
+        shifted += here * (v[static_cast<std::size_t>(y2 * side + x2)] - mean);
+      }
+    return all > 1e-12 ? shifted / all : 1.0;
+  };
+  double sum = 1;
+  for (int dy = 0; dy <= kLags; ++dy)
+    for (int dx = -kLags; dx <= kLags; ++dx) {
+      if (dy == 0 && dx <= 0) continue;
+      sum += 2 * autocorrelation(a, dx, dy) * autocorrelation(b, dx, dy);
+    }
+  return static_cast<double>(n * n) / std::max(sum, 1.0);
+}
+
+Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide, bool settle) {
   Scored out;
   double weighed = 0;
   for (int view = 0; view < 2; ++view) {
@@ -528,9 +572,13 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
 
     const std::vector<double>* reference = Reference(layout, footprint);
     double best = std::nan("");
+    int bestSlide = 0;
     for (int s = -slide; s <= slide && reference; ++s) {
       const double c = Correlation(view, grid, layout, *reference, s);
-      if (!(best >= c)) best = c;
+      if (!(best >= c)) {
+        best = c;
+        bestSlide = s;
+      }
     }
     if (std::isnan(best)) {
       out.combined = std::nan("");
@@ -544,18 +592,25 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     // after the smoothing.
     const double side = 2.0 * half_ + 1;
     const double area = std::fabs(Determinant(grid)) * side * side;
-    const double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
+    double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
+    if (settle) {
+      std::vector<double> values;
+      values.reserve(reference->size());
+      Correlation(view, grid, layout, *reference, bestSlide, &values);
+      count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
+    }
     weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
   }
   out.combined = weighed / 2;
   return out;
 }
 
-Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide) {
+Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
+                            bool settle) {
   Scored best;
   bool any = false;
   for (std::size_t k = 0; k < planes.size(); ++k) {
-    const Scored s = Score(planes[k], u, layout, slide);
+    const Scored s = Score(planes[k], u, layout, slide, settle);
     if (std::isnan(s.combined)) continue;
     any = true;
     if (s.combined > best.combined) {
@@ -577,10 +632,11 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
   return moved;
 }
 
-DistanceMatch Search::Run() {
+DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
   coarsePlanes_.clear();
   finePlanes_.clear();
+  std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
   cx_ = HorToPixel(state_.CurHor);
   cy_ = VertToPixel(state_.CurVert);
   cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
@@ -589,7 +645,7 @@ DistanceMatch Search::Run() {
 
   // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
   // surface, a smaller one too little picture to tell places apart.
-  for (int half = set_.half;; half = std::min(half + 4, set_.maxHalf)) {
+  for (int half = forced > 0 ? forced : set_.half;; half = std::min(half + 4, set_.maxHalf)) {
     if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return result;
     const Layout whole(half, 2 * half + 1);
     double sum = 0, squares = 0;
@@ -602,7 +658,7 @@ DistanceMatch Search::Run() {
     const double n = static_cast<double>(whole.offsets.size() * whole.offsets.size());
     const double spread = std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
     half_ = half;
-    if (spread >= set_.growContrast || half >= set_.maxHalf) {
+    if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
       // A flat patch matches everything equally well, and so nothing.
       if (spread < set_.minContrast) return result;
       break;
@@ -668,6 +724,10 @@ DistanceMatch Search::Run() {
   for (std::size_t p : peaks) {
     Scored scored;
     const Candidate c = Refine(samples[p], fine, tuning, scored);
+    if (std::getenv("F3DEBUG"))
+      std::fprintf(stderr, "peak d=%.3f coarse=%.3f -> d=%.3f %.3f (%.3f %.3f) plane %d\n",
+                   1 / samples[p].u, samples[p].score, 1 / c.u, scored.combined, scored.score[0],
+                   scored.score[1], scored.plane);  // DBG
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
@@ -684,7 +744,7 @@ DistanceMatch Search::Run() {
   result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
                  bestScores.combined >= set_.minCombined &&
-                 bestScores.combined - runnerUp >= set_.minMargin;
+                 Fisher(bestScores.combined) - Fisher(runnerUp) >= set_.minMargin;
   return result;
 }
 
@@ -743,7 +803,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide);
+  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide, true);
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;
@@ -760,9 +820,11 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
   across = across * (1 / std::sqrt(Dot(across, across)));
   const V3 up{n.y * across.z - n.z * across.y, n.z * across.x - n.x * across.z,
               n.x * across.y - n.y * across.x};
+  // At most about 7 degrees either way: half the step between the walls tried. More freedom would
+  // let wrong places fit as well.
   for (double step = 3 * kRad; step > 0.5 * kRad; step /= 2) {
     bool moved = true;
-    for (int round = 0; moved && round < 3; ++round) {
+    for (int round = 0; moved && round < 4; ++round) {
       moved = false;
       for (int k = 0; k < 4; ++k) {
         const double t = std::tan(k % 2 ? -step : step);
@@ -788,5 +850,12 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
   Search search(s, panos, settings);
-  return search.Run();
+  const DistanceMatch first = search.Run(0);
+  // A patch too small to tell the place from its neighbours along the line, or to match well
+  // where the surviving detail is coarse, may do with more picture around it: the largest patch
+  // is tried once more wherever the first found a place but could not vouch for it.
+  if (first.found || first.half == 0 || first.half >= settings.maxHalf) return first;
+  DistanceMatch larger = search.Run(settings.maxHalf);
+  larger.samples += first.samples;
+  return larger;
 }
