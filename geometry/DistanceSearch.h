@@ -21,7 +21,7 @@ struct SearchSettings {
   int maxHalf = 15;          // and grow up to this where the texture is weak:
   double growContrast = 12;  // while their grey-value spread is below this
   int slide = 1;             // how far the survey patches may slide up and down
-  double minScore = 0.7;     // correlation each survey view must reach
+  double minScore = 0.69;    // correlation each survey view must reach
   double minMargin = 0.31;   // by how much the best must beat any other place along the line,
                              // both weighed scores taken as Fisher's z
   double minCombined = 0.6;  // the weighed score (DistanceMatch::combined) the best must reach
