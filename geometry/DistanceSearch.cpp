@@ -724,10 +724,6 @@ DistanceMatch Search::Run(int forced) {
   for (std::size_t p : peaks) {
     Scored scored;
     const Candidate c = Refine(samples[p], fine, tuning, scored);
-    if (std::getenv("F3DEBUG"))
-      std::fprintf(stderr, "peak d=%.3f coarse=%.3f -> d=%.3f %.3f (%.3f %.3f) plane %d\n",
-                   1 / samples[p].u, samples[p].score, 1 / c.u, scored.combined, scored.score[0],
-                   scored.score[1], scored.plane);  // DBG
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
