@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <memory>
 #include <vector>
 
 #include "geometry/Mapping.h"
@@ -10,300 +10,848 @@
 
 namespace {
 
-constexpr Real kNearest = 1;
-constexpr Real kFarthest = 55000;
+constexpr double kNearest = 1;
+constexpr double kFarthest = 55000;
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRad = kPi / 180;
+constexpr double kPixPerDeg = 68.0 / 3.0;
+constexpr double kDegPerPix = 3.0 / 68.0;
+
+struct V3 {
+  double x = 0, y = 0, z = 0;
+};
+inline V3 operator-(V3 a, V3 b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline V3 operator*(V3 a, double s) {
+  return {a.x * s, a.y * s, a.z * s};
+}
+inline double Dot(V3 a, V3 b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 // Grey value of a 0xAARRGGBB pixel, weighted as the eye weighs the channels.
 inline int Grey(std::uint32_t p) {
   return static_cast<int>(((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8);
 }
 
-// Reads a panorama by its own pixel coordinates, as grey values; columns wrap round the full
-// turn. Rows are turned grey when first read, as a search reads few of them, many times over.
-class Picture {
+// A panorama's grey values, smoothed by a 3 x 3 binomial so that they can be read between the
+// pixels and a little beside the true place without the match falling apart, and with part of the
+// sensor noise gone. A search reads a thin band along two curves: the values are worked out in
+// blocks as they are first read. A picture that spans the full turn is stored with a margin on
+// either side that repeats the other end, so that a patch may cross the seam.
+class GreyImage {
  public:
-  explicit Picture(const PanoPixels& p)
-      : p_(p), rows_(static_cast<std::size_t>(std::max(p.height, 0))) {}
+  explicit GreyImage(const PanoPixels& p) : p_(p) {
+    if (p.bits == nullptr || p.width <= 0 || p.height <= 0) return;
+    wraps_ = p.originX == 0 && p.width >= PanoWidth;
+    left_ = wraps_ ? -kMargin : p.originX;
+    width_ = wraps_ ? PanoWidth + 2 * kMargin : p.width;
+    top_ = p.originY;
+    height_ = p.height;
+    blocksX_ = (width_ + kBlockW - 1) / kBlockW;
+    blocksY_ = (height_ + kBlockH - 1) / kBlockH;
+    // Left unset: only the blocks a search reads are ever filled, and so only their pages used.
+    values_.reset(new float[static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)]);
+    ready_.assign(static_cast<std::size_t>(blocksX_) * static_cast<std::size_t>(blocksY_), 0);
+  }
 
-  bool Has(int x, int y) const {
-    x = Wrap(x) - p_.originX;
-    y -= p_.originY;
-    return p_.bits != nullptr && x >= 0 && y >= 0 && x < p_.width && y < p_.height;
-  }
-  // The caller has checked Has().
-  int At(int x, int y) const { return Row(y)[Wrap(x) - p_.originX]; }
-  // The grey values of row y, from the crop's first column; the caller has checked Has().
-  const std::uint8_t* Row(int y) const {
-    std::vector<std::uint8_t>& row = rows_[static_cast<std::size_t>(y - p_.originY)];
-    if (row.empty()) {
-      row.resize(static_cast<std::size_t>(p_.width));
-      const std::uint32_t* source = p_.bits + (y - p_.originY) * p_.stride;
-      for (int x = 0; x < p_.width; ++x)
-        row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(Grey(source[x]));
+  // Makes the pixels x0..x1, y0..y1 (panorama coordinates, inclusive) readable; false where some
+  // lie outside the picture.
+  bool Prepare(int x0, int y0, int x1, int y1) {
+    if (!values_ || x0 < left_ || y0 < top_ || x1 >= left_ + width_ || y1 >= top_ + height_)
+      return false;
+    for (int by = (y0 - top_) / kBlockH; by <= (y1 - top_) / kBlockH; ++by) {
+      for (int bx = (x0 - left_) / kBlockW; bx <= (x1 - left_) / kBlockW; ++bx) {
+        std::uint8_t& ready = ready_[static_cast<std::size_t>(by) * blocksX_ + bx];
+        if (!ready) Fill(bx, by);
+        ready = 1;
+      }
     }
-    return row.data();
+    return true;
   }
-  // Whether the columns x .. x + n - 1 lie side by side in the crop (not across the seam).
-  bool Contiguous(int x, int n) const {
-    const int left = Wrap(x) - p_.originX;
-    return left + n <= p_.width;
+  // The caller has prepared the pixels read.
+  float At(int x, int y) const { return values_[Index(x - left_, y - top_)]; }
+  float Bilinear(double x, double y) const {
+    x -= left_;
+    y -= top_;
+    const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+    const float fx = static_cast<float>(x - ix), fy = static_cast<float>(y - iy);
+    const float* a = &values_[Index(ix, iy)];
+    const float* b = a + width_;
+    const float top = a[0] + (a[1] - a[0]) * fx, bottom = b[0] + (b[1] - b[0]) * fx;
+    return top + (bottom - top) * fy;
   }
-  int Column(int x) const { return Wrap(x) - p_.originX; }
-  double AtFraction(double x, double y) const {
-    const int x0 = static_cast<int>(std::floor(x)), y0 = static_cast<int>(std::floor(y));
-    const double fx = x - x0, fy = y - y0;
-    return (At(x0, y0) * (1 - fx) + At(x0 + 1, y0) * fx) * (1 - fy) +
-           (At(x0, y0 + 1) * (1 - fx) + At(x0 + 1, y0 + 1) * fx) * fy;
+  // Shifts a column by whole turns so that it lies within half a turn of `near`.
+  static double Near(double column, double near) {
+    return column - PanoWidth * std::round((column - near) / PanoWidth);
   }
 
  private:
-  static int Wrap(int x) { return ((x % PanoWidth) + PanoWidth) % PanoWidth; }
+  static constexpr int kMargin = 256, kBlockW = 32, kBlockH = 16;
+
+  std::size_t Index(int column, int row) const {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) +
+           static_cast<std::size_t>(column);
+  }
+  // The source's grey value for a stored column and row, beyond the picture's edge the edge's.
+  int Source(int column, int row) const {
+    int x = column + left_ - p_.originX;
+    if (wraps_) {
+      x = ((x % PanoWidth) + PanoWidth) % PanoWidth;
+    } else {
+      x = std::clamp(x, 0, p_.width - 1);
+    }
+    const int y = std::clamp(row, 0, p_.height - 1);
+    return Grey(p_.bits[y * p_.stride + x]);
+  }
+  void Fill(int bx, int by) {
+    const int c0 = bx * kBlockW, c1 = std::min(c0 + kBlockW, width_);
+    const int r0 = by * kBlockH, r1 = std::min(r0 + kBlockH, height_);
+    const int w = c1 - c0 + 2, h = r1 - r0 + 2;
+    int grey[(kBlockW + 2) * (kBlockH + 2)];
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i) grey[j * w + i] = Source(c0 + i - 1, r0 + j - 1);
+    int across[kBlockW * (kBlockH + 2)];
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w - 2; ++i)
+        across[j * (w - 2) + i] = grey[j * w + i] + 2 * grey[j * w + i + 1] + grey[j * w + i + 2];
+    for (int j = 0; j < h - 2; ++j)
+      for (int i = 0; i < w - 2; ++i)
+        values_[Index(c0 + i, r0 + j)] =
+            static_cast<float>(across[j * (w - 2) + i] + 2 * across[(j + 1) * (w - 2) + i] +
+                               across[(j + 2) * (w - 2) + i]) /
+            16.0f;
+  }
+
   const PanoPixels& p_;
-  mutable std::vector<std::vector<std::uint8_t>> rows_;
+  bool wraps_ = false;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0, blocksX_ = 0, blocksY_ = 0;
+  std::unique_ptr<float[]> values_;
+  std::vector<std::uint8_t> ready_;
 };
 
-// Where one distance puts the point in the two survey panoramas, in pixels (unrounded).
-struct Projection {
-  double x1, y1, x2, y2;
+// A survey station as the solver places it: its nodal point in P0's frame (x towards P0's 90
+// degrees, y towards its 0 degrees, z up, metres) and the angle its panorama adds to a direction
+// of that frame.
+struct Station {
+  V3 centre;
+  double turn = 0;  // degrees
 };
 
-double ColumnStep(double a, double b) {
-  double d = std::fabs(a - b);
-  return std::min(d, PanoWidth - d);  // across the seam the panorama goes on
+// Where a direction seen from a station falls in its panorama, in pixels; the column unwrapped.
+struct Pixel {
+  double column = 0, row = 0;
+};
+inline Pixel PixelOf(V3 w, double turn) {
+  const double horizontal = std::sqrt(w.x * w.x + w.y * w.y);
+  return {(std::atan2(w.x, w.y) / kRad + turn + 180) * kPixPerDeg,
+          (90 - std::atan2(w.z, horizontal) / kRad) * kPixPerDeg};
+}
+// The sight line of a P0 pixel position.
+inline V3 RayOf(double column, double row) {
+  const double az = (column * kDegPerPix - 180) * kRad, el = (90 - row * kDegPerPix) * kRad;
+  return {std::cos(el) * std::sin(az), std::cos(el) * std::cos(az), std::sin(el)};
 }
 
-double Movement(const Projection& a, const Projection& b) {
-  return std::max({ColumnStep(a.x1, b.x1), std::fabs(a.y1 - b.y1), ColumnStep(a.x2, b.x2),
-                   std::fabs(a.y2 - b.y2)});
+// A surface the aimed patch is assumed to lie on: its normal, and the patch's 3 x 3 control
+// points on it for a point at unit distance (at distance d they lie d times as far).
+struct Plane {
+  V3 normal;
+  double facing = 0;  // the normal along the aimed sight line
+  V3 control[9];
+  bool square = false;  // no plane: the survey patch is the aimed patch's square, unturned
+};
+
+// How a patch's samples lie in P0. Where a survey view sees the place smaller than P0 does, P0
+// pixels a step apart fall within one of its pixels: the patch then compares little picture, and
+// any smooth spot matches it. So the samples are spaced along two perpendicular axes of P0, the
+// first turned by `turn` steps of 15 degrees, 2^(stretch / 2) pixels apart, so that each step
+// moves about a pixel in the survey view too; and each sample averages P0 over its spacing, as
+// the survey view's pixel does.
+struct Footprint {
+  static constexpr int kTurns = 72, kStretches = 9;  // up to 16 pixels apart
+  int turn = 0;
+  int stretch[2] = {0, 0};
+  int Index() const { return (turn * kStretches + stretch[0]) * kStretches + stretch[1]; }
+  bool Unit() const { return stretch[0] == 0 && stretch[1] == 0; }
+  // The P0 offsets of one step along either axis.
+  void Axes(double& ax, double& ay, double& bx, double& by) const {
+    const double t = turn * kPi / kTurns;
+    const double a = std::exp2(stretch[0] / 2.0), b = std::exp2(stretch[1] / 2.0);
+    ax = a * std::cos(t);
+    ay = a * std::sin(t);
+    bx = -b * std::sin(t);
+    by = b * std::cos(t);
+  }
+};
+constexpr int kFootprints = Footprint::kTurns * Footprint::kStretches * Footprint::kStretches;
+
+// The sample steps of a patch, per axis, with each step's weights of the quadratic through the
+// three control steps -half, 0, +half.
+struct Layout {
+  int half = 0;
+  std::vector<int> offsets;
+  std::vector<std::array<double, 3>> weights;
+  // The aimed patch's values at the samples of each footprint, zero mean and unit length; worked
+  // out when first needed, and left empty where P0 has too little picture around the aim.
+  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kFootprints);
+  std::vector<std::int8_t> known = std::vector<std::int8_t>(kFootprints, 0);
+  Layout(int h, int count) : half(h) {
+    for (int k = 0; k < count; ++k) {
+      const int o = -h + static_cast<int>(std::lround(2.0 * h * k / (count - 1)));
+      const double t = static_cast<double>(o) / h;
+      offsets.push_back(o);
+      weights.push_back({t * (t - 1) / 2, 1 - t * t, t * (t + 1) / 2});
+    }
+  }
+};
+
+// Where the 3 x 3 control points fall in a survey view.
+struct Grid {
+  Pixel p[9];
+  int half = 0;  // the control points' offset from the centre, in aimed pixels
+};
+
+// Survey pixels per aimed pixel, as an area, from the control points' spread.
+double Determinant(const Grid& grid) {
+  const double a = grid.p[5].column - grid.p[3].column, c = grid.p[5].row - grid.p[3].row;
+  const double b = grid.p[7].column - grid.p[1].column, d = grid.p[7].row - grid.p[1].row;
+  return (a * d - b * c) / (4.0 * grid.half * grid.half);
 }
 
 class Search {
  public:
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
-      : state_(s), p0_(panos[0]), p1_(panos[1]), p2_(panos[2]), set_(set) {}
+      : state_(s), set_(set), p0_(panos[0]), views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
-  DistanceMatch Run();
+  // With `half` 0 the patch size follows the texture; else it is `half`.
+  DistanceMatch Run(int half);
 
  private:
-  bool Project(Real distance, Projection& out);
-  bool TakeReference();
-  // Normalised cross-correlation of the reference with the patch centred on (x, y) of a
-  // survey picture, the patch read at whole or fractional pixels.
-  double Correlation(const Picture& picture, double x, double y, bool fractional) const;
-  // The best correlation while the patch slides up and down; NaN where the picture has no
-  // patch there.
-  double Score(int view, double x, double y, bool fractional);
-  double Combined(const Projection& p, bool fractional, double* s1 = nullptr, double* s2 = nullptr);
+  struct Candidate {
+    double u = 0;  // the inverse of the distance
+    Pixel centre[2];
+    double score = -2;
+  };
+  struct Scored {
+    double combined = -2;        // the views' weighed correlations, averaged
+    double score[2] = {-2, -2};  // each view's correlation
+    int plane = -1;              // Best: the plane that gave them
+  };
+
+  bool MakeStations();
+  // The aimed patch's values on a footprint; null where P0 lacks the picture.
+  const std::vector<double>* Reference(Layout& layout, const Footprint& footprint);
+  // The footprint that spaces the samples about a survey pixel apart, where the unit footprint's
+  // control points fall on `grid`.
+  static Footprint FootprintOf(const Grid& grid);
+  void MakePlanes();
+  // A plane with normal `n` (any length) through the candidate point; false where P0 sees it too
+  // flat to hold the patch.
+  bool MakePlane(V3 n, Plane& plane) const;
+  // The plane turned by small steps about two axes in it while that fits better at `u`.
+  Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
+  Pixel Centre(int view, double u) const;
+  bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
+  // `values`, where given, receives the survey view's samples.
+  double Correlation(int view, const Grid& grid, const Layout& layout,
+                     const std::vector<double>& reference, double slide,
+                     std::vector<double>* values = nullptr);
+  // Both views on one plane, each at its best slide; NaN where a view has no picture there.
+  // `settle`: each correlation weighed by how alike neighbouring samples are, not only by their
+  // number (slower; for the places a decision is made on).
+  Scored Score(const Plane& plane, double u, Layout& layout, int slide, bool settle = false);
+  // The best plane's scores.
+  Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
+              bool settle = false);
+  double Movement(const Candidate& a, const Candidate& b) const;
+  // The best place within two pixels of a first-pass candidate, on whole patches.
+  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored);
 
   SolverState state_;
-  Picture p0_, p1_, p2_;
   SearchSettings set_;
-  std::vector<double> reference_;  // zero mean, unit length
-  std::vector<float> referenceFloat_;
-  std::unordered_map<std::uint64_t, double> cache_;
+  GreyImage p0_;
+  GreyImage views_[2];
+  Station stations_[2];
+  V3 aimed_;
+  int cx_ = 0, cy_ = 0;
+  int half_ = 0;
+  std::vector<Plane> coarsePlanes_, finePlanes_;
+  // The sight lines of each footprint's control points, worked out when first needed.
+  std::vector<std::array<V3, 9>> rays_ = std::vector<std::array<V3, 9>>(kFootprints);
+  std::vector<std::uint8_t> raysKnown_ = std::vector<std::uint8_t>(kFootprints, 0);
 };
 
-bool Search::Project(Real distance, Projection& out) {
-  state_.CurDist = distance;
+bool Search::MakeStations() {
   try {
-    // The heights depend on the stations alone: worked out once, in Run.
-    SolveStations(state_);
-  } catch (const TorbelError&) {
-    return false;  // a distance the station geometry cannot place: no match there
-  }
-  out = {static_cast<double>(ShiftedHor(state_.P1Hor) * PixPerDeg),
-         static_cast<double>((90 - state_.P1Vert) * PixPerDeg),
-         static_cast<double>(ShiftedHor(state_.P2Hor) * PixPerDeg),
-         static_cast<double>((90 - state_.P2Vert) * PixPerDeg)};
-  return true;
-}
-
-bool Search::TakeReference() {
-  const int cx = HorToPixel(state_.CurHor), cy = VertToPixel(state_.CurVert);
-  const int h = set_.half;
-  double sum = 0;
-  for (int dy = -h; dy <= h; ++dy) {
-    for (int dx = -h; dx <= h; ++dx) {
-      if (!p0_.Has(cx + dx, cy + dy)) return false;
-      reference_.push_back(p0_.At(cx + dx, cy + dy));
-      sum += reference_.back();
+    SolveHeights(state_);
+    const Real heights[2] = {state_.HeightP1, state_.HeightP2};
+    const Real dists[2] = {state_.DistP0P1, state_.DistP0P2};
+    const Real hors[2] = {state_.P0zu1Hor, state_.P0zu2Hor};
+    const Real backs[2] = {state_.P1zu0Hor, state_.P2zu0Hor};
+    for (int k = 0; k < 2; ++k) {
+      // As the solver has it: the station stands B away along P0's sight line to its ground
+      // mark, `height` above P0's nodal point, and sees P0 at its own measured angle.
+      const double b =
+          static_cast<double>(Sqrt(Mul(dists[k], dists[k]) - Mul(heights[k], heights[k])));
+      const double a = static_cast<double>(hors[k]) * kRad;
+      stations_[k].centre = {b * std::sin(a), b * std::cos(a), static_cast<double>(heights[k])};
+      stations_[k].turn = static_cast<double>(backs[k] - hors[k]) - 180;
     }
+  } catch (const TorbelError&) {
+    return false;  // stations that cannot be solved: nothing to search along
   }
-  const double mean = sum / static_cast<double>(reference_.size());
-  double squares = 0;
-  for (double& v : reference_) {
-    v -= mean;
-    squares += v * v;
-  }
-  // A flat patch matches everything equally well, and so nothing.
-  if (std::sqrt(squares / static_cast<double>(reference_.size())) < set_.minContrast) return false;
-  const double length = std::sqrt(squares);
-  for (double& v : reference_) v /= length;
-  referenceFloat_.assign(reference_.begin(), reference_.end());
   return true;
 }
 
-double Search::Correlation(const Picture& picture, double x, double y, bool fractional) const {
-  const int h = set_.half, side = 2 * h + 1;
+Pixel Search::Centre(int view, double u) const {
+  return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn);
+}
+
+const std::vector<double>* Search::Reference(Layout& layout, const Footprint& footprint) {
+  const auto key = static_cast<std::size_t>(footprint.Index());
+  if (layout.known[key] == 0) {
+    layout.known[key] = -1;
+    double ax, ay, bx, by;
+    footprint.Axes(ax, ay, bx, by);
+    // Each sample averages P0 over its spacing, in a few steps a pixel or so apart.
+    const int taps[2] = {std::min(1 << ((footprint.stretch[0] + 1) / 2), 8),
+                         std::min(1 << ((footprint.stretch[1] + 1) / 2), 8)};
+    const double reach = layout.half + 1;
+    const int across = static_cast<int>(std::ceil(reach * (std::fabs(ax) + std::fabs(bx)))) + 2;
+    const int down = static_cast<int>(std::ceil(reach * (std::fabs(ay) + std::fabs(by)))) + 2;
+    if (!p0_.Prepare(cx_ - across, cy_ - down, cx_ + across, cy_ + down)) return nullptr;
+    std::vector<double> values;
+    values.reserve(layout.offsets.size() * layout.offsets.size());
+    double sum = 0;
+    for (int j : layout.offsets)
+      for (int i : layout.offsets) {
+        double v = 0;
+        if (footprint.Unit()) {
+          v = p0_.At(cx_ + i, cy_ + j);
+        } else {
+          for (int tb = 0; tb < taps[1]; ++tb)
+            for (int ta = 0; ta < taps[0]; ++ta) {
+              const double s = i + (ta + 0.5) / taps[0] - 0.5, t = j + (tb + 0.5) / taps[1] - 0.5;
+              v += p0_.Bilinear(cx_ + s * ax + t * bx, cy_ + s * ay + t * by);
+            }
+          v /= taps[0] * taps[1];
+        }
+        values.push_back(v);
+        sum += v;
+      }
+    const double mean = sum / static_cast<double>(values.size());
+    double squares = 0;
+    for (double& v : values) {
+      v -= mean;
+      squares += v * v;
+    }
+    const double norm = std::sqrt(squares);
+    for (double& v : values) v = norm > 1e-9 ? v / norm : 0;
+    layout.references[key] = std::move(values);
+    layout.known[key] = 1;
+  }
+  return layout.known[key] > 0 ? &layout.references[key] : nullptr;
+}
+
+Footprint Search::FootprintOf(const Grid& grid) {
+  // The survey pixels one P0 pixel moves along either axis, and the directions in which it moves
+  // least and most: from the eigenvalues of J^T J of the local map J.
+  const double span = 2.0 * grid.half;
+  const double a = (grid.p[5].column - grid.p[3].column) / span;
+  const double c = (grid.p[5].row - grid.p[3].row) / span;
+  const double b = (grid.p[7].column - grid.p[1].column) / span;
+  const double d = (grid.p[7].row - grid.p[1].row) / span;
+  const double p = a * a + c * c, q = a * b + c * d, r = b * b + d * d;
+  const double root = std::sqrt((p - r) * (p - r) / 4 + q * q);
+  const double least = std::max((p + r) / 2 - root, 1e-12),
+               most = std::max((p + r) / 2 + root, 1e-12);
+  Footprint f;
+  auto step = [](double squared) {
+    // Half octaves of the spacing that makes a step a survey pixel, none where it is one already.
+    const double spacing = std::max(1.0, 1 / std::sqrt(squared));
+    return std::clamp(static_cast<int>(std::lround(2 * std::log2(spacing))), 0,
+                      Footprint::kStretches - 1);
+  };
+  f.stretch[0] = step(least);
+  f.stretch[1] = step(most);
+  if (f.Unit()) return f;
+  // The eigenvector of the least eigenvalue: (q, least - p), or an axis where q vanishes.
+  const double ex = std::fabs(q) > 1e-12 ? q : (p < r ? 1 : 0);
+  const double ey = std::fabs(q) > 1e-12 ? least - p : (p < r ? 0 : 1);
+  double turn = std::atan2(ey, ex);
+  if (turn < 0) turn += kPi;
+  f.turn = static_cast<int>(std::lround(turn / (kPi / Footprint::kTurns))) % Footprint::kTurns;
+  return f;
+}
+
+bool Search::MakePlane(V3 n, Plane& plane) const {
+  const double length = std::sqrt(Dot(n, n));
+  plane.normal = n * (1 / length);
+  plane.facing = Dot(plane.normal, aimed_);
+  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use.
+  if (std::fabs(plane.facing) < 0.2) return false;
+  for (int g = 0; g < 9; ++g) {
+    const double along = Dot(plane.normal, rays_[0][static_cast<std::size_t>(g)]);
+    if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
+    plane.control[g] = rays_[0][static_cast<std::size_t>(g)] * (plane.facing / along);
+  }
+  return true;
+}
+
+void Search::MakePlanes() {
+  if (!set_.warp) {
+    Plane square;
+    square.square = true;
+    coarsePlanes_ = finePlanes_ = {square};
+    return;
+  }
+  for (int g = 0; g < 9; ++g)
+    rays_[0][static_cast<std::size_t>(g)] =
+        RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
+  auto make = [&](V3 n, bool coarse) {
+    Plane plane;
+    if (!MakePlane(n, plane)) return;
+    finePlanes_.push_back(plane);
+    if (coarse) coarsePlanes_.push_back(plane);
+  };
+  // Facing P0, level ground below the horizon, and upright walls turned from facing P0 by up to
+  // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15, and turns
+  // the best plane a little further where that fits better.
+  const V3 r0 = aimed_;
+  make(r0, true);
+  if (r0.z < -0.01) make({0, 0, 1}, true);
+  const double azimuth = std::atan2(r0.x, r0.y);
+  for (int turn = -75; turn <= 75; turn += 15) {
+    if (turn == 0) continue;
+    const double a = azimuth + turn * kRad;
+    make({std::sin(a), std::cos(a), 0}, turn % 30 == 0);
+  }
+}
+
+bool Search::Project(const Plane& plane, const Footprint& footprint, int view, double u,
+                     Grid& grid) {
+  const Station& st = stations_[view];
+  const V3 centre = aimed_ - st.centre * u;
+  if (Dot(centre, centre) < 1e-12) return false;
+  grid.p[4] = PixelOf(centre, st.turn);
+  grid.half = half_;
+  if (plane.square) {
+    for (int g = 0; g < 9; ++g)
+      grid.p[g] = {grid.p[4].column + (g % 3 - 1) * half_, grid.p[4].row + (g / 3 - 1) * half_};
+    return true;
+  }
+  // The station must see the plane's front, as P0 does.
+  const double front = Dot(plane.normal, aimed_), seen = Dot(plane.normal, centre);
+  if (front * seen <= 0) return false;
+  const V3* control = plane.control;
+  V3 spread[9];
+  if (!footprint.Unit()) {
+    const auto key = static_cast<std::size_t>(footprint.Index());
+    if (!raysKnown_[key]) {
+      double ax, ay, bx, by;
+      footprint.Axes(ax, ay, bx, by);
+      for (int g = 0; g < 9; ++g) {
+        const double i = (g % 3 - 1) * half_, j = (g / 3 - 1) * half_;
+        rays_[key][static_cast<std::size_t>(g)] =
+            RayOf(cx_ + i * ax + j * bx, cy_ + i * ay + j * by);
+      }
+      raysKnown_[key] = 1;
+    }
+    for (int g = 0; g < 9; ++g) {
+      const V3 ray = rays_[key][static_cast<std::size_t>(g)];
+      const double along = Dot(plane.normal, ray);
+      // The wider patch may reach beyond where P0 sees the plane.
+      if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
+      spread[g] = ray * (plane.facing / along);
+    }
+    control = spread;
+  }
+  for (int g = 0; g < 9; ++g) {
+    if (g == 4) continue;
+    grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn);
+    grid.p[g].column = GreyImage::Near(grid.p[g].column, grid.p[4].column);
+  }
+  // A patch squeezed to a sliver or spread far beyond its size holds too little of the picture
+  // to compare, or a different part of it.
+  const double ex = std::hypot(grid.p[5].column - grid.p[3].column, grid.p[5].row - grid.p[3].row);
+  const double ey = std::hypot(grid.p[7].column - grid.p[1].column, grid.p[7].row - grid.p[1].row);
+  const double span = 2.0 * half_;
+  return ex > 0.08 * span && ey > 0.08 * span && ex < 4 * span && ey < 4 * span;
+}
+
+double Search::Correlation(int view, const Grid& grid, const Layout& layout,
+                           const std::vector<double>& reference, double slide,
+                           std::vector<double>* values) {
+  GreyImage& image = views_[view];
+  double left = grid.p[0].column, right = left, top = grid.p[0].row, bottom = top;
+  for (const Pixel& p : grid.p) {
+    left = std::min(left, p.column);
+    right = std::max(right, p.column);
+    top = std::min(top, p.row);
+    bottom = std::max(bottom, p.row);
+  }
+  // The quadratic between the control points strays a little beyond them.
+  const double reach = 0.2 * std::max(right - left, bottom - top) + 1;
+  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth;
+  if (!image.Prepare(static_cast<int>(std::floor(left - base - reach)),
+                     static_cast<int>(std::floor(top + slide - reach)),
+                     static_cast<int>(std::ceil(right - base + reach)) + 1,
+                     static_cast<int>(std::ceil(bottom + slide + reach)) + 1))
+    return std::nan("");
   double sum = 0, squares = 0, cross = 0;
   std::size_t i = 0;
-  const int ix = static_cast<int>(x), iy = static_cast<int>(y);
-  if (!fractional && picture.Contiguous(ix - h, side)) {
-    // The common case, on whole pixels within one row of grey values.
-    for (int dy = -h; dy <= h; ++dy) {
-      const std::uint8_t* row = picture.Row(iy + dy) + picture.Column(ix - h);
-      float rowSum = 0, rowSquares = 0, rowCross = 0;
-      for (int dx = 0; dx < side; ++dx, ++i) {
-        const float v = row[dx];
-        rowSum += v;
-        rowSquares += v * v;
-        rowCross += referenceFloat_[i] * v;
-      }
-      sum += rowSum;
-      squares += rowSquares;
-      cross += rowCross;
+  for (const auto& wy : layout.weights) {
+    // The row's own three control points, then the quadratic along it.
+    Pixel row[3];
+    for (int a = 0; a < 3; ++a) {
+      row[a].column = wy[0] * grid.p[a].column + wy[1] * grid.p[3 + a].column +
+                      wy[2] * grid.p[6 + a].column - base;
+      row[a].row =
+          wy[0] * grid.p[a].row + wy[1] * grid.p[3 + a].row + wy[2] * grid.p[6 + a].row + slide;
     }
-  } else {
-    for (int dy = -h; dy <= h; ++dy) {
-      for (int dx = -h; dx <= h; ++dx, ++i) {
-        const double v =
-            fractional ? picture.AtFraction(x + dx, y + dy) : picture.At(ix + dx, iy + dy);
-        sum += v;
-        squares += v * v;
-        cross += reference_[i] * v;
-      }
+    for (const auto& wx : layout.weights) {
+      const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
+      const double y = wx[0] * row[0].row + wx[1] * row[1].row + wx[2] * row[2].row;
+      const double v = image.Bilinear(x, y);
+      if (values) values->push_back(v);
+      sum += v;
+      squares += v * v;
+      cross += reference[i++] * v;
     }
   }
-  const double n = static_cast<double>(reference_.size());
-  const double spread = squares - sum * sum / n;
-  return spread > 1e-9 ? cross / std::sqrt(spread) : 0;
+  const double spread = squares - sum * sum / static_cast<double>(reference.size());
+  return spread > 1e-6 ? cross / std::sqrt(spread) : 0;
 }
 
-double Search::Score(int view, double x, double y, bool fractional) {
-  const Picture& picture = view == 1 ? p1_ : p2_;
-  const int h = set_.half + (fractional ? 1 : 0);
-  double best = std::nan("");
-  for (int slide = -set_.slide; slide <= set_.slide; ++slide) {
-    const double sy = y + slide;
-    const int top = static_cast<int>(std::floor(sy)) - h,
-              left = static_cast<int>(std::floor(x)) - h;
-    if (!picture.Has(left, top) || !picture.Has(left + 2 * h + 1, top + 2 * h + 1)) continue;
-    double c;
-    if (fractional) {
-      c = Correlation(picture, x, sy, true);
-    } else {
-      // Whole pixels repeat from one distance to the next: each is correlated once.
-      const int ix = static_cast<int>(std::lround(x)), iy = static_cast<int>(std::lround(sy));
-      const std::uint64_t key =
-          (std::uint64_t(view) << 62) | (std::uint64_t(ix & 0xFFFFFFF) << 32) | std::uint32_t(iy);
-      const auto found = cache_.find(key);
-      if (found != cache_.end()) {
-        c = found->second;
-      } else {
-        c = Correlation(picture, ix, iy, false);
-        cache_.emplace(key, c);
+// Correlations compared where their differences mean alike: 0.99 against 0.9 is as clear a lead
+// as 0.8 against 0.5.
+double Fisher(double r) {
+  return std::atanh(std::clamp(r, -0.999, 0.999));
+}
+
+// How many of n x n samples count as independent when two patches are correlated, by Bartlett's
+// rule: n^2 over the sum of the products of their autocorrelations. Smooth patches have
+// neighbours alike, and a correlation between two of them comes high by chance.
+double Independent(const std::vector<double>& a, const std::vector<double>& b, std::size_t n) {
+  constexpr int kLags = 4;
+  auto autocorrelation = [n](const std::vector<double>& v, int dx, int dy) {
+    double mean = 0;
+    for (double x : v) mean += x;
+    mean /= static_cast<double>(v.size());
+    double all = 0, shifted = 0;
+    const int side = static_cast<int>(n);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        const double here = v[static_cast<std::size_t>(y * side + x)] - mean;
+        all += here * here;
+        const int x2 = x + dx, y2 = y + dy;
+        if (x2 < 0 || x2 >= side || y2 >= side) continue;
+        shifted += here * (v[static_cast<std::size_t>(y2 * side + x2)] - mean);
+      }
+    return all > 1e-12 ? shifted / all : 1.0;
+  };
+  double sum = 1;
+  for (int dy = 0; dy <= kLags; ++dy)
+    for (int dx = -kLags; dx <= kLags; ++dx) {
+      if (dy == 0 && dx <= 0) continue;
+      sum += 2 * autocorrelation(a, dx, dy) * autocorrelation(b, dx, dy);
+    }
+  return static_cast<double>(n * n) / std::max(sum, 1.0);
+}
+
+Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide, bool settle) {
+  Scored out;
+  double weighed = 0;
+  for (int view = 0; view < 2; ++view) {
+    Grid grid;
+    if (!Project(plane, Footprint{}, view, u, grid)) return {};
+    const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
+    if (!footprint.Unit() && !Project(plane, footprint, view, u, grid)) return {};
+
+    const std::vector<double>* reference = Reference(layout, footprint);
+    double best = std::nan("");
+    int bestSlide = 0;
+    for (int s = -slide; s <= slide && reference; ++s) {
+      const double c = Correlation(view, grid, layout, *reference, s);
+      if (!(best >= c)) {
+        best = c;
+        bestSlide = s;
       }
     }
-    if (!(best >= c)) best = c;
+    if (std::isnan(best)) {
+      out.combined = std::nan("");
+      return out;
+    }
+    out.score[view] = best;
+    // A correlation over few independent values comes high by chance: a patch that a survey view
+    // shrinks to a few pixels matches any smooth spot. Each view's correlation is weighed down to
+    // the bound it stays above with some certainty (two standard deviations of Fisher's z), the
+    // values counted as the survey pixels the patch covers, about four to each independent one
+    // after the smoothing.
+    const double side = 2.0 * half_ + 1;
+    const double area = std::fabs(Determinant(grid)) * side * side;
+    double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
+    if (settle) {
+      std::vector<double> values;
+      values.reserve(reference->size());
+      Correlation(view, grid, layout, *reference, bestSlide, &values);
+      count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
+    }
+    weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
   }
+  out.combined = weighed / 2;
+  return out;
+}
+
+Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
+                            bool settle) {
+  Scored best;
+  bool any = false;
+  for (std::size_t k = 0; k < planes.size(); ++k) {
+    const Scored s = Score(planes[k], u, layout, slide, settle);
+    if (std::isnan(s.combined)) continue;
+    any = true;
+    if (s.combined > best.combined) {
+      best = s;
+      best.plane = static_cast<int>(k);
+    }
+  }
+  if (!any) best.combined = std::nan("");
   return best;
 }
 
-double Search::Combined(const Projection& p, bool fractional, double* s1, double* s2) {
-  const double a = Score(1, p.x1, p.y1, fractional), b = Score(2, p.x2, p.y2, fractional);
-  if (s1 != nullptr) *s1 = a;
-  if (s2 != nullptr) *s2 = b;
-  return (a + b) / 2;  // NaN where either view has no picture
+double Search::Movement(const Candidate& a, const Candidate& b) const {
+  double moved = 0;
+  for (int view = 0; view < 2; ++view) {
+    const double dc = std::fabs(a.centre[view].column -
+                                GreyImage::Near(b.centre[view].column, a.centre[view].column));
+    moved = std::max({moved, dc, std::fabs(a.centre[view].row - b.centre[view].row)});
+  }
+  return moved;
 }
 
-DistanceMatch Search::Run() {
+DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
-  if (!TakeReference()) return result;
-  try {
-    SolveHeights(state_);
-  } catch (const TorbelError&) {
-    return result;  // stations that cannot be solved: nothing to search along
-  }
+  coarsePlanes_.clear();
+  finePlanes_.clear();
+  std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
+  cx_ = HorToPixel(state_.CurHor);
+  cy_ = VertToPixel(state_.CurVert);
+  cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
+  aimed_ = RayOf(cx_, cy_);
+  if (!MakeStations()) return result;
 
-  // The projections move with the inverse of the distance, nearly in proportion: that is the
-  // axis to step along, each step short enough to move no projection by more than half a pixel.
-  struct Sample {
-    Real u;
-    Projection p;
-    double score;
-  };
-  std::vector<Sample> samples;
-  Real u = 1 / kNearest;
-  const Real last = 1 / kFarthest;
-  Real step = 1e-6L;
-  Projection here{};
-  bool haveHere = Project(1 / u, here);
+  // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
+  // surface, a smaller one too little picture to tell places apart.
+  for (int half = forced > 0 ? forced : set_.half;; half = std::min(half + 4, set_.maxHalf)) {
+    if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return result;
+    const Layout whole(half, 2 * half + 1);
+    double sum = 0, squares = 0;
+    for (int oy : whole.offsets)
+      for (int ox : whole.offsets) {
+        const double v = p0_.At(cx_ + ox, cy_ + oy);
+        sum += v;
+        squares += v * v;
+      }
+    const double n = static_cast<double>(whole.offsets.size() * whole.offsets.size());
+    const double spread = std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
+    half_ = half;
+    if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
+      // A flat patch matches everything equally well, and so nothing.
+      if (spread < set_.minContrast) return result;
+      break;
+    }
+  }
+  result.half = half_;
+  MakePlanes();
+  Layout coarse(half_, 9);
+
+  // First pass: the inverse distance stepped so that no projection moves by more than
+  // coarseStep pixels, each place scored on sparse patches of the smoothed pictures.
+  std::vector<Candidate> samples;
+  double u = 1 / kNearest, step = 1e-6;
+  const double last = 1 / kFarthest;
+  Candidate here{u, {Centre(0, u), Centre(1, u)}, -2};
   while (u > last) {
-    const Real next = std::max(u - step, last);
-    Projection there{};
-    if (!Project(1 / next, there)) {
-      u = next;
-      haveHere = false;
+    const double next = std::max(u - step, last);
+    Candidate there{next, {Centre(0, next), Centre(1, next)}, -2};
+    const double moved = Movement(here, there);
+    if (moved > set_.coarseStep && step > 1e-12) {
+      step /= 2;
       continue;
     }
-    if (haveHere) {
-      const double moved = Movement(here, there);
-      if (moved > 0.5 && step > 1e-12L) {
-        step /= 2;
-        continue;
-      }
-      if (moved < 0.25) step *= 1.5L;
+    if (moved < set_.coarseStep / 2) step *= 1.5;
+    const Scored s = Best(coarsePlanes_, next, coarse, 0);
+    if (!std::isnan(s.combined)) {
+      there.score = s.combined;
+      samples.push_back(there);
     }
-    const double score = Combined(there, false);
-    if (!std::isnan(score)) samples.push_back({next, there, score});
     u = next;
     here = there;
-    haveHere = true;
   }
   result.samples = samples.size();
   if (samples.empty()) return result;
-
-  const auto best =
-      std::max_element(samples.begin(), samples.end(),
-                       [](const Sample& a, const Sample& b) { return a.score < b.score; });
-  // The next best place along the line, away from the best's own peak.
-  const double apart = 2 * set_.half;
-  double runnerUp = -1;
-  for (const Sample& s : samples) {
-    if (Movement(s.p, best->p) > apart) runnerUp = std::max(runnerUp, s.score);
+  // The best few places along the line, each away from the others' peaks.
+  const double apart = 2.0 * half_;
+  std::vector<std::size_t> order(samples.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return samples[a].score > samples[b].score; });
+  constexpr std::size_t kRefined = 4;
+  std::vector<std::size_t> peaks;
+  double nextBest = -1;
+  for (std::size_t i : order) {
+    const bool near = std::any_of(peaks.begin(), peaks.end(), [&](std::size_t p) {
+      return Movement(samples[i], samples[p]) <= apart;
+    });
+    if (near) continue;
+    if (peaks.size() == kRefined) {
+      nextBest = samples[i].score;
+      break;
+    }
+    peaks.push_back(i);
   }
-  result.runnerUp = runnerUp;
 
-  // Refine between the neighbours of the best sample, reading the survey pictures between
-  // their pixels.
-  const auto index = static_cast<std::size_t>(best - samples.begin());
-  const Real from = samples[index > 2 ? index - 3 : 0].u;
-  const Real to = samples[std::min(index + 3, samples.size() - 1)].u;
-  constexpr int kSteps = 24;
-  Real bestU = best->u;
-  double bestScore = -2;
-  for (int i = 0; i <= kSteps; ++i) {
-    const Real candidate = from + (to - from) * i / kSteps;
-    Projection p{};
-    if (candidate <= 0 || !Project(1 / candidate, p)) continue;
-    const double score = Combined(p, true);
-    if (score > bestScore) {
-      bestScore = score;
-      bestU = candidate;
+  // Each refined on whole patches of every plane, below a pixel.
+  Candidate best;
+  Scored bestScores;
+  double runnerUp = nextBest;
+  Layout fine(half_, 2 * half_ + 1);
+  // Turning a plane to fit needs fewer samples than placing it.
+  Layout tuning(half_, std::min(2 * half_ + 1, 15));
+  for (std::size_t p : peaks) {
+    Scored scored;
+    const Candidate c = Refine(samples[p], fine, tuning, scored);
+    if (scored.combined > bestScores.combined) {
+      if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
+      best = c;
+      bestScores = scored;
+    } else {
+      runnerUp = std::max(runnerUp, scored.combined);
     }
   }
-  Projection final{};
-  if (!Project(1 / bestU, final)) return result;
-  Combined(final, true, &result.score1, &result.score2);
-  result.distance = std::clamp(1 / bestU, kNearest, kFarthest);
+  if (bestScores.combined <= -2) return result;
+  result.runnerUp = runnerUp;
+  result.score1 = bestScores.score[0];
+  result.score2 = bestScores.score[1];
+  result.combined = bestScores.combined;
+  result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
-                 bestScore - runnerUp >= set_.minMargin;
+                 bestScores.combined >= set_.minCombined &&
+                 Fisher(bestScores.combined) - Fisher(runnerUp) >= set_.minMargin;
   return result;
+}
+
+Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored) {
+  // How far the inverse distance goes for a pixel's movement here.
+  const double du = std::max(c.u * 1e-4, 1e-9);
+  Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
+  const double perPixel = du / std::max(Movement(c, probe), 1e-9);
+  constexpr int kReach = 8;  // quarter pixels either side
+  const double quarter = perPixel / 4;
+  std::vector<double> combined(2 * kReach + 1, std::nan(""));
+  int bestAt = 0;
+  double bestScore = -2;
+  for (int k = -kReach; k <= kReach; ++k) {
+    const double u = c.u + k * quarter;
+    if (u <= 0) continue;
+    const Scored s = Best(finePlanes_, u, fine, set_.slide);
+    combined[static_cast<std::size_t>(k + kReach)] = s.combined;
+    if (s.combined > bestScore) {
+      bestScore = s.combined;
+      bestAt = k;
+    }
+  }
+  // The best plane turned to fit better, and the place swept again on it alone: a surface turned
+  // between the planes tried, or ground that slopes, shifts the peak where the wrong plane is
+  // laid on it.
+  const Scored atBest = Best(finePlanes_, c.u + bestAt * quarter, fine, set_.slide);
+  std::vector<Plane> tuned;
+  if (atBest.plane >= 0 && !finePlanes_[static_cast<std::size_t>(atBest.plane)].square) {
+    Scored unused;
+    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(atBest.plane)],
+                          c.u + bestAt * quarter, tuning, unused));
+    bestScore = -2;
+    for (int k = -kReach; k <= kReach; ++k) {
+      const double u = c.u + k * quarter;
+      if (u <= 0) continue;
+      const Scored s = Best(tuned, u, fine, set_.slide);
+      combined[static_cast<std::size_t>(k + kReach)] = s.combined;
+      if (s.combined > bestScore) {
+        bestScore = s.combined;
+        bestAt = k;
+      }
+    }
+  }
+  double offset = bestAt;
+  if (bestAt > -kReach && bestAt < kReach) {
+    // The peak between the quarter pixels, from the parabola through the best and its neighbours.
+    const double a = combined[static_cast<std::size_t>(bestAt - 1 + kReach)];
+    const double b = combined[static_cast<std::size_t>(bestAt + kReach)];
+    const double d = combined[static_cast<std::size_t>(bestAt + 1 + kReach)];
+    const double curve = a - 2 * b + d;
+    if (!std::isnan(a) && !std::isnan(d) && curve < 0)
+      offset += std::clamp(0.5 * (a - d) / curve, -0.5, 0.5);
+  }
+  Candidate out = c;
+  out.u = c.u + offset * quarter;
+  out.centre[0] = Centre(0, out.u);
+  out.centre[1] = Centre(1, out.u);
+  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide, true);
+  if (std::isnan(scored.combined)) scored.combined = -2;
+  out.score = scored.combined;
+  return out;
+}
+
+Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored) {
+  Plane best = plane;
+  scored = Score(plane, u, layout, 0);
+  if (std::isnan(scored.combined)) scored.combined = -2;
+  // Two axes in the plane: level along it, and the steepest way within it.
+  const V3 n = plane.normal;
+  V3 across{n.y, -n.x, 0};
+  if (Dot(across, across) < 1e-6) across = {1, 0, 0};
+  across = across * (1 / std::sqrt(Dot(across, across)));
+  const V3 up{n.y * across.z - n.z * across.y, n.z * across.x - n.x * across.z,
+              n.x * across.y - n.y * across.x};
+  // At most about 7 degrees either way: half the step between the walls tried. More freedom would
+  // let wrong places fit as well.
+  for (double step = 3 * kRad; step > 0.5 * kRad; step /= 2) {
+    bool moved = true;
+    for (int round = 0; moved && round < 4; ++round) {
+      moved = false;
+      for (int k = 0; k < 4; ++k) {
+        const double t = std::tan(k % 2 ? -step : step);
+        const V3 axis = k < 2 ? across : up;
+        const V3 turned{best.normal.x + t * axis.x, best.normal.y + t * axis.y,
+                        best.normal.z + t * axis.z};
+        Plane candidate;
+        if (!MakePlane(turned, candidate)) continue;
+        const Scored s = Score(candidate, u, layout, 0);
+        if (s.combined > scored.combined) {
+          scored = s;
+          best = candidate;
+          moved = true;
+        }
+      }
+    }
+  }
+  return best;
 }
 
 }  // namespace
 
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
-  return Search(s, panos, settings).Run();
+  Search search(s, panos, settings);
+  const DistanceMatch first = search.Run(0);
+  // A patch too small to tell the place from its neighbours along the line, or to match well
+  // where the surviving detail is coarse, may do with more picture around it: the largest patch
+  // is tried once more wherever the first found a place but could not vouch for it.
+  if (first.found || first.half == 0 || first.half >= settings.maxHalf) return first;
+  DistanceMatch larger = search.Run(settings.maxHalf);
+  larger.samples += first.samples;
+  return larger;
 }

@@ -17,25 +17,35 @@ struct PanoPixels {
 };
 
 struct SearchSettings {
-  int half = 7;             // the patches are (2 half + 1) pixels square
-  int slide = 4;            // how far the survey patches may slide up and down
-  double minScore = 0.7;    // correlation each survey view must reach
-  double minMargin = 0.15;  // by how much the best must beat any other place along the line
-  double minContrast = 4;   // grey-value spread the aimed patch needs (standard deviation)
+  int half = 7;              // the patches are (2 half + 1) pixels square at least,
+  int maxHalf = 15;          // and grow up to this where the texture is weak:
+  double growContrast = 12;  // while their grey-value spread is below this
+  int slide = 1;             // how far the survey patches may slide up and down
+  double minScore = 0.69;    // correlation each survey view must reach
+  double minMargin = 0.31;   // by how much the best must beat any other place along the line,
+                             // both weighed scores taken as Fisher's z
+  double minCombined = 0.6;  // the weighed score (DistanceMatch::combined) the best must reach
+  double minContrast = 4;    // grey-value spread the largest aimed patch needs
+  bool warp = true;          // false: compare square patches, as if every surface faced P0
+  double coarseStep = 1.0;   // pixels the projections move between the first pass's distances
 };
 
 struct DistanceMatch {
   bool found = false;
   Real distance = 0;
   double score1 = 0, score2 = 0;  // correlation in P1 and P2 at the distance found
+  double combined = 0;            // both, each weighed by how much picture it compared
   double runnerUp = 0;            // the best combined score elsewhere along the line
-  std::size_t samples = 0;        // distances tried
+  std::size_t samples = 0;        // distances tried in the first pass
+  int half = 0;                   // the patch size used
 };
 
 // Searches the distances from 1 m to 55000 m for the one at which the picture around the aimed
-// pixel of P0 (CurHor, CurVert) best matches the pictures around its projections in P1 and P2.
-// The distance is sampled so that no projection moves by more than half a pixel between samples,
-// and the best sample is refined below a pixel. `found` only for a clear, single match in both
-// survey views.
+// pixel of P0 (CurHor, CurVert) best matches what P1 and P2 see there. The aimed patch is laid on
+// a plane through each candidate point, turned the ways surfaces usually are (facing P0, level
+// ground, upright walls), and P1 and P2 are read where that plane's points appear in them, so
+// that a surface seen obliquely or foreshortened still matches. A first pass over all distances
+// on sparse patches finds the few places worth a closer look; each is then refined on whole
+// patches below a pixel. `found` only for a clear, single match in both survey views.
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings = {});

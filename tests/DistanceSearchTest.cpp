@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -51,6 +53,144 @@ TEST_F(Search, ARepeatingPatternIsAmbiguous) {
     return static_cast<int>(128 + 100 * std::sin(2 * 3.14159265358979323846 * x / 0.2));
   });
   EXPECT_FALSE(m.found) << m.score1 << " " << m.score2 << " " << m.runnerUp;
+}
+
+// Panoramas of a survey whose grey values `shade` gives for a station's nodal point and a unit
+// direction, the rows top .. top + rows - 1; and the survey's geometry with the aim at the pixel
+// of P0 that shows `aimed`.
+struct Survey3 {
+  std::vector<std::uint32_t> pictures[3];
+  std::array<PanoPixels, 3> panos;
+  SolverState s;
+  Vec ray;  // the aimed pixel's sight line from P0's nodal point, in the world's frame
+
+  Survey3(const Station (&stations)[3], const Vec& aimed, int top, int rows,
+          const std::function<int(const Vec&, const Vec&)>& shade) {
+    std::vector<double> sines(PanoWidth), cosines(PanoWidth);
+    for (int i = 0; i < 3; ++i) {
+      pictures[i].resize(std::size_t{PanoWidth} * std::size_t(rows));
+      for (int column = 0; column < PanoWidth; ++column) {
+        const double bearing = Rad(static_cast<double>(PixelToHor(column)) + stations[i].zero);
+        sines[std::size_t(column)] = std::sin(bearing);
+        cosines[std::size_t(column)] = std::cos(bearing);
+      }
+      for (int row = 0; row < rows; ++row) {
+        const double vert = Rad(static_cast<double>(PixelToVert(top + row)));
+        const double across = std::cos(vert), up = std::sin(vert);
+        for (int column = 0; column < PanoWidth; ++column) {
+          const Vec d{sines[std::size_t(column)] * across, cosines[std::size_t(column)] * across,
+                      up};
+          const auto g =
+              static_cast<std::uint32_t>(std::clamp(shade(stations[i].Nodal(), d), 0, 255));
+          pictures[i][std::size_t(row) * PanoWidth + std::size_t(column)] =
+              0xff000000u | g << 16 | g << 8 | g;
+        }
+      }
+      panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top};
+    }
+    s.NodalHeight = kNodal;
+    double hor, vert;
+    for (int k = 1; k <= 2; ++k) {
+      const Vec ground = stations[k].ground;
+      Angles(stations[0], ground, hor, vert);
+      (k == 1 ? s.P0zu1Hor : s.P0zu2Hor) = hor;
+      (k == 1 ? s.P0zu1Vert : s.P0zu2Vert) = vert;
+      (k == 1 ? s.DistP0P1 : s.DistP0P2) = std::hypot(ground.x, ground.y);
+      Angles(stations[k], stations[0].ground, hor, vert);
+      (k == 1 ? s.P1zu0Hor : s.P2zu0Hor) = hor;
+      (k == 1 ? s.P1zu0Vert : s.P2zu0Vert) = vert;
+    }
+    Angles(stations[0], aimed, hor, vert);
+    s.CurHor = PixelToHor(HorToPixel(hor));
+    s.CurVert = PixelToVert(VertToPixel(vert));
+    const double h = Rad(static_cast<double>(s.CurHor) + stations[0].zero);
+    const double v = Rad(static_cast<double>(s.CurVert));
+    ray = {std::sin(h) * std::cos(v), std::cos(h) * std::cos(v), std::sin(v)};
+  }
+};
+
+// A wall that P0 sees head-on and P1 and P2 at 67 and 59 degrees from either side: P1 sees it
+// squeezed and sheared one way, P2 the other.
+TEST(WarpedSearch, FindsAnObliqueWallWhereSquarePatchesFail) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 12, 1.2}, normal{-0.164, -0.986, 0};  // the wall's face, towards P0
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    const double facing = d.x * normal.x + d.y * normal.y;
+    if (facing > -1e-9) return 200;
+    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
+    // Along the wall (to the right of its face) and up.
+    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
+    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
+    return std::fabs(along) < 8 && z > 0 && z < 6 ? Blotches(3 * along, 3 * z) : 200;
+  });
+  // Where the aimed pixel's sight line meets the wall.
+  const Vec& r = survey.ray;
+  const double truth =
+      (aimed.x * normal.x + aimed.y * normal.y) / (r.x * normal.x + r.y * normal.y);
+
+  const DistanceMatch warped = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(warped.found) << warped.score1 << " " << warped.score2 << " " << warped.runnerUp;
+  EXPECT_NEAR(static_cast<double>(warped.distance), truth, 0.02);
+  SearchSettings square;
+  square.warp = false;
+  const DistanceMatch unwarped = SearchDistance(survey.s, survey.panos, square);
+  EXPECT_FALSE(unwarped.found && std::fabs(static_cast<double>(unwarped.distance) - truth) < 0.02)
+      << unwarped.score1 << " " << unwarped.score2;
+}
+
+// A wall turned 7 degrees from the nearest plane tried, with slanting streaks: laid on the wrong
+// plane, the streaks fit best a little beside the true place.
+TEST(WarpedSearch, TurnsThePlaneToTheWall) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const double turn = Rad(7);
+  const Vec aimed{2, 12, 1.2};
+  const Vec normal{-0.164 * std::cos(turn) + 0.986 * std::sin(turn),
+                   -0.986 * std::cos(turn) - 0.164 * std::sin(turn), 0};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    const double facing = d.x * normal.x + d.y * normal.y;
+    if (facing > -1e-9) return 200;
+    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
+    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
+    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
+    if (std::fabs(along) > 8 || z < 0 || z > 6) return 200;
+    // Streaks five times as long as wide, slanting at 30 degrees.
+    return Blotches(2 * (0.87 * along + 0.5 * z), 0.4 * (0.87 * z - 0.5 * along));
+  });
+  const Vec& r = survey.ray;
+  const double truth =
+      (aimed.x * normal.x + aimed.y * normal.y) / (r.x * normal.x + r.y * normal.y);
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.005) << truth;
+}
+
+// Level ground 5 m from P0, seen from survey stations 12 and 10 m away: they see the patch P0
+// aims at a third as wide and, looking at it much flatter, a ninth as tall.
+TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  const Vec aimed{1.5, 4.8, 0};
+  const Survey3 survey(stations, aimed, 1950, 600, [](const Vec& eye, const Vec& d) {
+    if (d.z > -1e-9) return 200;
+    const double t = -eye.z / d.z;
+    const double x = eye.x + t * d.x, y = eye.y + t * d.y;
+    if (std::hypot(x, y) > 40) return 200;
+    // Blotches of 20 cm down to 2.5 cm, each octave left out where a pixel spans its blotches
+    // on the ground, as a camera averages them away.
+    const double footprint = t * Rad(3.0 / 68) / std::max(-d.z, 0.02);
+    double v = 128;
+    for (int k = 0; k < 4; ++k) {
+      const double size = 0.2 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
+      if (keep > 0) v += 0.5 * keep * (Blotches(x * 0.1 / size + 7 * k, y * 0.1 / size) - 128);
+    }
+    return static_cast<int>(v);
+  });
+  const double truth = kNodal / -survey.ray.z;
+
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.01);
 }
 
 TEST_F(Search, WithoutPicturesNothingIsFound) {

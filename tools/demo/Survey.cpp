@@ -17,9 +17,8 @@ Real Distance(const Vec3& a, const Vec3& b) {
 
 // `aim` turns the camera model's direction into the one entered.
 template <typename Aim>
-SolverState Stations(const Scene& scene, Aim aim, bool taped) {
-  const auto& cams = scene.Cameras();
-  const auto& ground = scene.GroundPoints();
+SolverState Stations(const std::array<Camera, 3>& cams, const std::array<Vec3, 3>& ground, Aim aim,
+                     bool taped) {
   SolverState s;
   s.NodalHeight = kNodalHeight;
   const Direction p0to1 = aim(Project(cams[0], ground[1]));
@@ -50,14 +49,19 @@ Direction PixelDirection(const Pixel& p) {
   return {PixelToHor(p.x), PixelToVert(p.y)};
 }
 
-SolverState MeasuredStations(const Scene& scene) {
+SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
+                             const std::array<Vec3, 3>& grounds) {
   return Stations(
-      scene, [](const Direction& d) { return PixelDirection(NearestPixel(d)); }, true);
+      cameras, grounds, [](const Direction& d) { return PixelDirection(NearestPixel(d)); }, true);
+}
+
+SolverState MeasuredStations(const Scene& scene) {
+  return MeasuredStations(scene.Cameras(), scene.GroundPoints());
 }
 
 SolverState ExactStations(const Scene& scene) {
   return Stations(
-      scene, [](const Direction& d) { return d; }, false);
+      scene.Cameras(), scene.GroundPoints(), [](const Direction& d) { return d; }, false);
 }
 
 std::vector<TargetTruth> Truth(const Scene& scene) {

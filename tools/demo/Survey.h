@@ -21,6 +21,9 @@ Direction PixelDirection(const Pixel& p);
 // aimed at in the pixel that holds its centre, the distances taped from P0's ground point and
 // rounded to the centimetre.
 SolverState MeasuredStations(const Scene& scene);
+// The same for any three cameras standing kNodalHeight above their ground points.
+SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
+                             const std::array<Vec3, 3>& grounds);
 // The same without rounding: what the camera model itself says.
 SolverState ExactStations(const Scene& scene);
 

@@ -12,9 +12,8 @@
 #include <thread>
 
 #include "geometry/Mapping.h"
-#include "geometry/TorbelError.h"
 #include "io/ProjectFile.h"
-#include "io/TextFile.h"
+#include "tools/demo/Output.h"
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
 #include "tools/demo/Survey.h"
@@ -28,16 +27,6 @@ constexpr char kUsage[] =
     "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt and\n"
     "the targets' true positions truth.txt) into the folder, which is made if need be.\n";
 
-// An interrupted or failed run never leaves a file that looks complete.
-void WriteFile(const fs::path& path, const char* data, std::size_t size) {
-  try {
-    WriteFileSafely(QFile::decodeName(QByteArray::fromStdString(path.string())),
-                    QByteArray::fromRawData(data, static_cast<qsizetype>(size)));
-  } catch (const TorbelError& e) {
-    throw std::runtime_error(path.string() + ": " + e.Message());
-  }
-}
-
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -45,15 +34,9 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string argument = argc == 2 ? argv[1] : "";
-  if (argument == "--help" || argument == "-h") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (argc != 2 || argument.empty() || argument[0] == '-') {
-    if (argc == 2) std::fprintf(stderr, "torbel_demo: unknown option '%s'\n", argv[1]);
-    std::fputs(kUsage, stderr);
-    return 2;
+  if (const std::optional<int> status =
+          demo::CheckArguments(argc, argv, 1, "torbel_demo", kUsage)) {
+    return *status;
   }
   try {
     const fs::path folder = fs::absolute(argv[1]);
@@ -68,16 +51,17 @@ int main(int argc, char** argv) {
       const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
       const auto bmp =
           demo::BmpBytes(PanoWidth, PanoHeight, demo::RenderPanorama(scene, k, threads));
-      WriteFile(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
+      demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
       panoramas[static_cast<std::size_t>(k)] = QFile::decodeName(QByteArray::fromStdString(path));
       std::printf("%s  %.1f s\n", path.c_str(), SecondsSince(begin));
       std::fflush(stdout);
     }
 
     const QByteArray project = ProjectFileBytes(demo::MeasuredStations(scene), panoramas, {}, '.');
-    WriteFile(folder / "demo.txt", project.constData(), static_cast<std::size_t>(project.size()));
+    demo::WriteOutput(folder / "demo.txt", project.constData(),
+                      static_cast<std::size_t>(project.size()));
     const std::string truth = demo::TruthText(demo::Truth(scene));
-    WriteFile(folder / "truth.txt", truth.data(), truth.size());
+    demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
     std::printf("demo survey in %s: %.1f s on %d threads\n", folder.c_str(), SecondsSince(start),
                 threads);
   } catch (const std::exception& e) {

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/demo/Scene.h"
+
+// A survey of walls and ground covered with photographs, described by a small text file, rendered
+// in Torbel's projection as the demo survey is: to see whether the distance search copes with
+// real pictures seen at different angles, exposures and noise.
+namespace photo {
+
+using demo::Camera;
+using demo::Vec3;
+
+// What a surface offers the distance search, as the truth table names it.
+enum class Kind { Textured, Repeating, Plain, Sky };
+const char* KindName(Kind kind);
+
+// An RGB picture with its halvings, for sampling at any footprint. Values 0...1.
+class Texture {
+ public:
+  // Loads an image file; sides beyond `maxSide` are scaled down first.
+  static Texture Load(const std::string& path, int maxSide);
+  static Texture Plain(Vec3 colour);
+  // (u, v) in pictures: 0...1 spans the picture once, beyond it the picture repeats; v grows
+  // downwards in the picture. `footprint` is the sample's size in pictures.
+  Vec3 At(double u, double v, double footprint) const;
+
+ private:
+  struct Level {
+    int width = 0, height = 0;
+    std::vector<float> rgb;
+  };
+  std::vector<Level> levels_;
+  Vec3 Bilinear(const Level& level, double u, double v) const;
+};
+
+// A panorama's exposure: out = 255 (gain in)^gamma plus Gaussian noise of `noise` grey levels.
+struct Exposure {
+  double gain = 1, gamma = 1, noise = 0;
+};
+
+struct Surface {
+  std::string name;
+  Kind kind = Kind::Textured;
+  // Walls: the rectangle from `origin` along the horizontal unit `along` for `length` metres and
+  // up for `height`. The ground is the plane z = slopeX x + slopeY y.
+  bool ground = false;
+  Vec3 origin, along;
+  double length = 0, height = 0;
+  double slopeX = 0, slopeY = 0;
+  // Metres one copy of the picture covers, across and up (on the ground: east and north).
+  double tileWidth = 1, tileHeight = 1;
+  int texture = -1;
+  Vec3 Normal() const;
+};
+
+struct TargetSpec {
+  std::string name;
+  std::string surface;  // the surface aimed at, or "sky"
+  double a = 0,
+         b = 0;  // wall: metres along and above its foot; ground: x, y; sky: azimuth, elevation
+};
+
+class Scene {
+ public:
+  // Reads a scene description; throws std::runtime_error naming the line at fault.
+  static Scene Parse(const std::string& text);
+
+  const std::array<Camera, 3>& Cameras() const { return cameras_; }
+  const std::array<Vec3, 3>& Grounds() const { return grounds_; }
+  const std::array<Exposure, 3>& Exposures() const { return exposures_; }
+  const std::vector<TargetSpec>& Targets() const { return targets_; }
+  const std::vector<Surface>& Surfaces() const { return surfaces_; }
+
+  // The first surface along a ray: its index, or -1 for the sky; `t` the distance to it.
+  int Trace(const Vec3& origin, const Vec3& dir, double& t) const;
+  // Linear colour seen along a ray, before exposure; `pixelAngle` is the sample's angle (radians).
+  Vec3 Shade(const Vec3& origin, const Vec3& dir, double pixelAngle) const;
+  double GroundHeight(double x, double y) const;
+
+ private:
+  std::array<Camera, 3> cameras_;
+  std::array<Vec3, 3> grounds_;
+  std::array<Exposure, 3> exposures_;
+  std::vector<Surface> surfaces_;
+  std::vector<Texture> textures_;
+  std::vector<TargetSpec> targets_;
+  Vec3 skyHorizon_{0.78, 0.84, 0.92}, skyZenith_{0.36, 0.52, 0.80};
+};
+
+// The station's whole panorama (PanoWidth x PanoHeight) as 8-bit RGB, exposed and with noise.
+std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int threads);
+
+// One target as aimed at from P0: the pixel that holds the named point, the surface its centre's
+// sight line meets, and where that point lies in the three panoramas.
+struct TargetTruth {
+  std::string name;
+  Kind kind = Kind::Sky;
+  demo::Direction p0, p1, p2;
+  Real distance = 0;                // from P0's nodal point; 0 for the sky
+  double obliquity[3] = {0, 0, 0};  // degrees between each station's sight line and the normal
+};
+// Throws std::runtime_error when a target's point is hidden from a station or misses its surface.
+std::vector<TargetTruth> Truth(const Scene& scene);
+std::string TruthText(const std::vector<TargetTruth>& truth);
+
+}  // namespace photo

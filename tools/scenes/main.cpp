@@ -1,0 +1,83 @@
+// torbel_scene <scene file> <output folder>: renders a photographic survey described by a scene
+// file into the three panoramas, the project that opens them in Torbel (measured as a surveyor
+// would: stations aimed at to the pixel, taped to the centimetre) and the table of its targets.
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "geometry/Mapping.h"
+#include "io/ProjectFile.h"
+#include "tools/demo/Output.h"
+#include "tools/demo/Render.h"
+#include "tools/demo/Survey.h"
+#include "tools/scenes/PhotoScene.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+constexpr char kUsage[] =
+    "usage: torbel_scene <scene file> <output-folder>\n"
+    "Renders the photographic survey the scene file describes (three panoramas S0.bmp, S1.bmp,\n"
+    "S2.bmp, the project survey.txt and the targets' truth.txt) into the folder.\n";
+
+int main(int argc, char** argv) {
+  if (const std::optional<int> status =
+          demo::CheckArguments(argc, argv, 2, "torbel_scene", kUsage)) {
+    return *status;
+  }
+  try {
+    const photo::Scene scene = photo::Scene::Parse(ReadText(argv[1]));
+    // The truth first: a target that no station sees stops the run before the long rendering.
+    const std::vector<photo::TargetTruth> truth = photo::Truth(scene);
+    for (const photo::TargetTruth& t : truth)
+      std::printf("%-5s %-9s %8.3Lf m, seen at %4.0f / %4.0f / %4.0f degrees from square on\n",
+                  t.name.c_str(), photo::KindName(t.kind), t.distance, t.obliquity[0],
+                  t.obliquity[1], t.obliquity[2]);
+    std::fflush(stdout);
+
+    const fs::path folder = fs::absolute(argv[2]);
+    fs::create_directories(folder);
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const auto start = std::chrono::steady_clock::now();
+    std::array<QString, 3> panoramas;
+    for (int k = 0; k < 3; ++k) {
+      const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
+      const auto bmp =
+          demo::BmpBytes(PanoWidth, PanoHeight, photo::RenderPanorama(scene, k, threads));
+      demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
+      panoramas[static_cast<std::size_t>(k)] = QFile::decodeName(QByteArray::fromStdString(path));
+    }
+    const QByteArray project = ProjectFileBytes(
+        demo::MeasuredStations(scene.Cameras(), scene.Grounds()), panoramas, {}, '.');
+    demo::WriteOutput(folder / "survey.txt", project.constData(),
+                      static_cast<std::size_t>(project.size()));
+    const std::string text = photo::TruthText(truth);
+    demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
+    std::printf("%s rendered in %.1f s\n", folder.c_str(),
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "torbel_scene: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
