@@ -69,28 +69,28 @@ QString KeysText() {
       QStringLiteral("Tastenkürzel"),
       QString(),
       QStringLiteral("Stationen einmessen:"),
-      QStringLiteral("F9 / F10\tim Standortpano P1 / P2 anfahren, Enter übernimmt die Richtung "
+      QStringLiteral("F9 / F10 – im Standortpano P1 / P2 anfahren, Enter übernimmt die Richtung "
                      "und fragt die Entfernung"),
-      QStringLiteral("F11 / F12\tim Vermessungspano 1 / 2 den Standort P0 anfahren, Enter "
+      QStringLiteral("F11 / F12 – im Vermessungspano 1 / 2 den Standort P0 anfahren, Enter "
                      "übernimmt die Richtung"),
       QString(),
       QStringLiteral("Punkte eingeben:"),
-      QStringLiteral("F2\tPunkteingabe beginnen (erst nach F9 bis F12)"),
-      QStringLiteral("+ / -\tEntfernung um 1 cm ändern, gehalten immer schneller"),
-      QStringLiteral("Mausrad\tEntfernung um 1 cm je Raste ändern"),
-      QStringLiteral("0 bis 9\tEntfernung eintippen (z. B. mit dem Maßband gemessen)"),
-      QStringLiteral("F3\tdie Entfernung suchen, bei der die drei Panos übereinstimmen"),
-      QStringLiteral("Enter\tPunkt speichern bzw. Richtung übernehmen"),
-      QStringLiteral("Esc\tabbrechen"),
+      QStringLiteral("F2 – Punkteingabe beginnen (erst nach F9 bis F12)"),
+      QStringLiteral("+ / - – Entfernung um 1 cm ändern, gehalten immer schneller"),
+      QStringLiteral("Mausrad – Entfernung um 1 cm je Raste ändern"),
+      QStringLiteral("0 bis 9 – Entfernung eintippen (z. B. mit dem Maßband gemessen)"),
+      QStringLiteral("F3 – die Entfernung suchen, bei der die drei Panos übereinstimmen"),
+      QStringLiteral("Enter – Punkt speichern bzw. Richtung übernehmen"),
+      QStringLiteral("Esc – abbrechen"),
       QString(),
       QStringLiteral("Überall:"),
-      QStringLiteral("Pfeiltasten\tden Mauszeiger um ein Pixel bewegen"),
-      QStringLiteral("linke Maustaste gedrückt\tdas Pano verschieben"),
-      QStringLiteral("Strg+Z / Strg+Y\tHinzufügen oder Löschen eines Punktes rückgängig machen / "
+      QStringLiteral("Pfeiltasten – den Mauszeiger um ein Pixel bewegen"),
+      QStringLiteral("linke Maustaste gedrückt – das Pano verschieben"),
+      QStringLiteral("Strg+Z / Strg+Y – Hinzufügen oder Löschen eines Punktes rückgängig machen / "
                      "wiederholen"),
-      QStringLiteral("rechte Maustaste in der Tabelle\tPunkt löschen, Punktliste für die Lantrex "
+      QStringLiteral("rechte Maustaste in der Tabelle – Punkt löschen, Punktliste für die Lantrex "
                      "erzeugen"),
-      QStringLiteral("Strg+E\tPunkte exportieren (CSV)"),
+      QStringLiteral("Strg+E – Punkte exportieren (CSV)"),
   };
   return lines.join(QStringLiteral("\r\n"));
 }
