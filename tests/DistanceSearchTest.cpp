@@ -57,7 +57,9 @@ TEST_F(Search, ARepeatingPatternIsAmbiguous) {
 
 // Panoramas of a survey whose grey values `shade` gives for a station's nodal point and a unit
 // direction, the rows top .. top + rows - 1; and the survey's geometry with the aim at the pixel
-// of P0 that shows `aimed`.
+// of P0 that shows `aimed`. Only what a search can read is drawn, the rest left plain: P0 around
+// the aim, and each survey panorama along its view of the aimed sight line from 1 m to far away,
+// with room for the largest patches.
 struct Survey3 {
   std::vector<std::uint32_t> pictures[3];
   std::array<PanoPixels, 3> panos;
@@ -66,30 +68,52 @@ struct Survey3 {
 
   Survey3(const Station (&stations)[3], const Vec& aimed, int top, int rows,
           const std::function<int(const Vec&, const Vec&)>& shade) {
-    std::vector<double> sines(PanoWidth), cosines(PanoWidth);
+    double hor, vert;
+    Angles(stations[0], aimed, hor, vert);
+    s.CurHor = PixelToHor(HorToPixel(hor));
+    s.CurVert = PixelToVert(VertToPixel(vert));
+    const double h = Rad(static_cast<double>(s.CurHor) + stations[0].zero);
+    const double v = Rad(static_cast<double>(s.CurVert));
+    ray = {std::sin(h) * std::cos(v), std::cos(h) * std::cos(v), std::sin(v)};
+    const Vec eye = stations[0].Nodal();
+    // A 31-sample patch spans up to 480 pixels of P0, and 120 of a survey view.
+    constexpr int kAround = 400, kAlong = 96;
+    for (int row = top; row < top + rows; ++row) {
+      const double elevation = Rad(static_cast<double>(PixelToVert(row)));
+      across_.push_back(std::cos(elevation));
+      up_.push_back(std::sin(elevation));
+    }
     for (int i = 0; i < 3; ++i) {
-      pictures[i].resize(std::size_t{PanoWidth} * std::size_t(rows));
+      // The rows to draw in each column.
+      std::vector<int> low(PanoWidth, top + rows), high(PanoWidth, top - 1);
+      auto mark = [&](int column, int row, int reach) {
+        for (int c = column - reach; c <= column + reach; ++c) {
+          const std::size_t k = std::size_t((c % PanoWidth + PanoWidth) % PanoWidth);
+          low[k] = std::min(low[k], row - reach);
+          high[k] = std::max(high[k], row + reach);
+        }
+      };
+      if (i == 0) mark(HorToPixel(s.CurHor), VertToPixel(s.CurVert), kAround);
+      for (double d = 1; i > 0 && d < 1e5; d *= 1.01) {
+        Angles(stations[i], {eye.x + d * ray.x, eye.y + d * ray.y, eye.z + d * ray.z}, hor, vert);
+        mark(HorToPixel(hor), VertToPixel(vert), kAlong);
+      }
+      pictures[i].assign(std::size_t{PanoWidth} * std::size_t(rows), 0xffc8c8c8u);
       for (int column = 0; column < PanoWidth; ++column) {
         const double bearing = Rad(static_cast<double>(PixelToHor(column)) + stations[i].zero);
-        sines[std::size_t(column)] = std::sin(bearing);
-        cosines[std::size_t(column)] = std::cos(bearing);
-      }
-      for (int row = 0; row < rows; ++row) {
-        const double vert = Rad(static_cast<double>(PixelToVert(top + row)));
-        const double across = std::cos(vert), up = std::sin(vert);
-        for (int column = 0; column < PanoWidth; ++column) {
-          const Vec d{sines[std::size_t(column)] * across, cosines[std::size_t(column)] * across,
-                      up};
+        const double east = std::sin(bearing), north = std::cos(bearing);
+        const std::size_t k = std::size_t(column);
+        for (int row = std::max(low[k], top); row <= std::min(high[k], top + rows - 1); ++row) {
+          const double across = across_[std::size_t(row - top)], up = up_[std::size_t(row - top)];
+          const Vec d{east * across, north * across, up};
           const auto g =
               static_cast<std::uint32_t>(std::clamp(shade(stations[i].Nodal(), d), 0, 255));
-          pictures[i][std::size_t(row) * PanoWidth + std::size_t(column)] =
-              0xff000000u | g << 16 | g << 8 | g;
+          pictures[i][std::size_t(row - top) * PanoWidth + k] = 0xff000000u | g << 16 | g << 8 | g;
         }
       }
       panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top};
     }
     s.NodalHeight = kNodal;
-    double hor, vert;
     for (int k = 1; k <= 2; ++k) {
       const Vec ground = stations[k].ground;
       Angles(stations[0], ground, hor, vert);
@@ -100,13 +124,10 @@ struct Survey3 {
       (k == 1 ? s.P1zu0Hor : s.P2zu0Hor) = hor;
       (k == 1 ? s.P1zu0Vert : s.P2zu0Vert) = vert;
     }
-    Angles(stations[0], aimed, hor, vert);
-    s.CurHor = PixelToHor(HorToPixel(hor));
-    s.CurVert = PixelToVert(VertToPixel(vert));
-    const double h = Rad(static_cast<double>(s.CurHor) + stations[0].zero);
-    const double v = Rad(static_cast<double>(s.CurVert));
-    ray = {std::sin(h) * std::cos(v), std::cos(h) * std::cos(v), std::sin(v)};
   }
+
+ private:
+  std::vector<double> across_, up_;  // each row's cosine and sine of its elevation
 };
 
 // A wall that P0 sees head-on and P1 and P2 at 67 and 59 degrees from either side: P1 sees it
