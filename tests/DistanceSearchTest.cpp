@@ -119,7 +119,9 @@ struct Survey3 {
       Angles(stations[0], ground, hor, vert);
       (k == 1 ? s.P0zu1Hor : s.P0zu2Hor) = hor;
       (k == 1 ? s.P0zu1Vert : s.P0zu2Vert) = vert;
-      (k == 1 ? s.DistP0P1 : s.DistP0P2) = std::hypot(ground.x, ground.y);
+      (k == 1 ? s.DistP0P1 : s.DistP0P2) =
+          std::hypot(ground.x - stations[0].ground.x, ground.y - stations[0].ground.y,
+                     ground.z - stations[0].ground.z);
       Angles(stations[k], stations[0].ground, hor, vert);
       (k == 1 ? s.P1zu0Hor : s.P2zu0Hor) = hor;
       (k == 1 ? s.P1zu0Vert : s.P2zu0Vert) = vert;
@@ -187,31 +189,62 @@ TEST(WarpedSearch, TurnsThePlaneToTheWall) {
   EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.005) << truth;
 }
 
-// Level ground 5 m from P0, seen from survey stations 12 and 10 m away: they see the patch P0
-// aims at a third as wide and, looking at it much flatter, a ninth as tall.
-TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
-  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
-  const Vec aimed{1.5, 4.8, 0};
-  const Survey3 survey(stations, aimed, 1950, 600, [](const Vec& eye, const Vec& d) {
-    if (d.z > -1e-9) return 200;
-    const double t = -eye.z / d.z;
+// Ground rising slopeX metres a metre east and slopeY north, covered with blotches of 20 cm down
+// to 2.5 cm, each octave left out where a pixel spans its blotches on the ground, as a camera
+// averages them away.
+struct Ground {
+  double slopeX = 0, slopeY = 0;
+  double Height(double x, double y) const { return slopeX * x + slopeY * y; }
+  // How far along the unit direction d from `eye` the ground lies; 0 where it is not seen.
+  double Along(const Vec& eye, const Vec& d) const {
+    const double towards = d.z - slopeX * d.x - slopeY * d.y;
+    return towards < -1e-9 ? (Height(eye.x, eye.y) - eye.z) / towards : 0;
+  }
+  int Shade(const Vec& eye, const Vec& d) const {
+    const double t = Along(eye, d);
     const double x = eye.x + t * d.x, y = eye.y + t * d.y;
-    if (std::hypot(x, y) > 40) return 200;
-    // Blotches of 20 cm down to 2.5 cm, each octave left out where a pixel spans its blotches
-    // on the ground, as a camera averages them away.
-    const double footprint = t * Rad(3.0 / 68) / std::max(-d.z, 0.02);
+    if (t <= 0 || std::hypot(x, y) > 40) return 200;
+    const double flat =
+        -(d.z - slopeX * d.x - slopeY * d.y) / std::sqrt(1 + slopeX * slopeX + slopeY * slopeY);
+    const double footprint = t * Rad(3.0 / 68) / std::max(flat, 0.02);
     double v = 128;
     for (int k = 0; k < 4; ++k) {
       const double size = 0.2 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
       if (keep > 0) v += 0.5 * keep * (Blotches(x * 0.1 / size + 7 * k, y * 0.1 / size) - 128);
     }
     return static_cast<int>(v);
-  });
-  const double truth = kNodal / -survey.ray.z;
+  }
+  // The ground of the survey stations at these points, each camera kNodal above it.
+  Station At(double x, double y, double zero) const { return {{x, y, Height(x, y)}, zero}; }
+};
 
-  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
-  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+// The search on ground aimed at where (x, y) lies, against the true distance; `measured` puts
+// errors into the station geometry as measured.
+void ExpectGroundFound(const Ground& ground, const Station (&stations)[3], double x, double y,
+                       const std::function<void(SolverState&)>& measured = {}) {
+  const Survey3 survey(stations, {x, y, ground.Height(x, y)}, 1950, 600,
+                       [&](const Vec& eye, const Vec& d) { return ground.Shade(eye, d); });
+  const double truth = ground.Along(stations[0].Nodal(), survey.ray);
+  SolverState s = survey.s;
+  if (measured) measured(s);
+  const DistanceMatch m = SearchDistance(s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp
+                       << " " << truth;
+  // A pixel in the stations 10 to 12 m away is about 1.5 cm along the sight line here.
   EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.01);
+}
+
+// Level ground 5 m from P0, seen from survey stations 12 and 10 m away: they see the patch P0
+// aims at a third as wide and, looking at it much flatter, a ninth as tall.
+TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, 1.5, 4.8);
+}
+
+// Ground 10 m from P0, which P0 sees 9 degrees below the horizon.
+TEST(WarpedSearch, FindsLevelGroundFarFromP0) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, 2.5, 9.6);
 }
 
 TEST_F(Search, WithoutPicturesNothingIsFound) {
