@@ -390,8 +390,9 @@ bool Search::MakePlane(V3 n, Plane& plane) const {
   const double length = std::sqrt(Dot(n, n));
   plane.normal = n * (1 / length);
   plane.facing = Dot(plane.normal, aimed_);
-  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use.
-  if (std::fabs(plane.facing) < 0.2) return false;
+  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use; but
+  // ground ten metres away, which P0 sees 9 degrees below the horizon, is still ground to find.
+  if (std::fabs(plane.facing) < 0.1) return false;
   for (int g = 0; g < 9; ++g) {
     const double along = Dot(plane.normal, rays_[0][static_cast<std::size_t>(g)]);
     if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
