@@ -247,6 +247,14 @@ TEST(WarpedSearch, FindsLevelGroundFarFromP0) {
   ExpectGroundFound(Ground{}, stations, 2.5, 9.6);
 }
 
+// Ground falling 4 % to the east and rising 2 % to the north: laid level on the metres a patch
+// spans there, it fits nowhere.
+TEST(WarpedSearch, FindsSlopingGround) {
+  const Ground ground{-0.04, 0.02};
+  const Station stations[3] = {ground.At(0, 0, 17), ground.At(12, -2, 131), ground.At(-10, 3, 250)};
+  ExpectGroundFound(ground, stations, 3, 5);
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
