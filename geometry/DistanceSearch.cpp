@@ -275,6 +275,7 @@ class Search {
   GreyImage views_[2];
   Station stations_[2];
   V3 aimed_;
+  V3 ground_{0, 0, 1};  // the ground's normal
   int cx_ = 0, cy_ = 0;
   int half_ = 0;
   std::vector<Plane> coarsePlanes_, finePlanes_;
@@ -299,6 +300,17 @@ bool Search::MakeStations() {
       stations_[k].centre = {b * std::sin(a), b * std::cos(a), static_cast<double>(heights[k])};
       stations_[k].turn = static_cast<double>(backs[k] - hors[k]) - 180;
     }
+    // The ground as the three stations' marks lay it (each a nodal height below its lens, so
+    // that the marks lie as the lenses do): where the site slopes, level ground laid on a patch
+    // that spans metres of it fits nowhere. Marks almost in line with P0's say nothing of the
+    // slope across them, and a site steeper than ground one walks on is not taken from them.
+    const V3 a = stations_[0].centre, b = stations_[1].centre;
+    V3 up{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    if (up.z < 0) up = up * -1;
+    const double length = std::sqrt(Dot(up, up));
+    ground_ = length > 0.1 * std::sqrt(Dot(a, a) * Dot(b, b)) && up.z > std::cos(10 * kRad) * length
+                  ? up * (1 / length)
+                  : V3{0, 0, 1};
   } catch (const TorbelError&) {
     return false;  // stations that cannot be solved: nothing to search along
   }
@@ -417,12 +429,12 @@ void Search::MakePlanes() {
     finePlanes_.push_back(plane);
     if (coarse) coarsePlanes_.push_back(plane);
   };
-  // Facing P0, level ground below the horizon, and upright walls turned from facing P0 by up to
+  // Facing P0, the ground below the horizon, and upright walls turned from facing P0 by up to
   // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15, and turns
   // the best plane a little further where that fits better.
   const V3 r0 = aimed_;
   make(r0, true);
-  if (r0.z < -0.01) make({0, 0, 1}, true);
+  if (Dot(r0, ground_) < -0.01) make(ground_, true);
   const double azimuth = std::atan2(r0.x, r0.y);
   for (int turn = -75; turn <= 75; turn += 15) {
     if (turn == 0) continue;
