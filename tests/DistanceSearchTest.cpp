@@ -255,6 +255,13 @@ TEST(WarpedSearch, FindsSlopingGround) {
   ExpectGroundFound(ground, stations, 3, 5);
 }
 
+// Ground 5 m from P2 and 7 m from P0: P2 sees the patch P0 aims at squeezed one way and
+// stretched the other.
+TEST(WarpedSearch, FindsGroundNearASurveyStation) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, -5.5, 4.5);
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
