@@ -213,6 +213,12 @@ struct Grid {
   int half = 0;  // the control points' offset from the centre, in aimed pixels
 };
 
+// Whether a patch laid out as `grid` holds enough of the survey picture to compare: squeezed to a
+// sliver, it holds too little of it; spread over more than eight pixels to a sample, a different
+// part of it, from which the samples pick single pixels. A survey view near the place sees it
+// larger one way as it sees it smaller the other, and up to that is left to compare.
+bool Holds(const Grid& grid);
+
 // Survey pixels per aimed pixel, as an area, from the control points' spread.
 double Determinant(const Grid& grid) {
   const double a = grid.p[5].column - grid.p[3].column, c = grid.p[5].row - grid.p[3].row;
@@ -486,12 +492,14 @@ bool Search::Project(const Plane& plane, const Footprint& footprint, int view, d
     grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn);
     grid.p[g].column = GreyImage::Near(grid.p[g].column, grid.p[4].column);
   }
-  // A patch squeezed to a sliver or spread far beyond its size holds too little of the picture
-  // to compare, or a different part of it.
+  return true;
+}
+
+bool Holds(const Grid& grid) {
   const double ex = std::hypot(grid.p[5].column - grid.p[3].column, grid.p[5].row - grid.p[3].row);
   const double ey = std::hypot(grid.p[7].column - grid.p[1].column, grid.p[7].row - grid.p[1].row);
-  const double span = 2.0 * half_;
-  return ex > 0.08 * span && ey > 0.08 * span && ex < 4 * span && ey < 4 * span;
+  const double span = 2.0 * grid.half;
+  return ex > 0.08 * span && ey > 0.08 * span && ex < 8 * span && ey < 8 * span;
 }
 
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
@@ -582,6 +590,9 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     if (!Project(plane, Footprint{}, view, u, grid)) return {};
     const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
     if (!footprint.Unit() && !Project(plane, footprint, view, u, grid)) return {};
+    // Only once the samples are spread: a patch the survey view squeezes to a sliver may hold
+    // enough of it then.
+    if (!plane.square && !Holds(grid)) return {};
 
     const std::vector<double>* reference = Reference(layout, footprint);
     double best = std::nan("");
