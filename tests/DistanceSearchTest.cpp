@@ -262,6 +262,15 @@ TEST(WarpedSearch, FindsGroundNearASurveyStation) {
   ExpectGroundFound(Ground{}, stations, -5.5, 4.5);
 }
 
+// P1's height measured half a pixel high puts the place beside the line it is sought along in
+// P1, which sees the ground flattened to a few rows there: slid straight up or down instead of
+// across the line, the patch fits as well a pixel or two along it.
+TEST(WarpedSearch, SlidesAcrossTheLineOnly) {
+  const Station stations[3] = {{{0, 0, 0}, 300}, {{-3.2, 12.4, 0}, 66.6}, {{13.1, -3, 0}, 171.2}};
+  ExpectGroundFound(Ground{}, stations, 7, 1.5,
+                    [](SolverState& s) { s.P0zu1Vert -= 0.5L * DegPerPix; });
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
