@@ -260,11 +260,13 @@ class Search {
   Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
   bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
-  // `values`, where given, receives the survey view's samples.
+  // The survey patch read `shift` pixels beside the grid; `values`, where given, receives its
+  // samples.
   double Correlation(int view, const Grid& grid, const Layout& layout,
-                     const std::vector<double>& reference, double slide,
+                     const std::vector<double>& reference, Pixel shift,
                      std::vector<double>* values = nullptr);
-  // Both views on one plane, each at its best slide; NaN where a view has no picture there.
+  // Both views on one plane, each slid up to `slide` pixels across the line along which the place
+  // moves in it, to where it fits best; NaN where a view has no picture there.
   // `settle`: each correlation weighed by how alike neighbouring samples are, not only by their
   // number (slower; for the places a decision is made on).
   Scored Score(const Plane& plane, double u, Layout& layout, int slide, bool settle = false);
@@ -503,7 +505,7 @@ bool Holds(const Grid& grid) {
 }
 
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
-                           const std::vector<double>& reference, double slide,
+                           const std::vector<double>& reference, Pixel shift,
                            std::vector<double>* values) {
   GreyImage& image = views_[view];
   double left = grid.p[0].column, right = left, top = grid.p[0].row, bottom = top;
@@ -515,11 +517,11 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
   }
   // The quadratic between the control points strays a little beyond them.
   const double reach = 0.2 * std::max(right - left, bottom - top) + 1;
-  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth;
+  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth - shift.column;
   if (!image.Prepare(static_cast<int>(std::floor(left - base - reach)),
-                     static_cast<int>(std::floor(top + slide - reach)),
+                     static_cast<int>(std::floor(top + shift.row - reach)),
                      static_cast<int>(std::ceil(right - base + reach)) + 1,
-                     static_cast<int>(std::ceil(bottom + slide + reach)) + 1))
+                     static_cast<int>(std::ceil(bottom + shift.row + reach)) + 1))
     return std::nan("");
   double sum = 0, squares = 0, cross = 0;
   std::size_t i = 0;
@@ -530,7 +532,7 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
       row[a].column = wy[0] * grid.p[a].column + wy[1] * grid.p[3 + a].column +
                       wy[2] * grid.p[6 + a].column - base;
       row[a].row =
-          wy[0] * grid.p[a].row + wy[1] * grid.p[3 + a].row + wy[2] * grid.p[6 + a].row + slide;
+          wy[0] * grid.p[a].row + wy[1] * grid.p[3 + a].row + wy[2] * grid.p[6 + a].row + shift.row;
     }
     for (const auto& wx : layout.weights) {
       const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
@@ -595,13 +597,39 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     if (!plane.square && !Holds(grid)) return {};
 
     const std::vector<double>* reference = Reference(layout, footprint);
+    // Measured station geometry a little off puts the place beside the line it is sought along,
+    // not along it: the patch slides across the line only, or it would fit as well a pixel or
+    // two further along where the line runs steeply. The fit between the whole pixels slid
+    // follows the parabola through the best and its neighbours.
+    Pixel across{0, 1};
+    if (slide > 0) {
+      const Pixel a = Centre(view, u), b = Centre(view, u * (1 + 1e-4) + 1e-9);
+      const double dc = GreyImage::Near(b.column, a.column) - a.column, dr = b.row - a.row;
+      const double length = std::hypot(dc, dr);
+      if (length > 1e-9) across = {-dr / length, dc / length};
+    }
     double best = std::nan("");
-    int bestSlide = 0;
+    double bestSlide = 0;
+    std::vector<double> fits;
     for (int s = -slide; s <= slide && reference; ++s) {
-      const double c = Correlation(view, grid, layout, *reference, s);
+      const double c =
+          Correlation(view, grid, layout, *reference, {across.column * s, across.row * s});
+      fits.push_back(c);
       if (!(best >= c)) {
         best = c;
         bestSlide = s;
+      }
+    }
+    if (slide > 0 && !std::isnan(best)) {
+      // Through the best and its neighbours, or the last three where the best is last, so that
+      // the fit does not jump as the best moves from one slide to the next.
+      const int at = std::clamp(static_cast<int>(bestSlide), 1 - slide, slide - 1);
+      const auto i = static_cast<std::size_t>(at + slide);
+      const double a = fits[i - 1], b = fits[i], d = fits[i + 1], curve = a - 2 * b + d;
+      if (!std::isnan(a) && !std::isnan(b) && !std::isnan(d) && curve < 0) {
+        const double t = std::clamp(0.5 * (a - d) / curve, -1.0, 1.0);
+        bestSlide = at + t;
+        best = b + 0.5 * (d - a) * t + 0.5 * curve * t * t;
       }
     }
     if (std::isnan(best)) {
@@ -620,7 +648,8 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     if (settle) {
       std::vector<double> values;
       values.reserve(reference->size());
-      Correlation(view, grid, layout, *reference, bestSlide, &values);
+      Correlation(view, grid, layout, *reference,
+                  {across.column * bestSlide, across.row * bestSlide}, &values);
       count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
     }
     weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
