@@ -271,6 +271,27 @@ TEST(WarpedSearch, SlidesAcrossTheLineOnly) {
                     [](SolverState& s) { s.P0zu1Vert -= 0.5L * DegPerPix; });
 }
 
+// P1 sees a wall from 8 m almost head-on and matches it almost perfectly; P2 sees it from 19 m
+// at 58 degrees and less well, and its measured turn is a pixel off, which shifts its match a
+// pixel along the line. The place is where P1 puts it, not halfway to where P2 would.
+TEST(WarpedSearch, TrustsTheViewThatMatchesBest) {
+  const Vec grounds[3] = {{0, 0, 0}, {3, 4, 0}, {-14, 2, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 12, 1.2};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    return std::fabs(x - aimed.x) < 8 && z > 0 && z < 6 ? Blotches(3 * x, 3 * z) : 200;
+  });
+  SolverState s = survey.s;
+  s.P2zu0Hor -= DegPerPix;
+  const DistanceMatch m = SearchDistance(s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  // Half a pixel in P1 is 5 mm along the sight line here.
+  EXPECT_NEAR(static_cast<double>(m.distance), aimed.y / survey.ray.y, 0.005);
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
