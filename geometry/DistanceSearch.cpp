@@ -241,7 +241,10 @@ class Search {
     double score = -2;
   };
   struct Scored {
-    double combined = -2;        // the views' weighed correlations, averaged
+    double combined = -2;  // the views' weighed correlations, averaged
+    // The same averaged as Fisher's z, in which a near-perfect match in one view moves more than
+    // a middling one in the other: where along the line the place lies and how its plane turns.
+    double fit = -2;
     double score[2] = {-2, -2};  // each view's correlation
     int plane = -1;              // Best: the plane that gave them
   };
@@ -586,7 +589,7 @@ double Independent(const std::vector<double>& a, const std::vector<double>& b, s
 
 Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide, bool settle) {
   Scored out;
-  double weighed = 0;
+  double weighed = 0, fit = 0;
   for (int view = 0; view < 2; ++view) {
     Grid grid;
     if (!Project(plane, Footprint{}, view, u, grid)) return {};
@@ -633,7 +636,7 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
       }
     }
     if (std::isnan(best)) {
-      out.combined = std::nan("");
+      out.combined = out.fit = std::nan("");
       return out;
     }
     out.score[view] = best;
@@ -652,9 +655,12 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
                   {across.column * bestSlide, across.row * bestSlide}, &values);
       count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
     }
-    weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
+    const double z = std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count);
+    weighed += std::tanh(z);
+    fit += z;
   }
   out.combined = weighed / 2;
+  out.fit = fit / 2;
   return out;
 }
 
@@ -666,12 +672,12 @@ Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& 
     const Scored s = Score(planes[k], u, layout, slide, settle);
     if (std::isnan(s.combined)) continue;
     any = true;
-    if (s.combined > best.combined) {
+    if (s.fit > best.fit) {
       best = s;
       best.plane = static_cast<int>(k);
     }
   }
-  if (!any) best.combined = std::nan("");
+  if (!any) best.combined = best.fit = std::nan("");
   return best;
 }
 
@@ -804,16 +810,16 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   const double perPixel = du / std::max(Movement(c, probe), 1e-9);
   constexpr int kReach = 8;  // quarter pixels either side
   const double quarter = perPixel / 4;
-  std::vector<double> combined(2 * kReach + 1, std::nan(""));
+  std::vector<double> fits(2 * kReach + 1, std::nan(""));
   int bestAt = 0;
   double bestScore = -2;
   for (int k = -kReach; k <= kReach; ++k) {
     const double u = c.u + k * quarter;
     if (u <= 0) continue;
     const Scored s = Best(finePlanes_, u, fine, set_.slide);
-    combined[static_cast<std::size_t>(k + kReach)] = s.combined;
-    if (s.combined > bestScore) {
-      bestScore = s.combined;
+    fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+    if (s.fit > bestScore) {
+      bestScore = s.fit;
       bestAt = k;
     }
   }
@@ -831,9 +837,9 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
       const double u = c.u + k * quarter;
       if (u <= 0) continue;
       const Scored s = Best(tuned, u, fine, set_.slide);
-      combined[static_cast<std::size_t>(k + kReach)] = s.combined;
-      if (s.combined > bestScore) {
-        bestScore = s.combined;
+      fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+      if (s.fit > bestScore) {
+        bestScore = s.fit;
         bestAt = k;
       }
     }
@@ -841,9 +847,9 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   double offset = bestAt;
   if (bestAt > -kReach && bestAt < kReach) {
     // The peak between the quarter pixels, from the parabola through the best and its neighbours.
-    const double a = combined[static_cast<std::size_t>(bestAt - 1 + kReach)];
-    const double b = combined[static_cast<std::size_t>(bestAt + kReach)];
-    const double d = combined[static_cast<std::size_t>(bestAt + 1 + kReach)];
+    const double a = fits[static_cast<std::size_t>(bestAt - 1 + kReach)];
+    const double b = fits[static_cast<std::size_t>(bestAt + kReach)];
+    const double d = fits[static_cast<std::size_t>(bestAt + 1 + kReach)];
     const double curve = a - 2 * b + d;
     if (!std::isnan(a) && !std::isnan(d) && curve < 0)
       offset += std::clamp(0.5 * (a - d) / curve, -0.5, 0.5);
@@ -861,7 +867,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
 Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored) {
   Plane best = plane;
   scored = Score(plane, u, layout, 0);
-  if (std::isnan(scored.combined)) scored.combined = -2;
+  if (std::isnan(scored.fit)) scored.combined = scored.fit = -2;
   // Two axes in the plane: level along it, and the steepest way within it.
   const V3 n = plane.normal;
   V3 across{n.y, -n.x, 0};
@@ -883,7 +889,7 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
         Plane candidate;
         if (!MakePlane(turned, candidate)) continue;
         const Scored s = Score(candidate, u, layout, 0);
-        if (s.combined > scored.combined) {
+        if (s.fit > scored.fit) {
           scored = s;
           best = candidate;
           moved = true;
