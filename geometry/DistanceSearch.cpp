@@ -738,10 +738,11 @@ DistanceMatch Search::Run(int forced) {
     Candidate there{next, {Centre(0, next), Centre(1, next)}, -2};
     const double moved = Movement(here, there);
     if (moved > set_.coarseStep && step > 1e-12) {
-      step /= 2;
+      step *= std::max(0.9 * set_.coarseStep / moved, 0.25);
       continue;
     }
-    if (moved < set_.coarseStep / 2) step *= 1.5;
+    // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
+    step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
     const Scored s = Best(coarsePlanes_, next, coarse, 0);
     if (!std::isnan(s.combined)) {
       there.score = s.combined;
