@@ -812,27 +812,28 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   constexpr int kReach = 8;  // quarter pixels either side
   const double quarter = perPixel / 4;
   std::vector<double> fits(2 * kReach + 1, std::nan(""));
-  int bestAt = 0;
+  int bestAt = 0, bestPlane = -1;
   double bestScore = -2;
+  // Which plane, and about where: on the fewer samples that turning a plane needs.
   for (int k = -kReach; k <= kReach; ++k) {
     const double u = c.u + k * quarter;
     if (u <= 0) continue;
-    const Scored s = Best(finePlanes_, u, fine, set_.slide);
+    const Scored s = Best(finePlanes_, u, tuning, set_.slide);
     fits[static_cast<std::size_t>(k + kReach)] = s.fit;
     if (s.fit > bestScore) {
       bestScore = s.fit;
       bestAt = k;
+      bestPlane = s.plane;
     }
   }
-  // The best plane turned to fit better, and the place swept again on it alone: a surface turned
-  // between the planes tried, or ground that slopes, shifts the peak where the wrong plane is
-  // laid on it.
-  const Scored atBest = Best(finePlanes_, c.u + bestAt * quarter, fine, set_.slide);
+  // The best plane turned to fit better, and the place swept again on it alone on whole patches:
+  // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
+  // wrong plane is laid on it.
   std::vector<Plane> tuned;
-  if (atBest.plane >= 0 && !finePlanes_[static_cast<std::size_t>(atBest.plane)].square) {
+  if (bestPlane >= 0 && !finePlanes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(atBest.plane)],
-                          c.u + bestAt * quarter, tuning, unused));
+    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
+                          tuning, unused));
     bestScore = -2;
     for (int k = -kReach; k <= kReach; ++k) {
       const double u = c.u + k * quarter;
