@@ -292,6 +292,28 @@ TEST(WarpedSearch, TrustsTheViewThatMatchesBest) {
   EXPECT_NEAR(static_cast<double>(m.distance), aimed.y / survey.ray.y, 0.005);
 }
 
+// A board of upright bars 2 cm apart, 13 cm wide and 10 m from P0, before a blotched wall 30 m
+// away: the patch on the bars fits at every bar along the line, and the largest patch, mostly
+// wall, fits the wall, which is not what is aimed at.
+TEST(WarpedSearch, TheLargestPatchAnswersOnlyForAPlaceTheAimedOneFound) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 10, 1.5};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    if (std::fabs(x - aimed.x) < 0.065 && std::fabs(z - aimed.z) < 0.065)
+      return static_cast<int>(128 + 100 * std::sin(2 * 3.14159265358979323846 * x / 0.02));
+    const double wall = (30 - eye.y) / d.y;
+    return Blotches(3 * (eye.x + wall * d.x), 3 * (eye.z + wall * d.z));
+  });
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  EXPECT_FALSE(m.found &&
+               std::fabs(static_cast<double>(m.distance) - aimed.y / survey.ray.y) > 0.05)
+      << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
