@@ -246,6 +246,7 @@ class Search {
     // a middling one in the other: where along the line the place lies and how its plane turns.
     double fit = -2;
     double score[2] = {-2, -2};  // each view's correlation
+    double sure[2] = {-2, -2};   // and the bound, as Fisher's z, it stays above with some certainty
     int plane = -1;              // Best: the plane that gave them
   };
 
@@ -278,7 +279,10 @@ class Search {
               bool settle = false);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The best place within two pixels of a first-pass candidate, on whole patches.
-  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored);
+  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored, Plane& chosen);
+  // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
+  // than chance.
+  bool Agrees(const Plane& plane, double u);
 
   SolverState state_;
   SearchSettings set_;
@@ -656,6 +660,7 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
       count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
     }
     const double z = std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count);
+    out.sure[view] = z;
     weighed += std::tanh(z);
     fit += z;
   }
@@ -777,17 +782,20 @@ DistanceMatch Search::Run(int forced) {
   // Each refined on whole patches of every plane, below a pixel.
   Candidate best;
   Scored bestScores;
+  Plane bestPlane;
   double runnerUp = nextBest;
   Layout fine(half_, 2 * half_ + 1);
   // Turning a plane to fit needs fewer samples than placing it.
   Layout tuning(half_, std::min(2 * half_ + 1, 15));
   for (std::size_t p : peaks) {
     Scored scored;
-    const Candidate c = Refine(samples[p], fine, tuning, scored);
+    Plane plane;
+    const Candidate c = Refine(samples[p], fine, tuning, scored, plane);
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
       bestScores = scored;
+      bestPlane = plane;
     } else {
       runnerUp = std::max(runnerUp, scored.combined);
     }
@@ -801,10 +809,32 @@ DistanceMatch Search::Run(int forced) {
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
                  bestScores.combined >= set_.minCombined &&
                  Fisher(bestScores.combined) - Fisher(runnerUp) >= set_.minMargin;
+  // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
+  // behind a post, and match that: the aimed pixels themselves must agree with the place.
+  if (result.found && half_ > set_.half) result.found = Agrees(bestPlane, best.u);
   return result;
 }
 
-Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored) {
+bool Search::Agrees(const Plane& plane, double u) {
+  const int grown = half_;
+  auto controls = [this](int half) {
+    half_ = half;
+    for (int g = 0; g < 9; ++g)
+      rays_[0][static_cast<std::size_t>(g)] =
+          RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
+    std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
+  };
+  controls(set_.half);
+  Plane small = plane;
+  Layout core(half_, 2 * half_ + 1);
+  const Scored s =
+      plane.square || MakePlane(plane.normal, small) ? Score(small, u, core, set_.slide) : Scored{};
+  controls(grown);
+  return s.sure[0] > 0 && s.sure[1] > 0;
+}
+
+Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored,
+                                 Plane& chosen) {
   // How far the inverse distance goes for a pixel's movement here.
   const double du = std::max(c.u * 1e-4, 1e-9);
   Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
@@ -860,7 +890,9 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide, true);
+  const std::vector<Plane>& planes = tuned.empty() ? finePlanes_ : tuned;
+  scored = Best(planes, out.u, fine, set_.slide, true);
+  if (scored.plane >= 0) chosen = planes[static_cast<std::size_t>(scored.plane)];
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;

@@ -293,9 +293,9 @@ TEST(WarpedSearch, TrustsTheViewThatMatchesBest) {
 }
 
 // A board of upright bars 2 cm apart, 13 cm wide and 10 m from P0, before a blotched wall 30 m
-// away: the patch on the bars fits at every bar along the line, and the largest patch, mostly
-// wall, fits the wall, which is not what is aimed at.
-TEST(WarpedSearch, TheLargestPatchAnswersOnlyForAPlaceTheAimedOneFound) {
+// away: the smoothed bars are faint, and the patch grown for want of texture, mostly wall, fits
+// the wall, which is not what is aimed at.
+TEST(WarpedSearch, AGrownPatchAnswersOnlyWhereTheAimedPixelsAgree) {
   const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
   const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
   const Vec aimed{2, 10, 1.5};
