@@ -3,9 +3,12 @@
 // distance; and the time one search takes, against its budget.
 //   search_bench <survey folder>            the median and slowest search, as rows of the table
 //   search_bench <survey folder> --targets  and the table of every target
-// The folder holds the three panoramas, one project file and truth.txt; a target's kind (the
-// last column: textured, repeating, plain, sky) says what the search should do with it, and is
-// "textured" where the column is missing, as in the demo.
+// The folder holds the three panoramas, one project file and truth.txt; a target's kind (textured,
+// repeating, plain, sky) says what the search should do with it, and is "textured" where the
+// column is missing. The last three columns, where given, say how much picture P0, P1 and P2 see
+// over the target's footprint (the grey value's standard deviation without noise over what 31 x
+// 31 pixels of P0 around it show): a textured target that one of them sees flatter than
+// kFlatSpread is a flat spot of its photograph, and counts as plain paint, to be refused.
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,6 +35,10 @@ Seen Projections(SolverState s, Real distance) {
   return {double(ShiftedHor(s.P1Hor) * PixPerDeg), double((90 - s.P1Vert) * PixPerDeg),
           double(ShiftedHor(s.P2Hor) * PixPerDeg), double((90 - s.P2Vert) * PixPerDeg)};
 }
+
+// Twice the grey noise of the noisiest panorama (3 levels in each channel, 2 in the grey value):
+// less than that over a whole footprint leaves a station nothing but noise to match.
+constexpr double kFlatSpread = 4;
 
 double Apart(double ax, double ay, double bx, double by) {
   double dx = std::fabs(ax - bx);
@@ -67,10 +74,11 @@ int main(int argc, char** argv) {
   truth.readLine();
   if (targets)
     std::printf(
-        "| target | kind | true m | found m | error m | error px P1 | error px P2 | seen px P1 | "
-        "seen px P2 | geometry px P1 | geometry px P2 | score P1 | score P2 | weighed | next best "
-        "| patch | answer | ms |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "| target | kind | spread P0 / P1 / P2 | counted as | true m | found m | error m | error "
+        "px "
+        "P1 | error px P2 | seen px P1 | seen px P2 | geometry px P1 | geometry px P2 | score P1 | "
+        "score P2 | weighed | next best | patch | answer | ms |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   int textured = 0, texturedGood = 0, accepted = 0, wrong = 0, blank = 0, blankRefused = 0;
   int repeating = 0, repeatingGood = 0, texturedSeen = 0, wrongSeen = 0;
   double worst = 0, worstSeen = 0, worstGeometry = 0;
@@ -79,6 +87,13 @@ int main(int argc, char** argv) {
     const QStringList f = truth.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (f.size() < 8) continue;
     const QString kind = f.size() > 8 ? f[8] : QStringLiteral("textured");
+    const bool spreadKnown = f.size() > 11;
+    const double spreads[3] = {spreadKnown ? f[9].toDouble() : 0,
+                               spreadKnown ? f[10].toDouble() : 0,
+                               spreadKnown ? f[11].toDouble() : 0};
+    const bool flat = kind == QLatin1String("textured") && spreadKnown &&
+                      *std::min_element(spreads, spreads + 3) < kFlatSpread;
+    const QString counted = flat ? QStringLiteral("plain (flat spot)") : kind;
     SolverState s = load.state;
     s.CurHor = PixelToHor(HorToPixel(f[1].toDouble()));
     s.CurVert = PixelToVert(VertToPixel(f[2].toDouble()));
@@ -119,11 +134,11 @@ int main(int argc, char** argv) {
       if (hasDistance) worstSeen = std::max({worstSeen, seen1, seen2});
     }
     if (hasDistance) worstGeometry = std::max({worstGeometry, geometry1, geometry2});
-    if (kind == QLatin1String("textured")) {
+    if (counted == QLatin1String("textured")) {
       ++textured;
       texturedGood += good;
       texturedSeen += goodSeen;
-    } else if (kind == QLatin1String("repeating")) {
+    } else if (counted == QLatin1String("repeating")) {
       ++repeating;
       repeatingGood += good || !m.found;
     } else {
@@ -140,10 +155,14 @@ int main(int argc, char** argv) {
         return known ? QString::number(v, 'f', 2) : QStringLiteral("-");
       };
       const bool known = hasDistance && m.distance > 0;
+      const QString spread =
+          spreadKnown && kind != QLatin1String("sky")
+              ? QString::asprintf("%.1f / %.1f / %.1f", spreads[0], spreads[1], spreads[2])
+              : QStringLiteral("-");
       std::printf(
-          "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | %.3f | %.3f | %d "
-          "| %s | %.1f |\n",
-          qPrintable(f[0]), qPrintable(kind),
+          "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | %.3f | "
+          "%.3f | %d | %s | %.1f |\n",
+          qPrintable(f[0]), qPrintable(kind), qPrintable(spread), qPrintable(counted),
           hasDistance ? qPrintable(QString::number(trueDistance, 'f', 3)) : "-", qPrintable(found),
           qPrintable(err), qPrintable(px(error1, known)), qPrintable(px(error2, known)),
           qPrintable(px(seen1, known)), qPrintable(px(seen2, known)),
@@ -156,7 +175,7 @@ int main(int argc, char** argv) {
         "\ntextured targets within 1.5 px in P1 and P2: %d of %d (of where they are seen: %d)\n",
         texturedGood, textured, texturedSeen);
     std::printf("repeating targets refused or within 1.5 px: %d of %d\n", repeatingGood, repeating);
-    std::printf("sky and plain targets refused: %d of %d\n", blankRefused, blank);
+    std::printf("sky, plain and flat-spot targets refused: %d of %d\n", blankRefused, blank);
     std::printf(
         "answers given: %d, more than 3 px off or on sky or plain: %d (of where seen: %d), largest "
         "error %.2f px (of where seen: %.2f px)\n",

@@ -213,6 +213,12 @@ struct Grid {
   int half = 0;  // the control points' offset from the centre, in aimed pixels
 };
 
+// Whether a patch laid out as `grid` holds enough of the survey picture to compare: squeezed to a
+// sliver, it holds too little of it; spread over more than eight pixels to a sample, a different
+// part of it, from which the samples pick single pixels. A survey view near the place sees it
+// larger one way as it sees it smaller the other, and up to that is left to compare.
+bool Holds(const Grid& grid);
+
 // Survey pixels per aimed pixel, as an area, from the control points' spread.
 double Determinant(const Grid& grid) {
   const double a = grid.p[5].column - grid.p[3].column, c = grid.p[5].row - grid.p[3].row;
@@ -235,8 +241,12 @@ class Search {
     double score = -2;
   };
   struct Scored {
-    double combined = -2;        // the views' weighed correlations, averaged
+    double combined = -2;  // the views' weighed correlations, averaged
+    // The same averaged as Fisher's z, in which a near-perfect match in one view moves more than
+    // a middling one in the other: where along the line the place lies and how its plane turns.
+    double fit = -2;
     double score[2] = {-2, -2};  // each view's correlation
+    double sure[2] = {-2, -2};   // and the bound, as Fisher's z, it stays above with some certainty
     int plane = -1;              // Best: the plane that gave them
   };
 
@@ -254,11 +264,13 @@ class Search {
   Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
   bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
-  // `values`, where given, receives the survey view's samples.
+  // The survey patch read `shift` pixels beside the grid; `values`, where given, receives its
+  // samples.
   double Correlation(int view, const Grid& grid, const Layout& layout,
-                     const std::vector<double>& reference, double slide,
+                     const std::vector<double>& reference, Pixel shift,
                      std::vector<double>* values = nullptr);
-  // Both views on one plane, each at its best slide; NaN where a view has no picture there.
+  // Both views on one plane, each slid up to `slide` pixels across the line along which the place
+  // moves in it, to where it fits best; NaN where a view has no picture there.
   // `settle`: each correlation weighed by how alike neighbouring samples are, not only by their
   // number (slower; for the places a decision is made on).
   Scored Score(const Plane& plane, double u, Layout& layout, int slide, bool settle = false);
@@ -267,7 +279,10 @@ class Search {
               bool settle = false);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The best place within two pixels of a first-pass candidate, on whole patches.
-  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored);
+  Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored, Plane& chosen);
+  // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
+  // than chance.
+  bool Agrees(const Plane& plane, double u);
 
   SolverState state_;
   SearchSettings set_;
@@ -275,6 +290,7 @@ class Search {
   GreyImage views_[2];
   Station stations_[2];
   V3 aimed_;
+  V3 ground_{0, 0, 1};  // the ground's normal
   int cx_ = 0, cy_ = 0;
   int half_ = 0;
   std::vector<Plane> coarsePlanes_, finePlanes_;
@@ -299,6 +315,17 @@ bool Search::MakeStations() {
       stations_[k].centre = {b * std::sin(a), b * std::cos(a), static_cast<double>(heights[k])};
       stations_[k].turn = static_cast<double>(backs[k] - hors[k]) - 180;
     }
+    // The ground as the three stations' marks lay it (each a nodal height below its lens, so
+    // that the marks lie as the lenses do): where the site slopes, level ground laid on a patch
+    // that spans metres of it fits nowhere. Marks almost in line with P0's say nothing of the
+    // slope across them, and a site steeper than ground one walks on is not taken from them.
+    const V3 a = stations_[0].centre, b = stations_[1].centre;
+    V3 up{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    if (up.z < 0) up = up * -1;
+    const double length = std::sqrt(Dot(up, up));
+    ground_ = length > 0.1 * std::sqrt(Dot(a, a) * Dot(b, b)) && up.z > std::cos(10 * kRad) * length
+                  ? up * (1 / length)
+                  : V3{0, 0, 1};
   } catch (const TorbelError&) {
     return false;  // stations that cannot be solved: nothing to search along
   }
@@ -390,8 +417,9 @@ bool Search::MakePlane(V3 n, Plane& plane) const {
   const double length = std::sqrt(Dot(n, n));
   plane.normal = n * (1 / length);
   plane.facing = Dot(plane.normal, aimed_);
-  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use.
-  if (std::fabs(plane.facing) < 0.2) return false;
+  // Seen almost edge-on from P0, a plane holds the patch over a depth the search cannot use; but
+  // ground ten metres away, which P0 sees 9 degrees below the horizon, is still ground to find.
+  if (std::fabs(plane.facing) < 0.1) return false;
   for (int g = 0; g < 9; ++g) {
     const double along = Dot(plane.normal, rays_[0][static_cast<std::size_t>(g)]);
     if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
@@ -416,12 +444,12 @@ void Search::MakePlanes() {
     finePlanes_.push_back(plane);
     if (coarse) coarsePlanes_.push_back(plane);
   };
-  // Facing P0, level ground below the horizon, and upright walls turned from facing P0 by up to
+  // Facing P0, the ground below the horizon, and upright walls turned from facing P0 by up to
   // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15, and turns
   // the best plane a little further where that fits better.
   const V3 r0 = aimed_;
   make(r0, true);
-  if (r0.z < -0.01) make({0, 0, 1}, true);
+  if (Dot(r0, ground_) < -0.01) make(ground_, true);
   const double azimuth = std::atan2(r0.x, r0.y);
   for (int turn = -75; turn <= 75; turn += 15) {
     if (turn == 0) continue;
@@ -473,16 +501,18 @@ bool Search::Project(const Plane& plane, const Footprint& footprint, int view, d
     grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn);
     grid.p[g].column = GreyImage::Near(grid.p[g].column, grid.p[4].column);
   }
-  // A patch squeezed to a sliver or spread far beyond its size holds too little of the picture
-  // to compare, or a different part of it.
+  return true;
+}
+
+bool Holds(const Grid& grid) {
   const double ex = std::hypot(grid.p[5].column - grid.p[3].column, grid.p[5].row - grid.p[3].row);
   const double ey = std::hypot(grid.p[7].column - grid.p[1].column, grid.p[7].row - grid.p[1].row);
-  const double span = 2.0 * half_;
-  return ex > 0.08 * span && ey > 0.08 * span && ex < 4 * span && ey < 4 * span;
+  const double span = 2.0 * grid.half;
+  return ex > 0.08 * span && ey > 0.08 * span && ex < 8 * span && ey < 8 * span;
 }
 
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
-                           const std::vector<double>& reference, double slide,
+                           const std::vector<double>& reference, Pixel shift,
                            std::vector<double>* values) {
   GreyImage& image = views_[view];
   double left = grid.p[0].column, right = left, top = grid.p[0].row, bottom = top;
@@ -494,11 +524,11 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
   }
   // The quadratic between the control points strays a little beyond them.
   const double reach = 0.2 * std::max(right - left, bottom - top) + 1;
-  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth;
+  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth - shift.column;
   if (!image.Prepare(static_cast<int>(std::floor(left - base - reach)),
-                     static_cast<int>(std::floor(top + slide - reach)),
+                     static_cast<int>(std::floor(top + shift.row - reach)),
                      static_cast<int>(std::ceil(right - base + reach)) + 1,
-                     static_cast<int>(std::ceil(bottom + slide + reach)) + 1))
+                     static_cast<int>(std::ceil(bottom + shift.row + reach)) + 1))
     return std::nan("");
   double sum = 0, squares = 0, cross = 0;
   std::size_t i = 0;
@@ -509,7 +539,7 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
       row[a].column = wy[0] * grid.p[a].column + wy[1] * grid.p[3 + a].column +
                       wy[2] * grid.p[6 + a].column - base;
       row[a].row =
-          wy[0] * grid.p[a].row + wy[1] * grid.p[3 + a].row + wy[2] * grid.p[6 + a].row + slide;
+          wy[0] * grid.p[a].row + wy[1] * grid.p[3 + a].row + wy[2] * grid.p[6 + a].row + shift.row;
     }
     for (const auto& wx : layout.weights) {
       const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
@@ -563,25 +593,54 @@ double Independent(const std::vector<double>& a, const std::vector<double>& b, s
 
 Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide, bool settle) {
   Scored out;
-  double weighed = 0;
+  double weighed = 0, fit = 0;
   for (int view = 0; view < 2; ++view) {
     Grid grid;
     if (!Project(plane, Footprint{}, view, u, grid)) return {};
     const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
     if (!footprint.Unit() && !Project(plane, footprint, view, u, grid)) return {};
+    // Only once the samples are spread: a patch the survey view squeezes to a sliver may hold
+    // enough of it then.
+    if (!plane.square && !Holds(grid)) return {};
 
     const std::vector<double>* reference = Reference(layout, footprint);
+    // Measured station geometry a little off puts the place beside the line it is sought along,
+    // not along it: the patch slides across the line only, or it would fit as well a pixel or
+    // two further along where the line runs steeply. The fit between the whole pixels slid
+    // follows the parabola through the best and its neighbours.
+    Pixel across{0, 1};
+    if (slide > 0) {
+      const Pixel a = Centre(view, u), b = Centre(view, u * (1 + 1e-4) + 1e-9);
+      const double dc = GreyImage::Near(b.column, a.column) - a.column, dr = b.row - a.row;
+      const double length = std::hypot(dc, dr);
+      if (length > 1e-9) across = {-dr / length, dc / length};
+    }
     double best = std::nan("");
-    int bestSlide = 0;
+    double bestSlide = 0;
+    std::vector<double> fits;
     for (int s = -slide; s <= slide && reference; ++s) {
-      const double c = Correlation(view, grid, layout, *reference, s);
+      const double c =
+          Correlation(view, grid, layout, *reference, {across.column * s, across.row * s});
+      fits.push_back(c);
       if (!(best >= c)) {
         best = c;
         bestSlide = s;
       }
     }
+    if (slide > 0 && !std::isnan(best)) {
+      // Through the best and its neighbours, or the last three where the best is last, so that
+      // the fit does not jump as the best moves from one slide to the next.
+      const int at = std::clamp(static_cast<int>(bestSlide), 1 - slide, slide - 1);
+      const auto i = static_cast<std::size_t>(at + slide);
+      const double a = fits[i - 1], b = fits[i], d = fits[i + 1], curve = a - 2 * b + d;
+      if (!std::isnan(a) && !std::isnan(b) && !std::isnan(d) && curve < 0) {
+        const double t = std::clamp(0.5 * (a - d) / curve, -1.0, 1.0);
+        bestSlide = at + t;
+        best = b + 0.5 * (d - a) * t + 0.5 * curve * t * t;
+      }
+    }
     if (std::isnan(best)) {
-      out.combined = std::nan("");
+      out.combined = out.fit = std::nan("");
       return out;
     }
     out.score[view] = best;
@@ -596,12 +655,17 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     if (settle) {
       std::vector<double> values;
       values.reserve(reference->size());
-      Correlation(view, grid, layout, *reference, bestSlide, &values);
+      Correlation(view, grid, layout, *reference,
+                  {across.column * bestSlide, across.row * bestSlide}, &values);
       count = std::max(Independent(*reference, values, layout.offsets.size()) - 3, 1.0);
     }
-    weighed += std::tanh(std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count));
+    const double z = std::atanh(std::clamp(best, -0.999, 0.999)) - 2 / std::sqrt(count);
+    out.sure[view] = z;
+    weighed += std::tanh(z);
+    fit += z;
   }
   out.combined = weighed / 2;
+  out.fit = fit / 2;
   return out;
 }
 
@@ -613,12 +677,12 @@ Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& 
     const Scored s = Score(planes[k], u, layout, slide, settle);
     if (std::isnan(s.combined)) continue;
     any = true;
-    if (s.combined > best.combined) {
+    if (s.fit > best.fit) {
       best = s;
       best.plane = static_cast<int>(k);
     }
   }
-  if (!any) best.combined = std::nan("");
+  if (!any) best.combined = best.fit = std::nan("");
   return best;
 }
 
@@ -679,10 +743,11 @@ DistanceMatch Search::Run(int forced) {
     Candidate there{next, {Centre(0, next), Centre(1, next)}, -2};
     const double moved = Movement(here, there);
     if (moved > set_.coarseStep && step > 1e-12) {
-      step /= 2;
+      step *= std::max(0.9 * set_.coarseStep / moved, 0.25);
       continue;
     }
-    if (moved < set_.coarseStep / 2) step *= 1.5;
+    // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
+    step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
     const Scored s = Best(coarsePlanes_, next, coarse, 0);
     if (!std::isnan(s.combined)) {
       there.score = s.combined;
@@ -717,17 +782,20 @@ DistanceMatch Search::Run(int forced) {
   // Each refined on whole patches of every plane, below a pixel.
   Candidate best;
   Scored bestScores;
+  Plane bestPlane;
   double runnerUp = nextBest;
   Layout fine(half_, 2 * half_ + 1);
   // Turning a plane to fit needs fewer samples than placing it.
   Layout tuning(half_, std::min(2 * half_ + 1, 15));
   for (std::size_t p : peaks) {
     Scored scored;
-    const Candidate c = Refine(samples[p], fine, tuning, scored);
+    Plane plane;
+    const Candidate c = Refine(samples[p], fine, tuning, scored, plane);
     if (scored.combined > bestScores.combined) {
       if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
       best = c;
       bestScores = scored;
+      bestPlane = plane;
     } else {
       runnerUp = std::max(runnerUp, scored.combined);
     }
@@ -741,46 +809,69 @@ DistanceMatch Search::Run(int forced) {
   result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
                  bestScores.combined >= set_.minCombined &&
                  Fisher(bestScores.combined) - Fisher(runnerUp) >= set_.minMargin;
+  // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
+  // behind a post, and match that: the aimed pixels themselves must agree with the place.
+  if (result.found && half_ > set_.half) result.found = Agrees(bestPlane, best.u);
   return result;
 }
 
-Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored) {
+bool Search::Agrees(const Plane& plane, double u) {
+  const int grown = half_;
+  auto controls = [this](int half) {
+    half_ = half;
+    for (int g = 0; g < 9; ++g)
+      rays_[0][static_cast<std::size_t>(g)] =
+          RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
+    std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
+  };
+  controls(set_.half);
+  Plane small = plane;
+  Layout core(half_, 2 * half_ + 1);
+  const Scored s =
+      plane.square || MakePlane(plane.normal, small) ? Score(small, u, core, set_.slide) : Scored{};
+  controls(grown);
+  return s.sure[0] > 0 && s.sure[1] > 0;
+}
+
+Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored,
+                                 Plane& chosen) {
   // How far the inverse distance goes for a pixel's movement here.
   const double du = std::max(c.u * 1e-4, 1e-9);
   Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
   const double perPixel = du / std::max(Movement(c, probe), 1e-9);
   constexpr int kReach = 8;  // quarter pixels either side
   const double quarter = perPixel / 4;
-  std::vector<double> combined(2 * kReach + 1, std::nan(""));
-  int bestAt = 0;
+  std::vector<double> fits(2 * kReach + 1, std::nan(""));
+  int bestAt = 0, bestPlane = -1;
   double bestScore = -2;
+  // Which plane, and about where: on the fewer samples that turning a plane needs.
   for (int k = -kReach; k <= kReach; ++k) {
     const double u = c.u + k * quarter;
     if (u <= 0) continue;
-    const Scored s = Best(finePlanes_, u, fine, set_.slide);
-    combined[static_cast<std::size_t>(k + kReach)] = s.combined;
-    if (s.combined > bestScore) {
-      bestScore = s.combined;
+    const Scored s = Best(finePlanes_, u, tuning, set_.slide);
+    fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+    if (s.fit > bestScore) {
+      bestScore = s.fit;
       bestAt = k;
+      bestPlane = s.plane;
     }
   }
-  // The best plane turned to fit better, and the place swept again on it alone: a surface turned
-  // between the planes tried, or ground that slopes, shifts the peak where the wrong plane is
-  // laid on it.
-  const Scored atBest = Best(finePlanes_, c.u + bestAt * quarter, fine, set_.slide);
+  // The best plane turned to fit better, and the place swept again on it alone on whole patches:
+  // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
+  // wrong plane is laid on it.
   std::vector<Plane> tuned;
-  if (atBest.plane >= 0 && !finePlanes_[static_cast<std::size_t>(atBest.plane)].square) {
+  if (bestPlane >= 0 && !finePlanes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(atBest.plane)],
-                          c.u + bestAt * quarter, tuning, unused));
+    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
+                          tuning, unused));
     bestScore = -2;
     for (int k = -kReach; k <= kReach; ++k) {
       const double u = c.u + k * quarter;
       if (u <= 0) continue;
       const Scored s = Best(tuned, u, fine, set_.slide);
-      combined[static_cast<std::size_t>(k + kReach)] = s.combined;
-      if (s.combined > bestScore) {
-        bestScore = s.combined;
+      fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+      if (s.fit > bestScore) {
+        bestScore = s.fit;
         bestAt = k;
       }
     }
@@ -788,9 +879,9 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   double offset = bestAt;
   if (bestAt > -kReach && bestAt < kReach) {
     // The peak between the quarter pixels, from the parabola through the best and its neighbours.
-    const double a = combined[static_cast<std::size_t>(bestAt - 1 + kReach)];
-    const double b = combined[static_cast<std::size_t>(bestAt + kReach)];
-    const double d = combined[static_cast<std::size_t>(bestAt + 1 + kReach)];
+    const double a = fits[static_cast<std::size_t>(bestAt - 1 + kReach)];
+    const double b = fits[static_cast<std::size_t>(bestAt + kReach)];
+    const double d = fits[static_cast<std::size_t>(bestAt + 1 + kReach)];
     const double curve = a - 2 * b + d;
     if (!std::isnan(a) && !std::isnan(d) && curve < 0)
       offset += std::clamp(0.5 * (a - d) / curve, -0.5, 0.5);
@@ -799,7 +890,9 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  scored = Best(tuned.empty() ? finePlanes_ : tuned, out.u, fine, set_.slide, true);
+  const std::vector<Plane>& planes = tuned.empty() ? finePlanes_ : tuned;
+  scored = Best(planes, out.u, fine, set_.slide, true);
+  if (scored.plane >= 0) chosen = planes[static_cast<std::size_t>(scored.plane)];
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;
@@ -808,7 +901,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
 Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored) {
   Plane best = plane;
   scored = Score(plane, u, layout, 0);
-  if (std::isnan(scored.combined)) scored.combined = -2;
+  if (std::isnan(scored.fit)) scored.combined = scored.fit = -2;
   // Two axes in the plane: level along it, and the steepest way within it.
   const V3 n = plane.normal;
   V3 across{n.y, -n.x, 0};
@@ -830,7 +923,7 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
         Plane candidate;
         if (!MakePlane(turned, candidate)) continue;
         const Scored s = Score(candidate, u, layout, 0);
-        if (s.combined > scored.combined) {
+        if (s.fit > scored.fit) {
           scored = s;
           best = candidate;
           moved = true;

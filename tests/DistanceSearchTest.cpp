@@ -57,7 +57,9 @@ TEST_F(Search, ARepeatingPatternIsAmbiguous) {
 
 // Panoramas of a survey whose grey values `shade` gives for a station's nodal point and a unit
 // direction, the rows top .. top + rows - 1; and the survey's geometry with the aim at the pixel
-// of P0 that shows `aimed`.
+// of P0 that shows `aimed`. Only what a search can read is drawn, the rest left plain: P0 around
+// the aim, and each survey panorama along its view of the aimed sight line from 1 m to far away,
+// with room for the largest patches.
 struct Survey3 {
   std::vector<std::uint32_t> pictures[3];
   std::array<PanoPixels, 3> panos;
@@ -66,47 +68,68 @@ struct Survey3 {
 
   Survey3(const Station (&stations)[3], const Vec& aimed, int top, int rows,
           const std::function<int(const Vec&, const Vec&)>& shade) {
-    std::vector<double> sines(PanoWidth), cosines(PanoWidth);
-    for (int i = 0; i < 3; ++i) {
-      pictures[i].resize(std::size_t{PanoWidth} * std::size_t(rows));
-      for (int column = 0; column < PanoWidth; ++column) {
-        const double bearing = Rad(static_cast<double>(PixelToHor(column)) + stations[i].zero);
-        sines[std::size_t(column)] = std::sin(bearing);
-        cosines[std::size_t(column)] = std::cos(bearing);
-      }
-      for (int row = 0; row < rows; ++row) {
-        const double vert = Rad(static_cast<double>(PixelToVert(top + row)));
-        const double across = std::cos(vert), up = std::sin(vert);
-        for (int column = 0; column < PanoWidth; ++column) {
-          const Vec d{sines[std::size_t(column)] * across, cosines[std::size_t(column)] * across,
-                      up};
-          const auto g =
-              static_cast<std::uint32_t>(std::clamp(shade(stations[i].Nodal(), d), 0, 255));
-          pictures[i][std::size_t(row) * PanoWidth + std::size_t(column)] =
-              0xff000000u | g << 16 | g << 8 | g;
-        }
-      }
-      panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top};
-    }
-    s.NodalHeight = kNodal;
     double hor, vert;
-    for (int k = 1; k <= 2; ++k) {
-      const Vec ground = stations[k].ground;
-      Angles(stations[0], ground, hor, vert);
-      (k == 1 ? s.P0zu1Hor : s.P0zu2Hor) = hor;
-      (k == 1 ? s.P0zu1Vert : s.P0zu2Vert) = vert;
-      (k == 1 ? s.DistP0P1 : s.DistP0P2) = std::hypot(ground.x, ground.y);
-      Angles(stations[k], stations[0].ground, hor, vert);
-      (k == 1 ? s.P1zu0Hor : s.P2zu0Hor) = hor;
-      (k == 1 ? s.P1zu0Vert : s.P2zu0Vert) = vert;
-    }
     Angles(stations[0], aimed, hor, vert);
     s.CurHor = PixelToHor(HorToPixel(hor));
     s.CurVert = PixelToVert(VertToPixel(vert));
     const double h = Rad(static_cast<double>(s.CurHor) + stations[0].zero);
     const double v = Rad(static_cast<double>(s.CurVert));
     ray = {std::sin(h) * std::cos(v), std::cos(h) * std::cos(v), std::sin(v)};
+    const Vec eye = stations[0].Nodal();
+    // A 31-sample patch spans up to 480 pixels of P0, and 120 of a survey view.
+    constexpr int kAround = 400, kAlong = 96;
+    for (int row = top; row < top + rows; ++row) {
+      const double elevation = Rad(static_cast<double>(PixelToVert(row)));
+      across_.push_back(std::cos(elevation));
+      up_.push_back(std::sin(elevation));
+    }
+    for (int i = 0; i < 3; ++i) {
+      // The rows to draw in each column.
+      std::vector<int> low(PanoWidth, top + rows), high(PanoWidth, top - 1);
+      auto mark = [&](int column, int row, int reach) {
+        for (int c = column - reach; c <= column + reach; ++c) {
+          const std::size_t k = std::size_t((c % PanoWidth + PanoWidth) % PanoWidth);
+          low[k] = std::min(low[k], row - reach);
+          high[k] = std::max(high[k], row + reach);
+        }
+      };
+      if (i == 0) mark(HorToPixel(s.CurHor), VertToPixel(s.CurVert), kAround);
+      for (double d = 1; i > 0 && d < 1e5; d *= 1.01) {
+        Angles(stations[i], {eye.x + d * ray.x, eye.y + d * ray.y, eye.z + d * ray.z}, hor, vert);
+        mark(HorToPixel(hor), VertToPixel(vert), kAlong);
+      }
+      pictures[i].assign(std::size_t{PanoWidth} * std::size_t(rows), 0xffc8c8c8u);
+      for (int column = 0; column < PanoWidth; ++column) {
+        const double bearing = Rad(static_cast<double>(PixelToHor(column)) + stations[i].zero);
+        const double east = std::sin(bearing), north = std::cos(bearing);
+        const std::size_t k = std::size_t(column);
+        for (int row = std::max(low[k], top); row <= std::min(high[k], top + rows - 1); ++row) {
+          const double across = across_[std::size_t(row - top)], up = up_[std::size_t(row - top)];
+          const Vec d{east * across, north * across, up};
+          const auto g =
+              static_cast<std::uint32_t>(std::clamp(shade(stations[i].Nodal(), d), 0, 255));
+          pictures[i][std::size_t(row - top) * PanoWidth + k] = 0xff000000u | g << 16 | g << 8 | g;
+        }
+      }
+      panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top};
+    }
+    s.NodalHeight = kNodal;
+    for (int k = 1; k <= 2; ++k) {
+      const Vec ground = stations[k].ground;
+      Angles(stations[0], ground, hor, vert);
+      (k == 1 ? s.P0zu1Hor : s.P0zu2Hor) = hor;
+      (k == 1 ? s.P0zu1Vert : s.P0zu2Vert) = vert;
+      (k == 1 ? s.DistP0P1 : s.DistP0P2) =
+          std::hypot(ground.x - stations[0].ground.x, ground.y - stations[0].ground.y,
+                     ground.z - stations[0].ground.z);
+      Angles(stations[k], stations[0].ground, hor, vert);
+      (k == 1 ? s.P1zu0Hor : s.P2zu0Hor) = hor;
+      (k == 1 ? s.P1zu0Vert : s.P2zu0Vert) = vert;
+    }
   }
+
+ private:
+  std::vector<double> across_, up_;  // each row's cosine and sine of its elevation
 };
 
 // A wall that P0 sees head-on and P1 and P2 at 67 and 59 degrees from either side: P1 sees it
@@ -166,31 +189,129 @@ TEST(WarpedSearch, TurnsThePlaneToTheWall) {
   EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.005) << truth;
 }
 
-// Level ground 5 m from P0, seen from survey stations 12 and 10 m away: they see the patch P0
-// aims at a third as wide and, looking at it much flatter, a ninth as tall.
-TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
-  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
-  const Vec aimed{1.5, 4.8, 0};
-  const Survey3 survey(stations, aimed, 1950, 600, [](const Vec& eye, const Vec& d) {
-    if (d.z > -1e-9) return 200;
-    const double t = -eye.z / d.z;
+// Ground rising slopeX metres a metre east and slopeY north, covered with blotches of 20 cm down
+// to 2.5 cm, each octave left out where a pixel spans its blotches on the ground, as a camera
+// averages them away.
+struct Ground {
+  double slopeX = 0, slopeY = 0;
+  double Height(double x, double y) const { return slopeX * x + slopeY * y; }
+  // How far along the unit direction d from `eye` the ground lies; 0 where it is not seen.
+  double Along(const Vec& eye, const Vec& d) const {
+    const double towards = d.z - slopeX * d.x - slopeY * d.y;
+    return towards < -1e-9 ? (Height(eye.x, eye.y) - eye.z) / towards : 0;
+  }
+  int Shade(const Vec& eye, const Vec& d) const {
+    const double t = Along(eye, d);
     const double x = eye.x + t * d.x, y = eye.y + t * d.y;
-    if (std::hypot(x, y) > 40) return 200;
-    // Blotches of 20 cm down to 2.5 cm, each octave left out where a pixel spans its blotches
-    // on the ground, as a camera averages them away.
-    const double footprint = t * Rad(3.0 / 68) / std::max(-d.z, 0.02);
+    if (t <= 0 || std::hypot(x, y) > 40) return 200;
+    const double flat =
+        -(d.z - slopeX * d.x - slopeY * d.y) / std::sqrt(1 + slopeX * slopeX + slopeY * slopeY);
+    const double footprint = t * Rad(3.0 / 68) / std::max(flat, 0.02);
     double v = 128;
     for (int k = 0; k < 4; ++k) {
       const double size = 0.2 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
       if (keep > 0) v += 0.5 * keep * (Blotches(x * 0.1 / size + 7 * k, y * 0.1 / size) - 128);
     }
     return static_cast<int>(v);
-  });
-  const double truth = kNodal / -survey.ray.z;
+  }
+  // The ground of the survey stations at these points, each camera kNodal above it.
+  Station At(double x, double y, double zero) const { return {{x, y, Height(x, y)}, zero}; }
+};
 
-  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
-  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+// The search on ground aimed at where (x, y) lies, against the true distance; `measured` puts
+// errors into the station geometry as measured.
+void ExpectGroundFound(const Ground& ground, const Station (&stations)[3], double x, double y,
+                       const std::function<void(SolverState&)>& measured = {}) {
+  const Survey3 survey(stations, {x, y, ground.Height(x, y)}, 1950, 600,
+                       [&](const Vec& eye, const Vec& d) { return ground.Shade(eye, d); });
+  const double truth = ground.Along(stations[0].Nodal(), survey.ray);
+  SolverState s = survey.s;
+  if (measured) measured(s);
+  const DistanceMatch m = SearchDistance(s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp
+                       << " " << truth;
+  // A pixel in the stations 10 to 12 m away is about 1.5 cm along the sight line here.
   EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.01);
+}
+
+// Level ground 5 m from P0, seen from survey stations 12 and 10 m away: they see the patch P0
+// aims at a third as wide and, looking at it much flatter, a ninth as tall.
+TEST(WarpedSearch, FindsLevelGroundNearP0FromDistantStations) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, 1.5, 4.8);
+}
+
+// Ground 10 m from P0, which P0 sees 9 degrees below the horizon.
+TEST(WarpedSearch, FindsLevelGroundFarFromP0) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, 2.5, 9.6);
+}
+
+// Ground falling 4 % to the east and rising 2 % to the north: laid level on the metres a patch
+// spans there, it fits nowhere.
+TEST(WarpedSearch, FindsSlopingGround) {
+  const Ground ground{-0.04, 0.02};
+  const Station stations[3] = {ground.At(0, 0, 17), ground.At(12, -2, 131), ground.At(-10, 3, 250)};
+  ExpectGroundFound(ground, stations, 3, 5);
+}
+
+// Ground 5 m from P2 and 7 m from P0: P2 sees the patch P0 aims at squeezed one way and
+// stretched the other.
+TEST(WarpedSearch, FindsGroundNearASurveyStation) {
+  const Station stations[3] = {{kGrounds[0], 17}, {kGrounds[1], 131}, {kGrounds[2], 250}};
+  ExpectGroundFound(Ground{}, stations, -5.5, 4.5);
+}
+
+// P1's height measured half a pixel high puts the place beside the line it is sought along in
+// P1, which sees the ground flattened to a few rows there: slid straight up or down instead of
+// across the line, the patch fits as well a pixel or two along it.
+TEST(WarpedSearch, SlidesAcrossTheLineOnly) {
+  const Station stations[3] = {{{0, 0, 0}, 300}, {{-3.2, 12.4, 0}, 66.6}, {{13.1, -3, 0}, 171.2}};
+  ExpectGroundFound(Ground{}, stations, 7, 1.5,
+                    [](SolverState& s) { s.P0zu1Vert -= 0.5L * DegPerPix; });
+}
+
+// P1 sees a wall from 8 m almost head-on and matches it almost perfectly; P2 sees it from 19 m
+// at 58 degrees and less well, and its measured turn is a pixel off, which shifts its match a
+// pixel along the line. The place is where P1 puts it, not halfway to where P2 would.
+TEST(WarpedSearch, TrustsTheViewThatMatchesBest) {
+  const Vec grounds[3] = {{0, 0, 0}, {3, 4, 0}, {-14, 2, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 12, 1.2};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    return std::fabs(x - aimed.x) < 8 && z > 0 && z < 6 ? Blotches(3 * x, 3 * z) : 200;
+  });
+  SolverState s = survey.s;
+  s.P2zu0Hor -= DegPerPix;
+  const DistanceMatch m = SearchDistance(s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  // Half a pixel in P1 is 5 mm along the sight line here.
+  EXPECT_NEAR(static_cast<double>(m.distance), aimed.y / survey.ray.y, 0.005);
+}
+
+// A board of upright bars 2 cm apart, 13 cm wide and 10 m from P0, before a blotched wall 30 m
+// away: the smoothed bars are faint, and the patch grown for want of texture, mostly wall, fits
+// the wall, which is not what is aimed at.
+TEST(WarpedSearch, AGrownPatchAnswersOnlyWhereTheAimedPixelsAgree) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 10, 1.5};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    if (std::fabs(x - aimed.x) < 0.065 && std::fabs(z - aimed.z) < 0.065)
+      return static_cast<int>(128 + 100 * std::sin(2 * 3.14159265358979323846 * x / 0.02));
+    const double wall = (30 - eye.y) / d.y;
+    return Blotches(3 * (eye.x + wall * d.x), 3 * (eye.z + wall * d.z));
+  });
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  EXPECT_FALSE(m.found &&
+               std::fabs(static_cast<double>(m.distance) - aimed.y / survey.ray.y) > 0.05)
+      << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
 }
 
 TEST_F(Search, WithoutPicturesNothingIsFound) {

@@ -1,5 +1,6 @@
 #include "tools/demo/Survey.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -74,14 +75,46 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
   return truth;
 }
 
+void AddSpreads(const Scene& scene, std::vector<TargetTruth>& truth) {
+  const View views[3] = {View(scene, 0), View(scene, 1), View(scene, 2)};
+  for (TargetTruth& t : truth) {
+    const Pixel aimed = NearestPixel(t.p0);
+    std::vector<Vec3> footprint;
+    const int half = kFootprintPixels / 2;
+    for (int dy = -half; dy <= half; ++dy)
+      for (int dx = -half; dx <= half; ++dx) {
+        const double column = aimed.x + dx, row = aimed.y + dy;
+        const Hit hit = views[0].TraceAt(column, row);
+        if (hit.t == kNoHit) continue;
+        footprint.push_back(views[0].camera().eye +
+                            RayDirection(views[0].camera(), column, row) * hit.t);
+      }
+    for (int k = 0; k < 3; ++k) {
+      double sum = 0, squares = 0;
+      for (const Vec3& point : footprint) {
+        const Direction d = Project(views[k].camera(), point);
+        const Sample v =
+            views[k].At(static_cast<double>(ColumnOf(d.hor)), static_cast<double>(RowOf(d.vert)));
+        const double grey = 255 * (77 * v.r + 150 * v.g + 29 * v.b) / 256;
+        sum += grey;
+        squares += grey * grey;
+      }
+      const double n = static_cast<double>(footprint.size());
+      t.spread[k] = n > 0 ? std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0)) : 0;
+    }
+  }
+}
+
 std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
-      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 (degrees; metres from P0's nodal point)\n";
+      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 (degrees; metres "
+      "from P0's nodal point; grey levels)\n";
   for (const TargetTruth& t : truth) {
     char line[256];
-    std::snprintf(line, sizeof line, "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf\n",
+    std::snprintf(line, sizeof line,
+                  "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf textured %.2f %.2f %.2f\n",
                   t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor,
-                  t.p2.vert);
+                  t.p2.vert, t.spread[0], t.spread[1], t.spread[2]);
     text += line;
   }
   return text;

@@ -32,8 +32,15 @@ struct TargetTruth {
   std::string name;
   Direction p0, p1, p2;
   Real distance = 0;
+  // How much picture each station sees over the target's footprint, the scene that
+  // kFootprintPixels x kFootprintPixels pixels of P0 around the target show: the standard
+  // deviation of the grey value (0...255) at the footprint's points as each station sees them.
+  double spread[3] = {0, 0, 0};
 };
+inline constexpr int kFootprintPixels = 31;
 std::vector<TargetTruth> Truth(const Scene& scene);
+// Works out TargetTruth::spread.
+void AddSpreads(const Scene& scene, std::vector<TargetTruth>& truth);
 // One line per target under a header line.
 std::string TruthText(const std::vector<TargetTruth>& truth);
 

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
@@ -23,9 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
-    "usage: torbel_demo <output-folder>\n"
+    "usage: torbel_demo [--truth] <output-folder>\n"
     "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt and\n"
-    "the targets' true positions truth.txt) into the folder, which is made if need be.\n";
+    "the targets' true positions truth.txt) into the folder, which is made if need be; with\n"
+    "--truth writes only truth.txt, for panoramas rendered already.\n";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -34,14 +36,22 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool truthOnly = false;
   if (const std::optional<int> status =
-          demo::CheckArguments(argc, argv, 1, "torbel_demo", kUsage)) {
+          demo::CheckArguments(argc, argv, 1, "torbel_demo", kUsage, "--truth", &truthOnly)) {
     return *status;
   }
   try {
-    const fs::path folder = fs::absolute(argv[1]);
+    const fs::path folder = fs::absolute(argv[std::string(argv[1]) == "--truth" ? 2 : 1]);
     fs::create_directories(folder);
     const demo::Scene scene;
+    std::vector<demo::TargetTruth> targets = demo::Truth(scene);
+    demo::AddSpreads(scene, targets);
+    const std::string truth = demo::TruthText(targets);
+    if (truthOnly) {
+      demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
+      return 0;
+    }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     const auto start = std::chrono::steady_clock::now();
@@ -60,7 +70,6 @@ int main(int argc, char** argv) {
     const QByteArray project = ProjectFileBytes(demo::MeasuredStations(scene), panoramas, {}, '.');
     demo::WriteOutput(folder / "demo.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
-    const std::string truth = demo::TruthText(demo::Truth(scene));
     demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
     std::printf("demo survey in %s: %.1f s on %d threads\n", folder.c_str(), SecondsSince(start),
                 threads);

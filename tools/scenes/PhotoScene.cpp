@@ -342,6 +342,37 @@ std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int th
   return rgb;
 }
 
+namespace {
+
+// What TargetTruth::spread holds for one station.
+double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera,
+              const std::vector<Vec3>& points) {
+  double sum = 0, squares = 0;
+  for (const Vec3& point : points) {
+    const demo::Direction d = demo::Project(camera, point);
+    const double column = static_cast<double>(demo::ColumnOf(d.hor)),
+                 row = static_cast<double>(demo::RowOf(d.vert));
+    // As the renderer fills a pixel: 2 x 2 samples, each filtering over its own footprint.
+    Vec3 colour;
+    for (int s = 0; s < 4; ++s) {
+      const Vec3 dir =
+          demo::RayDirection(camera, column - 0.25 + 0.5 * (s % 2), row - 0.25 + 0.5 * (s / 2));
+      colour = colour + scene.Shade(camera.eye, dir, kDegPerPix * kDeg / 2);
+    }
+    const double c[3] = {colour.x / 4, colour.y / 4, colour.z / 4};
+    double channel[3];
+    for (int k = 0; k < 3; ++k)
+      channel[k] = 255 * std::pow(std::clamp(c[k] * exposure.gain, 0.0, 1.0), exposure.gamma);
+    const double grey = (77 * channel[0] + 150 * channel[1] + 29 * channel[2]) / 256;
+    sum += grey;
+    squares += grey * grey;
+  }
+  const double n = static_cast<double>(points.size());
+  return std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
+}
+
+}  // namespace
+
 std::vector<TargetTruth> Truth(const Scene& scene) {
   const auto& cams = scene.Cameras();
   std::vector<TargetTruth> truth;
@@ -400,6 +431,19 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
       if (d.vert < -44 || d.vert > 89) fail("outside the panorama of P" + std::to_string(k));
       (k == 1 ? t.p1 : t.p2) = d;
     }
+    // The footprint: where P0's pixels around the target's meet the scene.
+    std::vector<Vec3> footprint;
+    const int half = kFootprintPixels / 2;
+    for (int dy = -half; dy <= half; ++dy)
+      for (int dx = -half; dx <= half; ++dx) {
+        const Vec3 ray =
+            demo::RayDirection(cams[0], static_cast<double>(demo::ColumnOf(t.p0.hor)) + dx,
+                               static_cast<double>(demo::RowOf(t.p0.vert)) + dy);
+        double at;
+        if (scene.Trace(cams[0].eye, ray, at) >= 0) footprint.push_back(cams[0].eye + ray * at);
+      }
+    for (std::size_t k = 0; k < 3; ++k)
+      t.spread[k] = Spread(scene, scene.Exposures()[k], cams[k], footprint);
     truth.push_back(t);
   }
   return truth;
@@ -407,13 +451,14 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
 
 std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
-      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind (degrees; metres from P0's nodal "
-      "point, 0 for the sky)\n";
+      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 (degrees; metres "
+      "from P0's nodal point, 0 for the sky; grey levels)\n";
   for (const TargetTruth& t : truth) {
     char line[256];
-    std::snprintf(line, sizeof line, "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf %s\n",
+    std::snprintf(line, sizeof line,
+                  "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf %s %.2f %.2f %.2f\n",
                   t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor,
-                  t.p2.vert, KindName(t.kind));
+                  t.p2.vert, KindName(t.kind), t.spread[0], t.spread[1], t.spread[2]);
     text += line;
   }
   return text;

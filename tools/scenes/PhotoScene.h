@@ -103,7 +103,13 @@ struct TargetTruth {
   demo::Direction p0, p1, p2;
   Real distance = 0;                // from P0's nodal point; 0 for the sky
   double obliquity[3] = {0, 0, 0};  // degrees between each station's sight line and the normal
+  // How much picture each station sees over the target's footprint: the surface that
+  // kFootprintPixels x kFootprintPixels pixels of P0 around the target cover. The standard
+  // deviation of the grey value without noise, exposed as that station's panorama is, at the
+  // footprint's points as the station's pixels filter the photograph there.
+  double spread[3] = {0, 0, 0};
 };
+inline constexpr int kFootprintPixels = 31;
 // Throws std::runtime_error when a target's point is hidden from a station or misses its surface.
 std::vector<TargetTruth> Truth(const Scene& scene);
 std::string TruthText(const std::vector<TargetTruth>& truth);

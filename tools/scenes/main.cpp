@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
@@ -36,27 +37,39 @@ std::string ReadText(const fs::path& path) {
 }  // namespace
 
 constexpr char kUsage[] =
-    "usage: torbel_scene <scene file> <output-folder>\n"
+    "usage: torbel_scene [--truth] <scene file> <output-folder>\n"
     "Renders the photographic survey the scene file describes (three panoramas S0.bmp, S1.bmp,\n"
-    "S2.bmp, the project survey.txt and the targets' truth.txt) into the folder.\n";
+    "S2.bmp, the project survey.txt and the targets' truth.txt) into the folder; with --truth\n"
+    "writes only truth.txt, for panoramas rendered already.\n";
 
 int main(int argc, char** argv) {
+  bool truthOnly = false;
   if (const std::optional<int> status =
-          demo::CheckArguments(argc, argv, 2, "torbel_scene", kUsage)) {
+          demo::CheckArguments(argc, argv, 2, "torbel_scene", kUsage, "--truth", &truthOnly)) {
     return *status;
   }
+  std::vector<const char*> operands;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) != "--truth") operands.push_back(argv[i]);
   try {
-    const photo::Scene scene = photo::Scene::Parse(ReadText(argv[1]));
+    const photo::Scene scene = photo::Scene::Parse(ReadText(operands[0]));
     // The truth first: a target that no station sees stops the run before the long rendering.
     const std::vector<photo::TargetTruth> truth = photo::Truth(scene);
     for (const photo::TargetTruth& t : truth)
-      std::printf("%-5s %-9s %8.3Lf m, seen at %4.0f / %4.0f / %4.0f degrees from square on\n",
-                  t.name.c_str(), photo::KindName(t.kind), t.distance, t.obliquity[0],
-                  t.obliquity[1], t.obliquity[2]);
+      std::printf(
+          "%-5s %-9s %8.3Lf m, seen at %4.0f / %4.0f / %4.0f degrees from square on, grey spread "
+          "%5.1f / %5.1f / %5.1f\n",
+          t.name.c_str(), photo::KindName(t.kind), t.distance, t.obliquity[0], t.obliquity[1],
+          t.obliquity[2], t.spread[0], t.spread[1], t.spread[2]);
     std::fflush(stdout);
 
-    const fs::path folder = fs::absolute(argv[2]);
+    const fs::path folder = fs::absolute(operands[1]);
     fs::create_directories(folder);
+    const std::string text = photo::TruthText(truth);
+    if (truthOnly) {
+      demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
+      return 0;
+    }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const auto start = std::chrono::steady_clock::now();
     std::array<QString, 3> panoramas;
@@ -71,7 +84,6 @@ int main(int argc, char** argv) {
         demo::MeasuredStations(scene.Cameras(), scene.Grounds()), panoramas, {}, '.');
     demo::WriteOutput(folder / "survey.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
-    const std::string text = photo::TruthText(truth);
     demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
     std::printf("%s rendered in %.1f s\n", folder.c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
