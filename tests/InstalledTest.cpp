@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,32 +85,62 @@ struct Installed : ::testing::Test {
     return QStandardPaths::findExecutable(exec, {readOnly.filePath("bin")});
   }
 
-  // Each step waits for what it needs; after a failure the rest are skipped, not waited for.
-  QString Xdo(const QStringList& arguments) {
-    if (HasFailure()) return {};
+  // One xdotool command; false when it failed or did not end within `ms`.
+  bool XdoOnce(const QStringList& arguments, qint64 ms, QString* output = nullptr) {
     QProcess p;
     p.start(xdotool, arguments);
-    EXPECT_TRUE(p.waitForFinished(kWait)) << arguments.join(' ').toStdString();
-    EXPECT_EQ(p.exitCode(), 0) << arguments.join(' ').toStdString();
-    return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+    if (!p.waitForFinished(static_cast<int>(ms))) {
+      p.kill();
+      p.waitForFinished();
+      return false;
+    }
+    if (output != nullptr) *output = QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
   }
-  // Waits for a window of the program whose title matches and gives it the keyboard, as a click
-  // on it would.
-  QString Window(const QString& titlePattern) {
-    const QString id =
-        Xdo({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--sync"),
-             QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-             QString::number(torbel.processId()), QStringLiteral("--name"), titlePattern})
-            .section(QLatin1Char('\n'), 0, 0);
-    Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
-    return id;
+  // Each step waits for what it needs; after a failure the rest are skipped, not waited for.
+  void Xdo(const QStringList& arguments) {
+    if (!HasFailure()) {
+      EXPECT_TRUE(XdoOnce(arguments, kWait)) << arguments.join(' ').toStdString();
+    }
   }
   void Keys(const QString& keys) { Xdo({QStringLiteral("key"), keys}); }
   void Type(const QString& text) { Xdo({QStringLiteral("type"), text}); }
-  void Close(const QString& window) {
-    if (!HasFailure()) {
-      EXPECT_TRUE(CloseWindow(static_cast<xcb_window_t>(window.toULong())));
+
+  // Waits up to `ms` for a visible window of the program whose title matches; its id, or nothing.
+  QString Find(const QString& titlePattern, qint64 ms) {
+    const QStringList search = {QStringLiteral("search"), QStringLiteral("--all"),
+                                QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                QStringLiteral("--pid"),  QString::number(torbel.processId()),
+                                QStringLiteral("--name"), titlePattern};
+    const QDeadlineTimer deadline(ms);
+    QString ids;
+    // A search gives up when a window it reads is destroyed meanwhile, as a closing dialog's are.
+    while (!XdoOnce(search, deadline.remainingTime(), &ids) && !deadline.hasExpired()) {
     }
+    return ids.section(QLatin1Char('\n'), 0, 0);
+  }
+  // Waits for the window and gives it the keyboard, as a click on it would.
+  QString Window(const QString& titlePattern) {
+    if (HasFailure()) return {};
+    const QString id = Find(titlePattern, kWait);
+    EXPECT_FALSE(id.isEmpty()) << "no window " << titlePattern.toStdString();
+    Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id});
+    return id;
+  }
+  // Closes the main window as the window manager's close button does, and waits for the dialog
+  // that the close opens.
+  void Close(const QString& mainWindow, const QString& dialogPattern) {
+    if (HasFailure()) return;
+    const QDeadlineTimer deadline(kWait);
+    QString dialog;
+    // Qt can lose a close that comes the moment the window is shown, sooner than any click; it
+    // is asked again until the dialog shows.
+    while (dialog.isEmpty() && !deadline.hasExpired()) {
+      EXPECT_TRUE(CloseWindow(static_cast<xcb_window_t>(mainWindow.toULong())));
+      dialog = Find(dialogPattern, 1000);
+    }
+    EXPECT_FALSE(dialog.isEmpty()) << "no window " << dialogPattern.toStdString();
+    Xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
   }
 
   void Start(const QString& program) {
@@ -161,8 +192,7 @@ TEST_F(Installed, KeepsItsSettingsInTheUsersConfigurationFolder) {
   Start(program);
   Window(kOpenDialog);
   Keys(QStringLiteral("Return"));
-  Close(Window(MainWindowWith(a)));
-  Window(kSaveDialog);
+  Close(Window(MainWindowWith(a)), kSaveDialog);
   Keys(QStringLiteral("ctrl+a"));
   Type(b);
   Keys(QStringLiteral("Return"));
@@ -176,8 +206,7 @@ TEST_F(Installed, KeepsItsSettingsInTheUsersConfigurationFolder) {
   Start(program);
   Window(kOpenDialog);
   Keys(QStringLiteral("Return"));
-  Close(Window(MainWindowWith(b)));
-  Window(kSaveDialog);
+  Close(Window(MainWindowWith(b)), kSaveDialog);
   Keys(QStringLiteral("Escape"));
   Ended();
   EXPECT_EQ(ReadTestFile(settings), QFile::encodeName(b) + "\r\n");
