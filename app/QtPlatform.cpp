@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -190,4 +192,17 @@ void QtPlatform::SetBusy(bool busy) {
   } else {
     QGuiApplication::restoreOverrideCursor();
   }
+}
+
+QString QtPlatform::ConfigDir() {
+  // The base directory rules: $XDG_CONFIG_HOME where it is an absolute path (a relative one is
+  // ignored), else ~/.config.
+  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+  const QString folder = QDir::isAbsolutePath(xdg) ? xdg : QDir::homePath() + "/.config";
+  return QDir::cleanPath(folder) + QLatin1Char('/');
+}
+
+bool QtPlatform::FolderTakesNewFiles(const QString& folder) {
+  QTemporaryFile probe(folder + QStringLiteral("/.torbel-XXXXXX"));
+  return probe.open();
 }

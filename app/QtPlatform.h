@@ -29,6 +29,8 @@ class QtPlatform : public Platform {
   void WaitForProgram() override;
   QString ExeDir() override;
   void SetBusy(bool busy) override;
+  QString ConfigDir() override;
+  bool FolderTakesNewFiles(const QString& folder) override;
 
  private:
   std::unique_ptr<QProcess> program_;

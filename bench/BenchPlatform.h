@@ -28,4 +28,6 @@ struct BenchPlatform : Platform {
   bool StartProgram(const QString&, const QString&) override { return false; }
   void WaitForProgram() override {}
   void SetBusy(bool) override {}
+  QString ConfigDir() override { return {}; }
+  bool FolderTakesNewFiles(const QString&) override { return true; }
 };

@@ -1,5 +1,6 @@
 #include "commands/Project.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -29,6 +30,26 @@ void SetStationLabels(Context& c) {
   c.window.SetLabel(Window::Label::P0zu2, withDistance(s.P0zu2Hor, s.P0zu2Vert, s.DistP0P2));
   c.window.SetLabel(Window::Label::P1zu0, c.DirectionText(s.P1zu0Hor, s.P1zu0Vert));
   c.window.SetLabel(Window::Label::P2zu0, c.DirectionText(s.P2zu0Hor, s.P2zu0Vert));
+}
+
+// The settings live beside the program where its folder takes new files, so that a copy run
+// from a folder of its own keeps them with it; an installed program's folder is the system's, and
+// the settings then live in the user's configuration folder.
+bool ProgramFolderTakesSettings(Context& c) {
+  return c.platform.FolderTakesNewFiles(c.platform.ExeDir());
+}
+
+QString UserSettingsFolder(Context& c) {
+  return c.platform.ConfigDir() + QStringLiteral("torbel/");
+}
+
+// Missing folders are made for the user alone, as the base directory rules ask; one that cannot
+// be made is reported by the write that needs it.
+void MakePrivateFolder(const QString& folder) {
+  const QString path = QDir::cleanPath(folder);
+  if (QFileInfo::exists(path) || path == QDir::cleanPath(QFileInfo(path).path())) return;
+  MakePrivateFolder(QFileInfo(path).path());
+  QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 }  // namespace
@@ -117,14 +138,25 @@ void LoadProject(Context& c) {
 }
 
 void ReadSettingsFile(Context& c) {
-  const QString path = c.platform.ExeDir() + kSettingsName;
+  QString path = c.platform.ExeDir() + kSettingsName;
+  if (!ProgramFolderTakesSettings(c)) {
+    // One left beside the installed program (by whoever installed it) counts until the user has
+    // one of their own.
+    const QString own = UserSettingsFolder(c) + kSettingsName;
+    if (QFileInfo::exists(own)) path = own;
+  }
   if (!QFileInfo::exists(path)) return;
   c.OpenDialog1.FileName = QFile::decodeName(ReadFirstLine(path, kMaxSettingsLine));
   LoadProject(c);
 }
 
 void WriteSettingsFile(Context& c) {
-  WriteFileSafely(c.platform.ExeDir() + kSettingsName,
+  QString folder = c.platform.ExeDir();
+  if (!ProgramFolderTakesSettings(c)) {
+    folder = UserSettingsFolder(c);
+    MakePrivateFolder(folder);
+  }
+  WriteFileSafely(folder + kSettingsName,
                   QFile::encodeName(c.SaveDialog1.FileName) + QByteArrayLiteral("\r\n"));
 }
 

@@ -19,6 +19,9 @@ void SaveProject(Context& c);
 // point-cloud program.
 void ExportPoints(Context& c);
 
+// The settings file lives beside the program where that folder takes new files, else in the
+// user's configuration folder (torbel/ in it); a file beside a read-only program is read while the
+// user has none there.
 // At start: when the settings file names a project, it is offered in the open dialog.
 void ReadSettingsFile(Context& c);
 // At close: the present project path goes into the settings file.

@@ -54,6 +54,11 @@ class Platform {
   virtual QString ExeDir() = 0;
   // Shows that the program is busy (the wait cursor) until called again with false.
   virtual void SetBusy(bool busy) = 0;
+  // The user's configuration folder ($XDG_CONFIG_HOME, or ~/.config), ending in the separator.
+  virtual QString ConfigDir() = 0;
+  // Whether a new file can be made in the folder now, found by making one: permissions do not
+  // bind root, and a read-only mount binds everyone.
+  virtual bool FolderTakesNewFiles(const QString& folder) = 0;
 };
 
 // The busy indication for as long as it lives, for work the user waits for.

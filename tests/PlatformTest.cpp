@@ -1,10 +1,15 @@
-// Qt's real boxes, read as a screen reader reads them.
+// Qt's real boxes, read as a screen reader reads them, and the folders the program is told of.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
@@ -44,6 +49,57 @@ TEST(QtBoxes, ShowTheirTextsAsTheyAreNotAsMarkup) {
   for (const auto& box : boxes) {
     const QStringList labels = LabelsOf(box);
     EXPECT_TRUE(labels.contains(text)) << labels.join(QLatin1Char('|')).toStdString();
+  }
+}
+
+TEST(QtFolders, TheConfigurationFolderFollowsTheBaseDirectoryRules) {
+  QtPlatform platform;
+  const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", "/home/vermesser");
+  const std::pair<const char*, const char*> cases[] = {
+      {nullptr, "/home/vermesser/.config/"},
+      {"", "/home/vermesser/.config/"},
+      {"/srv/einstellungen/", "/srv/einstellungen/"},
+      {"einstellungen", "/home/vermesser/.config/"},  // relative: not to be used
+  };
+  for (const auto& [xdg, expected] : cases) {
+    if (xdg != nullptr) {
+      qputenv("XDG_CONFIG_HOME", xdg);
+    } else {
+      qunsetenv("XDG_CONFIG_HOME");
+    }
+    EXPECT_EQ(platform.ConfigDir(), QString::fromLatin1(expected)) << (xdg ? xdg : "unset");
+  }
+  qputenv("HOME", home);
+  if (config.isNull()) {
+    qunsetenv("XDG_CONFIG_HOME");
+  } else {
+    qputenv("XDG_CONFIG_HOME", config);
+  }
+}
+
+TEST(QtFolders, AFolderTakesNewFilesWhereAFileCanReallyBeMade) {
+  QtPlatform platform;
+  const QTemporaryDir writable, closed;
+  EXPECT_TRUE(platform.FolderTakesNewFiles(writable.path()));
+  EXPECT_TRUE(
+      QDir(writable.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+  EXPECT_FALSE(platform.FolderTakesNewFiles(writable.filePath("fehlt")));
+  // Permissions do not bind root, a read-only mount binds everyone.
+  const QByteArray view = QFile::encodeName(closed.path());
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::mount(QFile::encodeName(writable.path()).constData(), view.constData(), nullptr,
+                      MS_BIND, nullptr),
+              0);
+    ASSERT_EQ(
+        ::mount(nullptr, view.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+    EXPECT_FALSE(platform.FolderTakesNewFiles(closed.path()));
+    ::umount2(view.constData(), MNT_DETACH);
+  } else {
+    QFile::setPermissions(closed.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(platform.FolderTakesNewFiles(closed.path()));
+    QFile::setPermissions(closed.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
 }
 

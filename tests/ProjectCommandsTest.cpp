@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -233,6 +234,68 @@ TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {
   Open();
   EXPECT_EQ(s.Points.size(), 3u);
   EXPECT_FALSE(window.loadEnabled);
+}
+
+TEST_F(ProjectCommands, TheSettingsLiveBesideTheProgramOrInTheUsersConfigurationFolder) {
+  const QString program = dir.filePath("program") + QLatin1Char('/');
+  const QString config = dir.filePath("config/home") + QLatin1Char('/');
+  const QString beside = program + QStringLiteral("MolvanQuv.ini");
+  const QString own = config + QStringLiteral("torbel/MolvanQuv.ini");
+  struct Case {
+    bool programFolderWritable;
+    const char* besideNames;  // nullptr: no file
+    const char* ownNames;
+    const char* offered;  // the project in the open dialog at start; nullptr: none
+  };
+  const Case cases[] = {
+      {true, "/a.txt", "/b.txt", "/a.txt"}, {true, nullptr, "/b.txt", nullptr},
+      {false, "/a.txt", nullptr, "/a.txt"}, {false, "/a.txt", "/b.txt", "/b.txt"},
+      {false, nullptr, nullptr, nullptr},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(testing::Message() << t.programFolderWritable << " " << (t.besideNames != nullptr)
+                                    << " " << (t.ownNames != nullptr));
+    QDir(program).removeRecursively();
+    QDir(dir.filePath("config")).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(program));
+    platform.exeDir = program;
+    platform.configDir = config;
+    platform.readOnlyFolders.clear();
+    if (!t.programFolderWritable) platform.readOnlyFolders << program;
+    if (t.besideNames) WriteFile("program/MolvanQuv.ini", QByteArray(t.besideNames) + "\r\n");
+    if (t.ownNames) {
+      ASSERT_TRUE(QDir().mkpath(config + QStringLiteral("torbel")));
+      WriteFile("config/home/torbel/MolvanQuv.ini", QByteArray(t.ownNames) + "\r\n");
+    }
+
+    platform.fileDialogs.clear();
+    platform.fileAnswers = {std::nullopt};
+    Open();
+    if (t.offered) {
+      ASSERT_EQ(platform.fileDialogs.size(), 1u);
+      EXPECT_EQ(platform.fileDialogs[0].FileName, QString::fromLatin1(t.offered));
+    } else {
+      EXPECT_TRUE(platform.fileDialogs.empty());
+    }
+
+    // Written where it is read, the other file left as it was.
+    c.SaveDialog1.FileName = QStringLiteral("/neu.txt");
+    ASSERT_TRUE(Run([&] { WriteSettingsFile(c); }));
+    const bool writesOwn = !t.programFolderWritable;
+    EXPECT_EQ(Read(writesOwn ? own : beside), "/neu.txt\r\n");
+    const char* untouched = writesOwn ? t.besideNames : t.ownNames;
+    const QString other = writesOwn ? beside : own;
+    EXPECT_EQ(QFileInfo::exists(other), untouched != nullptr);
+    if (untouched) {
+      EXPECT_EQ(Read(other), QByteArray(untouched) + "\r\n");
+    }
+  }
+  // Folders made for it are the user's alone.
+  for (const QString& made : {dir.filePath("config/home"), dir.filePath("config/home/torbel")}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(made).constData(), &st), 0) << made.toStdString();
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << made.toStdString();
+  }
 }
 
 TEST_F(ProjectCommands, AVanishedProjectIsReportedAndChangesNothing) {

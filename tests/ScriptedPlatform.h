@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -70,6 +71,12 @@ struct ScriptedPlatform : Platform {
   void WaitForProgram() override { ++waits; }
   void SetBusy(bool busy) override { busyNow = busy; }
   bool busyNow = false;
+  QString ConfigDir() override { return configDir; }
+  bool FolderTakesNewFiles(const QString& folder) override {
+    return !readOnlyFolders.contains(folder);
+  }
+  QString configDir = QStringLiteral("/home/user/.config/");
+  QStringList readOnlyFolders;
 
  private:
   bool FileAnswer(FileDialog& dialog) {

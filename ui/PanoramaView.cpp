@@ -51,10 +51,10 @@ PanoramaView::PanoramaView(int station, int surfaceOffsetX, const WorkingState& 
   UpdateScrollRanges();
 }
 
-int PanoramaView::HorizontalPosition() const {
+std::int32_t PanoramaView::HorizontalPosition() const {
   return horizontalScrollBar()->value();
 }
-int PanoramaView::VerticalPosition() const {
+std::int32_t PanoramaView::VerticalPosition() const {
   return verticalScrollBar()->value();
 }
 int PanoramaView::ClientWidth() const {

@@ -23,10 +23,9 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   int Station() const { return station_; }
   void SetMagnifier(Magnifier* magnifier) { magnifier_ = magnifier; }
 
-  int HorizontalPosition() const;
-  int VerticalPosition() const;
-
   // CentredView
+  std::int32_t HorizontalPosition() const override;
+  std::int32_t VerticalPosition() const override;
   int ClientWidth() const override;
   int ClientHeight() const override;
   void SetHorizontalPosition(std::int32_t position) override;
