@@ -227,7 +227,7 @@ Scene Scene::Parse(const std::string& text) {
         look(s);
         scene.surfaces_.push_back(s);
       } else if (word == "target") {
-        TargetSpec t;
+        TargetEntry t;
         t.name = text_();
         t.surface = text_();
         t.a = number_();
@@ -376,15 +376,15 @@ double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera
 std::vector<TargetTruth> Truth(const Scene& scene) {
   const auto& cams = scene.Cameras();
   std::vector<TargetTruth> truth;
-  for (const TargetSpec& spec : scene.Targets()) {
+  for (const TargetEntry& entry : scene.Targets()) {
     TargetTruth t;
-    t.name = spec.name;
+    t.name = entry.name;
     auto fail = [&](const std::string& why) {
-      throw std::runtime_error("target " + spec.name + ": " + why);
+      throw std::runtime_error("target " + entry.name + ": " + why);
     };
-    if (spec.surface == "sky") {
-      const Vec3 dir{std::sin(spec.a * kDeg) * std::cos(spec.b * kDeg),
-                     std::cos(spec.a * kDeg) * std::cos(spec.b * kDeg), std::sin(spec.b * kDeg)};
+    if (entry.surface == "sky") {
+      const Vec3 dir{std::sin(entry.a * kDeg) * std::cos(entry.b * kDeg),
+                     std::cos(entry.a * kDeg) * std::cos(entry.b * kDeg), std::sin(entry.b * kDeg)};
       t.kind = Kind::Sky;
       const Vec3 far = cams[0].eye + dir * 1e9;
       t.p0 = demo::PixelDirection(demo::NearestPixel(demo::Project(cams[0], far)));
@@ -398,14 +398,14 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
       continue;
     }
     const auto surface = std::find_if(scene.Surfaces().begin(), scene.Surfaces().end(),
-                                      [&](const Surface& s) { return s.name == spec.surface; });
-    if (surface == scene.Surfaces().end()) fail("no surface " + spec.surface);
+                                      [&](const Surface& s) { return s.name == entry.surface; });
+    if (surface == scene.Surfaces().end()) fail("no surface " + entry.surface);
     Vec3 named;
     if (surface->ground) {
-      named = {spec.a, spec.b, scene.GroundHeight(spec.a, spec.b)};
+      named = {entry.a, entry.b, scene.GroundHeight(entry.a, entry.b)};
     } else {
-      named = surface->origin + surface->along * spec.a;
-      named.z = scene.GroundHeight(named.x, named.y) + spec.b;
+      named = surface->origin + surface->along * entry.a;
+      named.z = scene.GroundHeight(named.x, named.y) + entry.b;
     }
     // Aimed at the pixel that holds the point: the sight line through the pixel's centre, as
     // Torbel reads it, meets the surface a little beside it.
@@ -415,7 +415,7 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
     double hitT;
     const int hit = scene.Trace(cams[0].eye, dir, hitT);
     if (hit < 0 || &scene.Surfaces()[static_cast<std::size_t>(hit)] != &*surface)
-      fail("P0 does not see " + spec.surface + " there");
+      fail("P0 does not see " + entry.surface + " there");
     const Vec3 point = cams[0].eye + dir * hitT;
     t.kind = surface->kind;
     t.distance = hitT;

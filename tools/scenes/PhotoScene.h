@@ -58,7 +58,7 @@ struct Surface {
   Vec3 Normal() const;
 };
 
-struct TargetSpec {
+struct TargetEntry {
   std::string name;
   std::string surface;  // the surface aimed at, or "sky"
   double a = 0,
@@ -73,7 +73,7 @@ class Scene {
   const std::array<Camera, 3>& Cameras() const { return cameras_; }
   const std::array<Vec3, 3>& Grounds() const { return grounds_; }
   const std::array<Exposure, 3>& Exposures() const { return exposures_; }
-  const std::vector<TargetSpec>& Targets() const { return targets_; }
+  const std::vector<TargetEntry>& Targets() const { return targets_; }
   const std::vector<Surface>& Surfaces() const { return surfaces_; }
 
   // The first surface along a ray: its index, or -1 for the sky; `t` the distance to it.
@@ -88,7 +88,7 @@ class Scene {
   std::array<Exposure, 3> exposures_;
   std::vector<Surface> surfaces_;
   std::vector<Texture> textures_;
-  std::vector<TargetSpec> targets_;
+  std::vector<TargetEntry> targets_;
   Vec3 skyHorizon_{0.78, 0.84, 0.92}, skyZenith_{0.36, 0.52, 0.80};
 };
 
