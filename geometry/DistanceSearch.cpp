@@ -842,20 +842,25 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   constexpr int kReach = 8;  // quarter pixels either side
   const double quarter = perPixel / 4;
   std::vector<double> fits(2 * kReach + 1, std::nan(""));
-  int bestAt = 0, bestPlane = -1;
-  double bestScore = -2;
-  // Which plane, and about where: on the fewer samples that turning a plane needs.
-  for (int k = -kReach; k <= kReach; ++k) {
-    const double u = c.u + k * quarter;
-    if (u <= 0) continue;
-    const Scored s = Best(finePlanes_, u, tuning, set_.slide);
-    fits[static_cast<std::size_t>(k + kReach)] = s.fit;
-    if (s.fit > bestScore) {
-      bestScore = s.fit;
-      bestAt = k;
-      bestPlane = s.plane;
+  // Every quarter pixel either side, on the given planes and samples: the best place and plane.
+  const auto sweep = [&](const std::vector<Plane>& planes, Layout& samples) {
+    double bestScore = -2;
+    int at = 0, plane = -1;
+    for (int k = -kReach; k <= kReach; ++k) {
+      const double u = c.u + k * quarter;
+      if (u <= 0) continue;
+      const Scored s = Best(planes, u, samples, set_.slide);
+      fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+      if (s.fit > bestScore) {
+        bestScore = s.fit;
+        at = k;
+        plane = s.plane;
+      }
     }
-  }
+    return std::pair{at, plane};
+  };
+  // Which plane, and about where: on the fewer samples that turning a plane needs.
+  auto [bestAt, bestPlane] = sweep(finePlanes_, tuning);
   // The best plane turned to fit better, and the place swept again on it alone on whole patches:
   // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
   // wrong plane is laid on it.
@@ -864,17 +869,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
     Scored unused;
     tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
                           tuning, unused));
-    bestScore = -2;
-    for (int k = -kReach; k <= kReach; ++k) {
-      const double u = c.u + k * quarter;
-      if (u <= 0) continue;
-      const Scored s = Best(tuned, u, fine, set_.slide);
-      fits[static_cast<std::size_t>(k + kReach)] = s.fit;
-      if (s.fit > bestScore) {
-        bestScore = s.fit;
-        bestAt = k;
-      }
-    }
+    bestAt = sweep(tuned, fine).first;
   }
   double offset = bestAt;
   if (bestAt > -kReach && bestAt < kReach) {
