@@ -491,21 +491,15 @@ int TForm1::PointRows() const {
 }
 
 void TForm1::AppendRows(std::vector<TableRow> rows) {
-  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
-  GridModel->AppendRows(std::move(rows));
-  ignoreSelection_ = wasIgnoring;
+  Quietly([&] { GridModel->AppendRows(std::move(rows)); });
 }
 
 void TForm1::RemoveRow(int gridRow) {
-  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
-  GridModel->RemoveRow(gridRow - 1);
-  ignoreSelection_ = wasIgnoring;
+  Quietly([&] { GridModel->RemoveRow(gridRow - 1); });
 }
 
 void TForm1::InsertRow(int gridRow, TableRow row) {
-  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
-  GridModel->InsertRow(gridRow - 1, std::move(row));
-  ignoreSelection_ = wasIgnoring;
+  Quietly([&] { GridModel->InsertRow(gridRow - 1, std::move(row)); });
 }
 
 int TForm1::SelectedRow() const {
@@ -514,9 +508,7 @@ int TForm1::SelectedRow() const {
 }
 
 void TForm1::SelectRow(int gridRow) {
-  const bool wasIgnoring = std::exchange(ignoreSelection_, true);
-  StringGrid1->setCurrentIndex(GridModel->index(gridRow - 1, 0));
-  ignoreSelection_ = wasIgnoring;
+  Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(gridRow - 1, 0)); });
 }
 
 void TForm1::Minimise() {

@@ -122,6 +122,14 @@ class TForm1 : public QMainWindow, private Window {
   HeldKey heldKey_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
 
+  // Changes the table as the program does: the selection it moves raises no selection command.
+  template <typename Change>
+  void Quietly(Change&& change) {
+    const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+    change();
+    ignoreSelection_ = wasIgnoring;
+  }
+
   // Components.
   QWidget* Panel3;
   QFrame *Panel2, *Panel1, *Panel4, *Panel5;

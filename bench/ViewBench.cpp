@@ -15,6 +15,7 @@
 #include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
 #include "commands/Views.h"
+#include "tests/Surveys.h"
 #include "ui/PanoramaView.h"
 
 namespace {
@@ -98,14 +99,7 @@ int main(int argc, char** argv) {
   s.Pano0 = NoisePanorama(1);
   s.Pano1 = NoisePanorama(2);
   s.Pano2 = NoisePanorama(3);
-  // Two stations 10 m away on level ground, at a right angle.
-  s.NodalHeight = 1.6L;
-  s.P0zu1Hor = 0;
-  s.P0zu2Hor = 90;
-  s.P1zu0Hor = 180;
-  s.P2zu0Hor = 270;
-  s.DistP0P1 = s.DistP0P2 = 10;
-  s.P0zu1Vert = s.P0zu2Vert = s.P1zu0Vert = s.P2zu0Vert = -9.090276920822;
+  static_cast<SolverState&>(s) = LevelSurvey();
   s.CurDist = 12;
   s.Mode = Mode::ModePoint;
   form.findChild<PanoramaView*>(QStringLiteral("ScrollBox1"))->SetHorizontalPosition(2900);

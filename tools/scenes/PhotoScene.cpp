@@ -306,6 +306,22 @@ Vec3 Scene::Shade(const Vec3& o, const Vec3& d, double pixelAngle) const {
   return albedo * Lighting(n, d);
 }
 
+namespace {
+
+// A pixel's colour as the camera takes it: 2 x 2 samples, each filtering the pictures over its
+// own footprint.
+Vec3 PixelColour(const Scene& scene, const Camera& camera, double column, double row) {
+  Vec3 sum;
+  for (int s = 0; s < 4; ++s) {
+    const Vec3 dir =
+        demo::RayDirection(camera, column - 0.25 + 0.5 * (s % 2), row - 0.25 + 0.5 * (s / 2));
+    sum = sum + scene.Shade(camera.eye, dir, kDegPerPix * kDeg / 2);
+  }
+  return sum * 0.25;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int threads) {
   const Camera& camera = scene.Cameras()[static_cast<std::size_t>(station)];
   const Exposure& exposure = scene.Exposures()[static_cast<std::size_t>(station)];
@@ -316,14 +332,8 @@ std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int th
     for (int y; (y = next.fetch_add(1)) < PanoHeight;) {
       std::uint8_t* row = rgb.data() + static_cast<std::size_t>(y) * stride;
       for (int x = 0; x < PanoWidth; ++x) {
-        // 2 x 2 samples a pixel, each filtering the pictures over its own footprint.
-        Vec3 sum;
-        for (int s = 0; s < 4; ++s) {
-          const Vec3 dir =
-              demo::RayDirection(camera, x - 0.25 + 0.5 * (s % 2), y - 0.25 + 0.5 * (s / 2));
-          sum = sum + scene.Shade(camera.eye, dir, kDegPerPix * kDeg / 2);
-        }
-        const double c[3] = {sum.x / 4, sum.y / 4, sum.z / 4};
+        const Vec3 colour = PixelColour(scene, camera, x, y);
+        const double c[3] = {colour.x, colour.y, colour.z};
         for (int k = 0; k < 3; ++k) {
           const double v =
               255 * std::pow(std::clamp(c[k] * exposure.gain, 0.0, 1.0), exposure.gamma) +
@@ -352,14 +362,9 @@ double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera
     const demo::Direction d = demo::Project(camera, point);
     const double column = static_cast<double>(demo::ColumnOf(d.hor)),
                  row = static_cast<double>(demo::RowOf(d.vert));
-    // As the renderer fills a pixel: 2 x 2 samples, each filtering over its own footprint.
-    Vec3 colour;
-    for (int s = 0; s < 4; ++s) {
-      const Vec3 dir =
-          demo::RayDirection(camera, column - 0.25 + 0.5 * (s % 2), row - 0.25 + 0.5 * (s / 2));
-      colour = colour + scene.Shade(camera.eye, dir, kDegPerPix * kDeg / 2);
-    }
-    const double c[3] = {colour.x / 4, colour.y / 4, colour.z / 4};
+    // As the renderer fills a pixel.
+    const Vec3 colour = PixelColour(scene, camera, column, row);
+    const double c[3] = {colour.x, colour.y, colour.z};
     double channel[3];
     for (int k = 0; k < 3; ++k)
       channel[k] = 255 * std::pow(std::clamp(c[k] * exposure.gain, 0.0, 1.0), exposure.gamma);
