@@ -138,6 +138,8 @@ void LoadProject(Context& c) {
 }
 
 void ReadSettingsFile(Context& c) {
+  // Rewrites in place that a crash broke off are finished first, whatever file they were for.
+  FinishInterruptedRewrites();
   QString path = c.platform.ExeDir() + kSettingsName;
   if (!ProgramFolderTakesSettings(c)) {
     // One left beside the installed program (by whoever installed it) counts until the user has

@@ -19,6 +19,23 @@ inline constexpr char kMsgDiskFull[] = "Zu wenig Speicherplatz";
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
 inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
+// Memory ran out: whatever the command had begun is left as it was.
+inline constexpr char kMsgOutOfMemory[] = "Zu wenig Arbeitsspeicher";
+// Any other fault the program did not foresee; its own text is not the user's language.
+inline constexpr char kMsgUnexpected[] = "Unerwarteter Programmfehler; die Arbeit ist unverändert";
+// A rewrite in a write-protected folder keeps a copy of the new text in the user's cache folder
+// first; without it a crash could leave the file half old, half new.
+inline constexpr char kMsgNoRewriteCopy[] =
+    "Der Ordner ist schreibgeschützt, und im Cache-Ordner kann keine Sicherungskopie angelegt "
+    "werden";
+// A rewrite that a crash broke off, which cannot be finished now: the file is not read as if whole.
+inline constexpr char kMsgRewriteUnfinished[] =
+    "Das letzte Speichern dieser Datei wurde unterbrochen und kann nicht beendet werden";
+// The new file is in place, but the folder's entry for it may not be on the disk yet.
+inline constexpr char kMsgFolderNotSynced[] =
+    "Die Datei ist gespeichert, doch ihr Ordner ließ sich nicht auf den Datenträger schreiben; "
+    "nach "
+    "einem Systemabsturz kann die alte Fassung zurückkehren";
 // A project of 700,000 points is some 64 MB, far beyond any survey; a larger file is not one.
 inline constexpr char kMsgProjectTooLarge[] = "Die Datei ist zu groß für ein Projekt (über 64 MB)";
 

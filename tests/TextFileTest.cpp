@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,13 +14,30 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <random>
+#include <thread>
 
 #include "geometry/TorbelError.h"
 #include "io/TextFile.h"
 #include "tests/SmallDisk.h"
 #include "tests/TestFiles.h"
+
+// Folder syncs fail on demand: no file system here fails them by itself.
+namespace {
+bool failFolderSyncs = false;
+}
+
+extern "C" int fsync(int fd) {
+  struct stat st {};
+  if (failFolderSyncs && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EIO;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -66,6 +84,17 @@ bool AsOrdinaryUser(const std::function<bool()>& body) {
   return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
          WEXITSTATUS(status) == 0;
 }
+
+// The user's cache folder, where rewrites in place keep their journal, for as long as it lives.
+struct CacheFolder {
+  QTemporaryDir dir;
+  QByteArray before = qgetenv("XDG_CACHE_HOME");
+  CacheFolder() {
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.path()));
+  }
+  ~CacheFolder() { qputenv("XDG_CACHE_HOME", before); }
+};
 
 TEST(SafeWriter, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
   for (const qsizetype size : kSizes) {
@@ -140,6 +169,7 @@ TEST(SafeWriter, ReplacesFilesAndLinksButNothingElse) {
 }
 
 TEST(SafeWriter, AWriteProtectedFolderStillTakesItsFilesNewContent) {
+  const CacheFolder cache;
   SmallDisk disk(8 * kPage);
   const QTemporaryDir plain;
   const QString folder = disk.mounted ? disk.dir.path() : plain.path();
@@ -177,6 +207,111 @@ TEST(SafeWriter, AWriteProtectedFileStaysAsItIs) {
   ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
   EXPECT_TRUE(AsOrdinaryUser([&] { return Save(path, "new") == "Dateizugriff verweigert"; }));
   EXPECT_EQ(Read(path), "old");
+}
+
+// Kills a writer that saves `a` and `b` by turns at `path`, as the ordinary user, at a random
+// moment of one of its first saves.
+void KillWhileSaving(const QString& path, const QByteArray& a, const QByteArray& b,
+                     std::chrono::microseconds save, std::mt19937& random) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ready[0]);
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(1);
+    for (int i = 0;; ++i) {
+      if (::write(ready[1], "s", 1) != 1) ::_exit(1);
+      Save(path, i % 2 ? a : b);
+    }
+  }
+  ::close(ready[1]);
+  // Past the first saves, so that the file is in the middle of its turns.
+  for (int saves = std::uniform_int_distribution<int>(1, 3)(random); saves > 0;) {
+    char started;
+    if (::read(ready[0], &started, 1) != 1) break;
+    --saves;
+  }
+  std::this_thread::sleep_for(
+      std::chrono::microseconds(std::uniform_int_distribution<long>(0, save.count())(random)));
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ::close(ready[0]);
+}
+
+std::chrono::microseconds TimeOfOneSave(const QString& path, const QByteArray& bytes) {
+  const auto start = std::chrono::steady_clock::now();
+  AsOrdinaryUser([&] { return Save(path, bytes) == std::nullopt; });
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               start);
+}
+
+TEST(SafeWriter, KilledWhileRewritingInPlaceTheFileReadsBackWholeOldOrNew) {
+  const CacheFolder cache;
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  const QByteArray a = Bytes(300000, 'a'), b = Bytes(200000, 'b');
+  Write(path, a);
+  ASSERT_TRUE(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 || geteuid() != 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+  const auto save = TimeOfOneSave(path, b) * 2;
+  std::mt19937 random(20261207);
+  int mixed = 0;
+  int kills = 0;
+  for (; kills < 100 || (mixed == 0 && kills < 2000); ++kills) {
+    SCOPED_TRACE(kills);
+    KillWhileSaving(path, a, b, save, random);
+    const QByteArray raw = Read(path);
+    mixed += raw != a && raw != b;
+    QByteArray read;
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+      read = ReadWholeFile(path, 1 << 20, "zu groß");
+      return read == a || read == b;
+    }));
+  }
+  // Killed at random moments, some rewrites were broken off half-way.
+  EXPECT_GT(mixed, 0);
+  RecordProperty("kills", kills);
+  RecordProperty("mixed", mixed);
+  ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+}
+
+TEST(SafeWriter, PartsThatKilledWritersLeftAreRemovedByTheNextSave) {
+  const QTemporaryDir dir;
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  const QByteArray a = Bytes(4 << 20, 'a'), b = Bytes(3 << 20, 'b');
+  // Files of others that only look alike stay.
+  const QStringList others = {QStringLiteral(".p.txt.bak"), QStringLiteral(".p.txt.1.2.zzzzzzzz"),
+                              QStringLiteral(".q.txt.1.0.0000abcd")};
+  for (const QString& name : others) Write(dir.filePath(name), "x");
+  const auto save = TimeOfOneSave(path, a);
+  std::mt19937 random(7);
+  int left = 0;
+  for (int kill = 0; kill < 20 || (left == 0 && kill < 200); ++kill) {
+    KillWhileSaving(path, a, b, save, random);
+    const QByteArray raw = Read(path);
+    EXPECT_TRUE(raw == a || raw == b);
+    left += QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size() > 1 + others.size();
+  }
+  ASSERT_GT(left, 0) << "no kill came while a part was written";
+  EXPECT_EQ(Save(path, "neu"), std::nullopt);
+  QStringList expected = others;
+  expected << QStringLiteral("p.txt");
+  expected.sort();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+}
+
+TEST(SafeWriter, AFolderThatCannotBeSyncedAfterTheRenameIsReportedAsSuchWithTheFileSaved) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  Write(path, "alt");
+  failFolderSyncs = true;
+  const std::optional<std::string> message = Save(path, "neu");
+  failFolderSyncs = false;
+  EXPECT_EQ(message,
+            "Die Datei ist gespeichert, doch ihr Ordner ließ sich nicht auf den Datenträger "
+            "schreiben; nach einem Systemabsturz kann die alte Fassung zurückkehren: E/A-Fehler 5");
+  EXPECT_EQ(Read(path), "neu");
 }
 
 }  // namespace
