@@ -125,9 +125,12 @@ class TForm1 : public QMainWindow, private Window {
   // Changes the table as the program does: the selection it moves raises no selection command.
   template <typename Change>
   void Quietly(Change&& change) {
-    const bool wasIgnoring = std::exchange(ignoreSelection_, true);
+    struct Restore {
+      bool& flag;
+      bool was;
+      ~Restore() { flag = was; }
+    } restore{ignoreSelection_, std::exchange(ignoreSelection_, true)};
     change();
-    ignoreSelection_ = wasIgnoring;
   }
 
   // Components.

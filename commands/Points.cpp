@@ -8,9 +8,7 @@ void ShowRowPoint(Context& c, int ARow);
 namespace {
 
 TableRow RowOf(const Context& c, std::size_t i) {
-  const PointRec& p = c.s.Points[i];
-  return {QStringLiteral(".") + QString::number(c.s.Points.Label(i)), c.Fix(p.Hor0), c.Fix(p.Vert0),
-          c.Fix(p.Dist0)};
+  return PointRow(c, c.s.Points[i], c.s.Points.Label(i));
 }
 
 void ShowEdits(Context& c) {
@@ -68,6 +66,11 @@ void TakeBack(Context& c, const PointEdit& edit) {
 }
 
 }  // namespace
+
+TableRow PointRow(const Context& c, const PointRec& p, int label) {
+  return {QStringLiteral(".") + QString::number(label), c.Fix(p.Hor0), c.Fix(p.Vert0),
+          c.Fix(p.Dist0)};
+}
 
 void AddPoint(Context& c) {
   const WorkingState& s = c.s;

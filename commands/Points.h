@@ -22,6 +22,8 @@ void DeletePoint(Context& c);
 // Appends the table rows of points just added to the list (the last `count` of them) and selects
 // the empty last row.
 void AppendPointRows(Context& c, std::size_t count);
+// The table row of a point with its label.
+TableRow PointRow(const Context& c, const PointRec& p, int label);
 
 // "Rückgängig" and "Wiederholen": the last addition or deletion of a point taken back, or done
 // again. A point comes back with its label, its values and its place in the table. Outside idle

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -21,15 +22,14 @@ const QString kSettingsName = QStringLiteral("MolvanQuv.ini");
 // A path is one line; whatever a damaged file holds beyond this is not read.
 constexpr qint64 kMaxSettingsLine = 64 * 1024;
 
-void SetStationLabels(Context& c) {
-  const WorkingState& s = c.s;
+// The four direction labels' texts for the station values.
+std::array<QString, 4> StationLabels(const Context& c, const SolverState& s) {
   const auto withDistance = [&c](Real hor, Real vert, Real dist) {
     return c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m");
   };
-  c.window.SetLabel(Window::Label::P0zu1, withDistance(s.P0zu1Hor, s.P0zu1Vert, s.DistP0P1));
-  c.window.SetLabel(Window::Label::P0zu2, withDistance(s.P0zu2Hor, s.P0zu2Vert, s.DistP0P2));
-  c.window.SetLabel(Window::Label::P1zu0, c.DirectionText(s.P1zu0Hor, s.P1zu0Vert));
-  c.window.SetLabel(Window::Label::P2zu0, c.DirectionText(s.P2zu0Hor, s.P2zu0Vert));
+  return {withDistance(s.P0zu1Hor, s.P0zu1Vert, s.DistP0P1),
+          withDistance(s.P0zu2Hor, s.P0zu2Vert, s.DistP0P2),
+          c.DirectionText(s.P1zu0Hor, s.P1zu0Vert), c.DirectionText(s.P2zu0Hor, s.P2zu0Vert)};
 }
 
 // The settings live beside the program where its folder takes new files, so that a copy run
@@ -90,7 +90,7 @@ void SaveProject(Context& c) {
   const WorkingState& s = c.s;
   WriteFileSafely(
       c.SaveDialog1.FileName,
-      ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, s.Points.Items(), c.separator));
+      ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, s.Points, c.separator));
 }
 
 void LoadProject(Context& c) {
@@ -107,6 +107,12 @@ void LoadProject(Context& c) {
   for (std::size_t i = 0; i < 3; ++i) {
     const std::optional<QString>& file = load.panoFiles[i];
     if (!file || !QFileInfo::exists(*file)) continue;
+    // A picture named twice is read and held once.
+    const auto same = std::find(load.panoFiles.begin(), load.panoFiles.begin() + i, file);
+    if (same != load.panoFiles.begin() + i) {
+      images[i] = images[static_cast<std::size_t>(same - load.panoFiles.begin())];
+      continue;
+    }
     // A picture that cannot be read is kept out like a missing one, not the whole project.
     try {
       images[i] = LoadBitmap(*file);
@@ -115,9 +121,24 @@ void LoadProject(Context& c) {
     }
   }
 
+  // Everything the load adds is made before anything changes: should memory run out, the work
+  // stays as it was.
+  const int firstLabel = static_cast<int>(c.s.Points.size());
+  std::vector<TableRow> rows;
+  rows.reserve(load.points.size());
+  for (std::size_t i = 0; i < load.points.size(); ++i) {
+    rows.push_back(PointRow(c, load.points[i], firstLabel + static_cast<int>(i)));
+  }
+  c.s.Points.Reserve(load.points.size());
+  const QString caption = c.window.Caption() + QStringLiteral(" - ") + path;
+  const std::array<QString, 4> labels = StationLabels(c, load.state);
+  // Rows only for the points read: points entered before the load keep their one row.
+  c.window.AppendRows(std::move(rows));
+
+  c.s.Points.AppendAll(load.points);
   c.SaveDialog1.FileName = path;
   c.window.EnableLoad(false);
-  c.window.SetCaption(c.window.Caption() + QStringLiteral(" - ") + path);
+  c.window.SetCaption(caption);
   for (std::size_t i = 0; i < 3; ++i) {
     if (!load.panoFiles[i]) continue;
     auto fields = c.s.Station(static_cast<int>(i));
@@ -126,12 +147,12 @@ void LoadProject(Context& c) {
     c.window.MarkViewForRepaint(static_cast<int>(i));
   }
   static_cast<SolverState&>(c.s) = load.state;
-  SetStationLabels(c);
-
-  // Rows only for the points read: points entered before the load keep their one row. Their
-  // edits cannot be taken back across the load.
-  for (const PointRec& p : load.points) c.s.Points.Append(p);
-  AppendPointRows(c, load.points.size());
+  const Window::Label labelled[] = {Window::Label::P0zu1, Window::Label::P0zu2,
+                                    Window::Label::P1zu0, Window::Label::P2zu0};
+  for (std::size_t i = 0; i < 4; ++i) c.window.SetLabel(labelled[i], labels[i]);
+  // Selecting the new empty row: no point is shown as selected. The points entered before the
+  // load cannot be taken back across it.
+  SelectRow(c, c.window.PointRows() + 1);
   ForgetEdits(c);
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));

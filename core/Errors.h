@@ -19,6 +19,9 @@ inline constexpr char kMsgDiskFull[] = "Zu wenig Speicherplatz";
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
 inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
+// A full sphere 16384 pixels round, some 60 pixels a degree, is the largest panorama taken.
+inline constexpr char kMsgPictureTooLarge[] =
+    "Das Bild ist zu groß für ein Panorama (höchstens 16384 x 8192 Pixel)";
 // Memory ran out: whatever the command had begun is left as it was.
 inline constexpr char kMsgOutOfMemory[] = "Zu wenig Arbeitsspeicher";
 // Any other fault the program did not foresee; its own text is not the user's language.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "geometry/Solver.h"
@@ -31,37 +32,77 @@ struct PointRec {
 };
 
 // The stored points, in table order, each with the number of its table label (".3" is 3). A label
-// is the count of points before it when it was added and is never renumbered. Every change gets a
-// new revision number (unique in the process), so that the views can keep the marks' pixel
-// positions between paints and know when they must be worked out again.
+// is the count of points before it when it was added and is never renumbered. A point and its
+// label are one entry, so that no failure (memory running out half-way) can part them. Every
+// change gets a new revision number (unique in the process), so that the views can keep the
+// marks' pixel positions between paints and know when they must be worked out again.
 class PointList {
+  struct Entry {
+    PointRec point;
+    int label;
+  };
+
  public:
-  std::size_t size() const { return items_.size(); }
-  bool empty() const { return items_.empty(); }
-  const PointRec& operator[](std::size_t i) const { return items_[i]; }
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
-  const std::vector<PointRec>& Items() const { return items_; }
-  int Label(std::size_t i) const { return labels_[i]; }
+  // Walks the points alone.
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = PointRec;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const PointRec*;
+    using reference = const PointRec&;
+    Iterator() = default;
+    explicit Iterator(std::vector<Entry>::const_iterator at) : at_(at) {}
+    const PointRec& operator*() const { return at_->point; }
+    const PointRec* operator->() const { return &at_->point; }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    Iterator operator++(int) { return Iterator(at_++); }
+    bool operator==(const Iterator&) const = default;
+
+   private:
+    std::vector<Entry>::const_iterator at_;
+  };
+
+  PointList() = default;
+  // A list read or made elsewhere, labelled .0, .1, ... in its order.
+  PointList(const std::vector<PointRec>& points) { Assign(points); }  // NOLINT: a list as well
+
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  const PointRec& operator[](std::size_t i) const { return entries_[i].point; }
+  Iterator begin() const { return Iterator(entries_.begin()); }
+  Iterator end() const { return Iterator(entries_.end()); }
+  int Label(std::size_t i) const { return entries_[i].label; }
   std::uint64_t Revision() const { return revision_; }
 
   void Append(const PointRec& p) { Insert(size(), p, static_cast<int>(size())); }
   // Puts a point back where it stood, with its label.
   void Insert(std::size_t i, const PointRec& p, int label) {
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(i), p);
-    labels_.insert(labels_.begin() + static_cast<std::ptrdiff_t>(i), label);
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), Entry{p, label});
     Touch();
   }
   void Erase(std::size_t i) {
-    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-    labels_.erase(labels_.begin() + static_cast<std::ptrdiff_t>(i));
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     Touch();
   }
   // A new list, labelled .0, .1, ... in its order.
-  void Assign(std::vector<PointRec> items) {
-    items_ = std::move(items);
-    labels_.resize(items_.size());
-    for (std::size_t i = 0; i < labels_.size(); ++i) labels_[i] = static_cast<int>(i);
+  void Assign(const std::vector<PointRec>& points) {
+    std::vector<Entry> entries;
+    entries.reserve(points.size());
+    for (const PointRec& p : points) entries.push_back({p, static_cast<int>(entries.size())});
+    entries_ = std::move(entries);
+    Touch();
+  }
+  // Room for `more` points beyond those there are, so that adding them takes no memory.
+  void Reserve(std::size_t more) { entries_.reserve(entries_.size() + more); }
+  // The list with `more` after its points, labelled on from the count of points. The memory for
+  // all of them is taken before the first is added: all are added, or none.
+  void AppendAll(const std::vector<PointRec>& more) {
+    entries_.reserve(entries_.size() + more.size());
+    for (const PointRec& p : more) entries_.push_back({p, static_cast<int>(entries_.size())});
     Touch();
   }
   void Clear() { Assign({}); }
@@ -72,8 +113,7 @@ class PointList {
     revision_ = ++next;
   }
 
-  std::vector<PointRec> items_;
-  std::vector<int> labels_;
+  std::vector<Entry> entries_;
   std::uint64_t revision_ = 0;
 };
 

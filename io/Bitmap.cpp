@@ -24,10 +24,10 @@
 
 namespace {
 
-// Checked before anything is allocated, so that a hostile header cannot make us reserve
-// gigabytes: room for four of the largest panoramas the cameras take (8160 x 3060).
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixels = std::int64_t{8160} * 3060 * 4;
+// Checked before anything is allocated, so that a header of a few bytes cannot make us reserve
+// gigabytes: the largest panorama we take, a full sphere 16384 pixels round (512 MB decoded).
+constexpr std::int64_t kMaxWidth = 16384;
+constexpr std::int64_t kMaxHeight = 8192;
 
 constexpr std::size_t kFileHeaderSize = 14;
 // The file header, the largest info header (V5) and the masks that may follow a 40-byte one.
@@ -131,10 +131,8 @@ Layout ParseLayout(const Bytes& head, std::uint64_t fileSize) {
   if (planes != 1 || !Allowed(l.bitCount, l.compression)) Invalid();
   l.topDown = height < 0;
   l.height = l.topDown ? -height : height;
-  if (l.width <= 0 || l.width > kMaxSide || l.height == 0 || l.height > kMaxSide ||
-      l.width * l.height > kMaxPixels || (l.topDown && l.Rle())) {
-    Invalid();
-  }
+  if (l.width <= 0 || l.height == 0 || (l.topDown && l.Rle())) Invalid();
+  if (l.width > kMaxWidth || l.height > kMaxHeight) throw TorbelError(kMsgPictureTooLarge);
 
   std::uint64_t headerEnd = kFileHeaderSize + headerSize;
   if (l.compression == kBitfields) {
@@ -310,7 +308,8 @@ class Target {
         bytesPerLine_(image_.bytesPerLine()),
         height_(l.height),
         topDown_(l.topDown) {
-    if (image_.isNull()) Invalid();
+    // The size was checked; a null image is memory that was not to be had.
+    if (image_.isNull()) throw TorbelError(kMsgOutOfMemory);
     AdviseHugePages(bits_, static_cast<std::size_t>(image_.sizeInBytes()));
   }
 

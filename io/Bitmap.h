@@ -13,7 +13,8 @@
 // Pixels an RLE stream skips over (delta, early end of line or bitmap) stay black.
 // Raises TorbelError: FileError(errno) when the file cannot be opened or read; kMsgEndOfFile when
 // it shrinks while being read; kMsgInvalidBitmap for anything that is not a readable bitmap,
-// including a truncated one and one larger than 32768 pixels a side or about 100 Mpixel.
+// including a truncated one; kMsgPictureTooLarge beyond 16384 x 8192 pixels, before any memory is
+// taken; kMsgOutOfMemory where the picture's memory is not to be had.
 QImage LoadBitmap(const QString& path);
 
 // The same from the bytes of a whole file in memory.

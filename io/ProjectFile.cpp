@@ -63,7 +63,7 @@ PointRec ReadPoint(const QByteArray& line) {
 }  // namespace
 
 QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& panoFiles,
-                            const std::vector<PointRec>& points, char decimalSeparator) {
+                            const PointList& points, char decimalSeparator) {
   QByteArray out;
   out.reserve(1024 + static_cast<qsizetype>(points.size()) * 140);
   for (const QString& path : panoFiles) out += QFile::encodeName(path) + kLineEnd;

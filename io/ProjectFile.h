@@ -15,7 +15,7 @@
 
 // The file's bytes for the present state. Numbers are written with the given decimal separator.
 QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& panoFiles,
-                            const std::vector<PointRec>& points, char decimalSeparator);
+                            const PointList& points, char decimalSeparator);
 
 // What a project file holds, applied to a copy of the state it is loaded into.
 struct ProjectLoad {

@@ -8,6 +8,7 @@
 
 #include "geometry/TorbelError.h"
 #include "io/Bitmap.h"
+#include "tests/MemoryLimit.h"
 
 namespace {
 
@@ -249,14 +250,17 @@ TEST(BitmapHostile, BadSignatureAndTinyFiles) {
 }
 
 TEST(BitmapHostile, SizesThatWouldAllocateWithoutBound) {
-  const std::pair<std::int32_t, std::int32_t> sizes[] = {
-      {100000, 100000}, {32769, 1}, {1, -32769}, {32768, 32768},
-      {0, 1},           {-3, 2},    {3, 0},      {1, INT32_MIN}};
-  for (auto [width, height] : sizes) {
+  const std::string tooLarge = kMsgPictureTooLarge;
+  const std::tuple<std::int32_t, std::int32_t, std::string> sizes[] = {
+      {100000, 100000, tooLarge}, {32769, 1, tooLarge},    {1, -32769, tooLarge},
+      {32768, 32768, tooLarge},   {16385, 1, tooLarge},    {1, 8193, tooLarge},
+      {1, -8193, tooLarge},       {0, 1, kInvalid},        {-3, 2, kInvalid},
+      {3, 0, kInvalid},           {1, INT32_MIN, tooLarge}};
+  for (const auto& [width, height, message] : sizes) {
     Bytes f = Valid24();
     Put(f, 18, width, 4);
     Put(f, 22, height, 4);
-    EXPECT_EQ(ErrorOf(f), kInvalid) << width << " x " << height;
+    EXPECT_EQ(ErrorOf(f), message) << width << " x " << height;
   }
 }
 
@@ -335,7 +339,7 @@ TEST(BitmapHostile, DamagedHeadersNeverCrash) {
         try {
           Decode(f);
         } catch (const TorbelError& e) {
-          EXPECT_EQ(e.Message(), kInvalid);
+          EXPECT_TRUE(e.Message() == kInvalid || e.Message() == kMsgPictureTooLarge) << e.Message();
         }
       }
     }
@@ -375,6 +379,15 @@ TEST_F(BitmapFile, LoadAgreesWithDecode) {
 TEST_F(BitmapFile, FileErrorsInGerman) {
   EXPECT_EQ(LoadError(dir_.filePath("fehlt.bmp")), "Datei nicht gefunden");
   EXPECT_EQ(LoadError(dir_.path()), "Dateizugriff verweigert");
+}
+
+TEST_F(BitmapFile, APictureWhoseMemoryIsNotToBeHadSaysSo) {
+  if (kAddressSanitizer) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  // A few bytes that declare 16320 x 6120 pixels, 400 MB once decoded.
+  const QString path = Write("gross.bmp", Rle(8, 16320, 6120, {0, 1}).File());
+  const auto load = [&] { return LoadError(path); };
+  EXPECT_EQ(WithinMemory(64 << 20, load), "Zu wenig Arbeitsspeicher");
+  EXPECT_EQ(WithinMemory(600 << 20, load), "kein Fehler");
 }
 
 }  // namespace

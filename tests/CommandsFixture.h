@@ -71,6 +71,7 @@ struct FakeWindow : Window {
   void EnableTable(bool enabled) override { tableEnabled = enabled; }
   int PointRows() const override { return static_cast<int>(rows.size()); }
   void AppendRows(std::vector<TableRow> more) override {
+    rows.reserve(rows.size() + more.size());  // all or none, as the table does
     rows.insert(rows.end(), more.begin(), more.end());
   }
   void RemoveRow(int gridRow) override { rows.erase(rows.begin() + (gridRow - 1)); }

@@ -9,7 +9,9 @@
 #include <QDir>
 
 #include "commands/Panoramas.h"
+#include "io/ProjectFile.h"
 #include "tests/CommandsFixture.h"
+#include "tests/MemoryLimit.h"
 
 namespace {
 
@@ -307,6 +309,56 @@ TEST_F(ProjectCommands, AVanishedProjectIsReportedAndChangesNothing) {
   EXPECT_EQ(platform.errors[0], QStringLiteral("Datei nicht gefunden."));
   EXPECT_TRUE(window.loadEnabled);
   EXPECT_EQ(window.caption, QStringLiteral("Molvan Torbel* V1.07"));
+}
+
+// How a load ended in a process with `budget` bytes of address space beyond what it had: 'A' all
+// loaded, 'N' nothing changed and the German message shown, anything else as it happened.
+std::string LoadWithin(ProjectCommands& t, const QString& path, long long budget) {
+  return WithinMemory(budget, [&] {
+    const bool loaded = t.Load(path);
+    if (loaded && t.s.Points.size() == 100000 && t.window.rows.size() == 100000 &&
+        t.s.NodalHeight == 1.25L && t.window.caption.endsWith(path)) {
+      return std::string("A");
+    }
+    if (!loaded && t.platform.errors == std::vector{QStringLiteral("Zu wenig Arbeitsspeicher.")} &&
+        t.s.Points.empty() && t.window.rows.empty() && t.s.NodalHeight == 0 &&
+        !t.window.caption.contains(path) && t.window.loadEnabled &&
+        t.c.SaveDialog1.FileName.isEmpty()) {
+      return std::string("N");
+    }
+    return "points " + std::to_string(t.s.Points.size()) + ", rows " +
+           std::to_string(t.window.rows.size()) + ", caption " + t.window.caption.toStdString() +
+           ", " + (t.platform.errors.empty() ? "" : t.platform.errors[0].toStdString());
+  });
+}
+
+TEST_F(ProjectCommands, ALoadThatRunsOutOfMemoryChangesNothingAndSaysSoInGerman) {
+  if (kAddressSanitizer) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  QByteArray text = ProjectFileBytes(SolverState{.NodalHeight = 1.25L}, {}, {}, ',');
+  text.chop(5);  // "EOF"
+  for (int i = 0; i < 100000; ++i) text += "1;2;3;4;5;6;7\r\n";
+  const QString path = WriteFile("gross.txt", text + "EOF\r\n");
+  int loaded = 0, refused = 0;
+  for (long long budget = 0; budget <= (100ll << 20); budget += 4ll << 20) {
+    SCOPED_TRACE(budget);
+    const std::string outcome = LoadWithin(*this, path, budget);
+    EXPECT_TRUE(outcome == "A" || outcome == "N") << outcome;
+    loaded += outcome == "A";
+    refused += outcome == "N";
+  }
+  // Both ends were reached: too little for the project, and enough.
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(loaded, 0);
+}
+
+TEST_F(ProjectCommands, APictureNamedTwiceIsReadAndHeldOnce) {
+  const QString pano = WriteFile("s.bmp", Bitmap24(16, 6, qRgb(1, 2, 3)));
+  s.PanoFile0 = s.PanoFile2 = pano;
+  const QString path = Save("p.txt");
+  Open();
+  ASSERT_TRUE(Load(path));
+  EXPECT_EQ(s.Pano0.size(), QSize(16, 6));
+  EXPECT_EQ(s.Pano0.constBits(), s.Pano2.constBits());
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ void PointTableModel::AppendRows(std::vector<Row> rows) {
   if (rows.empty()) return;
   const int at = PointRows();
   const int added = static_cast<int>(rows.size());
+  // Memory runs out here, if at all, before the views are told of rows to come.
+  rows_.reserve(rows_.size() + rows.size());
   beginInsertRows({}, at + 1, at + added);
   rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
                std::make_move_iterator(rows.end()));

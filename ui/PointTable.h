@@ -26,6 +26,7 @@ class PointTableModel : public QAbstractTableModel {
   const QString& Cell(int row, int column) const;
   // Writes a row into the empty last row and adds a new empty one.
   void AppendRow(Row row);
+  // All of them or, should memory run out, none.
   void AppendRows(std::vector<Row> rows);
   // Moves the rows below `row` up by one; labels travel with their rows.
   void RemoveRow(int row);
