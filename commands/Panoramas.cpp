@@ -1,6 +1,6 @@
 #include "commands/Panoramas.h"
 
-#include <QFileInfo>
+#include "core/PathText.h"
 
 #include "io/Bitmap.h"
 
@@ -11,11 +11,12 @@ void LoadPanorama(Context& c, int station) {
   c.OpenDialog2.Title = kTitles[station];
   if (!c.platform.ExecuteOpenDialog(c.OpenDialog2)) return;
   const QString path = c.OpenDialog2.FileName;
+  CheckPath(path);
   auto fields = c.s.Station(station);
   // A name typed for a file that is not there is kept (a project moved between machines names
   // such files), but a file that fails to load leaves the path as it was, so a later save never
   // writes a path that cannot be opened again.
-  if (QFileInfo::exists(path)) {
+  if (PathExists(path)) {
     const Busy busy(c.platform);
     fields.Pano = LoadBitmap(path);
   }

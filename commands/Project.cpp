@@ -10,6 +10,7 @@
 
 #include "commands/Points.h"
 #include "core/Errors.h"
+#include "core/PathText.h"
 #include "io/Bitmap.h"
 #include "io/PointCsv.h"
 #include "io/ProjectFile.h"
@@ -86,7 +87,12 @@ void StartSession(Context& c) {
 }
 
 void SaveProject(Context& c) {
-  if (!c.platform.ExecuteSaveDialog(c.SaveDialog1)) return;
+  FileDialog dialog = c.SaveDialog1;
+  if (!c.platform.ExecuteSaveDialog(dialog)) return;
+  // The settings file names the project on a line of its own; a name it cannot hold is not
+  // remembered either.
+  CheckPath(dialog.FileName);
+  c.SaveDialog1 = dialog;
   const WorkingState& s = c.s;
   WriteFileSafely(
       c.SaveDialog1.FileName,
@@ -96,6 +102,7 @@ void SaveProject(Context& c) {
 void LoadProject(Context& c) {
   if (!c.platform.ExecuteOpenDialog(c.OpenDialog1)) return;
   const QString path = c.OpenDialog1.FileName;
+  CheckPath(path);
   const Busy busy(c.platform);
 
   // Everything is read and checked before anything changes, so that a file that fails leaves
@@ -106,7 +113,7 @@ void LoadProject(Context& c) {
   QStringList unreadable;
   for (std::size_t i = 0; i < 3; ++i) {
     const std::optional<QString>& file = load.panoFiles[i];
-    if (!file || !QFileInfo::exists(*file)) continue;
+    if (!file || !PathExists(*file)) continue;
     // A picture named twice is read and held once.
     const auto same = std::find(load.panoFiles.begin(), load.panoFiles.begin() + i, file);
     if (same != load.panoFiles.begin() + i) {
@@ -166,10 +173,10 @@ void ReadSettingsFile(Context& c) {
     // One left beside the installed program (by whoever installed it) counts until the user has
     // one of their own.
     const QString own = UserSettingsFolder(c) + kSettingsName;
-    if (QFileInfo::exists(own)) path = own;
+    if (PathExists(own)) path = own;
   }
-  if (!QFileInfo::exists(path)) return;
-  c.OpenDialog1.FileName = QFile::decodeName(ReadFirstLine(path, kMaxSettingsLine));
+  if (!PathExists(path)) return;
+  c.OpenDialog1.FileName = PathFromBytes(ReadFirstLine(path, kMaxSettingsLine));
   LoadProject(c);
 }
 
@@ -180,7 +187,7 @@ void WriteSettingsFile(Context& c) {
     MakePrivateFolder(folder);
   }
   WriteFileSafely(folder + kSettingsName,
-                  QFile::encodeName(c.SaveDialog1.FileName) + QByteArrayLiteral("\r\n"));
+                  PathBytes(c.SaveDialog1.FileName) + QByteArrayLiteral("\r\n"));
 }
 
 void ExportPoints(Context& c) {

@@ -16,6 +16,14 @@ inline constexpr char kMsgTooManyOpenFiles[] = "Zu viele geöffnete Dateien";
 inline constexpr char kMsgAccessDenied[] = "Dateizugriff verweigert";
 inline constexpr char kMsgEndOfFile[] = "Versuch hinter dem Dateiende zu lesen";
 inline constexpr char kMsgDiskFull[] = "Zu wenig Speicherplatz";
+// The project and settings files hold one path a line.
+inline constexpr char kMsgLineBreakInPath[] =
+    "Ein Dateiname mit Zeilenumbruch kann im Projekt nicht stehen; bitte die Datei umbenennen";
+// The file dialog shows bytes that are no UTF-8 as replacement characters, and its answer then
+// names a file that is not there.
+inline constexpr char kMsgUndecodablePath[] =
+    "Der Dateiname enthält Zeichen, die sich nicht lesen lassen (kein UTF-8); bitte die Datei "
+    "umbenennen";
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
 inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/PathText.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -444,7 +444,7 @@ QImage DecodeBitmap(const unsigned char* data, std::size_t size) {
 }
 
 QImage LoadBitmap(const QString& path) {
-  const QByteArray name = QFile::encodeName(path);
+  const QByteArray name = PathBytes(path);
   const File file(name.constData());
   const std::uint64_t fileSize = file.Size();
   std::array<unsigned char, kMaxHeadSize> head;

@@ -1,9 +1,9 @@
 #include "io/ProjectFile.h"
 
-#include <QFile>
 
 #include "core/Errors.h"
 #include "core/NumberText.h"
+#include "core/PathText.h"
 
 namespace {
 
@@ -66,7 +66,10 @@ QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& 
                             const PointList& points, char decimalSeparator) {
   QByteArray out;
   out.reserve(1024 + static_cast<qsizetype>(points.size()) * 140);
-  for (const QString& path : panoFiles) out += QFile::encodeName(path) + kLineEnd;
+  for (const QString& path : panoFiles) {
+    CheckPath(path);
+    out += PathBytes(path) + kLineEnd;
+  }
   out += kStationHeader + kLineEnd;
   for (Real SolverState::*field : kStationFields)
     out += Text(s.*field, decimalSeparator) + kLineEnd;
@@ -85,7 +88,7 @@ QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& 
 
 void ApplyProjectLine(const QByteArray& line, int index, ProjectLoad& load) {
   if (index < kFirstStationLine - 1) {
-    load.panoFiles[static_cast<std::size_t>(index)] = QFile::decodeName(line);
+    load.panoFiles[static_cast<std::size_t>(index)] = PathFromBytes(line);
   } else if (index == kFirstStationLine - 1 || index == kPointHeaderLine) {
     // Headers for the human reader.
   } else if (index < kFirstPointLine) {

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -22,49 +22,7 @@
 #include <utility>
 
 #include "core/Errors.h"
-
-namespace {
-
-// Qt keeps the operating system's error number in errno; EIO stands in where it left none.
-[[noreturn]] void RaiseFileError() {
-  throw FileError(errno != 0 ? errno : EIO);
-}
-
-void OpenForReading(QFile& file) {
-  // Only a regular file is opened: a FIFO would block the open, and a device like /dev/zero
-  // never ends.
-  struct stat st {};
-  if (::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw FileError(EISDIR);
-    if (!S_ISREG(st.st_mode)) throw TorbelError(kMsgNotAFile);
-  }
-  errno = 0;
-  if (!file.open(QIODevice::ReadOnly)) RaiseFileError();
-}
-
-}  // namespace
-
-QByteArray ReadWholeFile(const QString& path, qint64 limit, const char* tooLarge) {
-  FinishInterruptedRewriteOf(path);
-  QFile file(path);
-  OpenForReading(file);
-  if (file.size() > limit) throw TorbelError(tooLarge);
-  errno = 0;
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) RaiseFileError();
-  return bytes;
-}
-
-QByteArray ReadFirstLine(const QString& path, qint64 limit) {
-  FinishInterruptedRewriteOf(path);
-  QFile file(path);
-  OpenForReading(file);
-  errno = 0;
-  QByteArray line = file.readLine(limit);
-  if (file.error() != QFileDevice::NoError) RaiseFileError();
-  while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-  return line;
-}
+#include "core/PathText.h"
 
 namespace {
 
@@ -409,7 +367,7 @@ int FinishRewrite(const std::string& journal) {
 // The target a path names, by its one true path where it exists (the journal is found by it):
 // through a link the file it names is written, not the link.
 std::string Target(const QString& path) {
-  const std::string target = QFile::encodeName(path).toStdString();
+  const std::string target = PathBytes(path).toStdString();
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(target.c_str(), nullptr),
                                                          &std::free);
   return real ? std::string(real.get()) : target;
@@ -444,6 +402,50 @@ void RewriteInPlace(const std::string& target, const QByteArray& bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only a regular file is read: a FIFO would block (it opens without waiting, and is then
+// refused), and a device like /dev/zero never ends.
+int OpenForReading(const QString& path) {
+  Descriptor fd(::open(PathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) Raise(errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) Raise(errno);
+  if (S_ISDIR(st.st_mode)) Raise(EISDIR);
+  if (!S_ISREG(st.st_mode)) throw TorbelError(kMsgNotAFile);
+  return fd.Release();
+}
+
+}  // namespace
+
+QByteArray ReadWholeFile(const QString& path, qint64 limit, const char* tooLarge) {
+  FinishInterruptedRewriteOf(path);
+  const Descriptor fd(OpenForReading(path));
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) Raise(errno);
+  if (st.st_size > limit) throw TorbelError(tooLarge);
+  QByteArray bytes;
+  if (!ReadAll(fd.get(), bytes)) Raise(errno);
+  return bytes;
+}
+
+QByteArray ReadFirstLine(const QString& path, qint64 limit) {
+  FinishInterruptedRewriteOf(path);
+  const Descriptor fd(OpenForReading(path));
+  QByteArray line;
+  char chunk[4096];
+  while (line.size() < limit && !line.contains('\n')) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Raise(errno);
+    if (n == 0) break;
+    line.append(chunk, n);
+  }
+  line.truncate(std::min(limit, line.contains('\n') ? line.indexOf('\n') : line.size()));
+  while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+  return line;
+}
 
 void FinishInterruptedRewriteOf(const QString& path) {
   FinishRewriteOf(Target(path));

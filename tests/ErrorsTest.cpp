@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "core/Errors.h"
+#include "core/PathText.h"
 
 namespace {
 
@@ -27,6 +28,35 @@ TEST(Errors, TheBoxAddsAFullStopAfterLettersAndDigits) {
   EXPECT_EQ(ErrorBoxText("Fehler!"), "Fehler!");
   EXPECT_EQ(ErrorBoxText("Pfad:"), "Pfad:.");  // ':' sorts after '.'
   EXPECT_EQ(ErrorBoxText(""), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PathText, EveryNameGivesBackItsBytesAndUtf8ReadsAsUtf8) {
+  const QByteArray names[] = {"/pano/s0.bmp",
+                              "/pano/s\xC3\xA4.bmp",
+                              "M\xFC"
+                              "ller.bmp",  // UTF-8, Latin-1
+                              "\x80\xBF\xFF",
+                              "\xC0\xAF overlong",
+                              "\xED\xA0\x80 surrogate",
+                              "\xF4\x90\x80\x80",
+                              "cut \xE2\x82",
+                              "\xF0\x9F\x98\x80 emoji",
+                              "\xED\xB2\x80 escape"};
+  for (const QByteArray& name : names) {
+    SCOPED_TRACE(name.toHex().toStdString());
+    const QString text = PathFromBytes(name);
+    EXPECT_EQ(PathBytes(text), name);
+    if (QString::fromUtf8(name).toUtf8() == name) {
+      EXPECT_EQ(text, QString::fromUtf8(name));
+    }
+  }
+  // What a dialog hands back is ordinary text.
+  EXPECT_EQ(PathBytes(QStringLiteral("Vermessung \U0001F600 ä.txt")),
+            QStringLiteral("Vermessung \U0001F600 ä.txt").toUtf8());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Qt's real boxes, read as a screen reader reads them, and the folders the program is told of.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -8,12 +9,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
 #include "app/QtPlatform.h"
+#include "core/PathText.h"
 
 namespace {
 
@@ -101,6 +104,31 @@ TEST(QtFolders, AFolderTakesNewFilesWhereAFileCanReallyBeMade) {
     QFile::setPermissions(closed.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The settings file may name a project whose name is no UTF-8; the open dialog proposes it, and
+// confirming it must name that file, not one with replacement characters.
+TEST(QtDialogs, AProposedNameThatIsNoUtf8ComesBackAsItWas) {
+  const QTemporaryDir dir;
+  const QByteArray name = QFile::encodeName(dir.path()) + "/Vermessung \xE4lt.txt";
+  const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  QtPlatform platform;
+  FileDialog dialog{QStringLiteral("Koordinaten &laden.."),
+                    QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"),
+                    PathFromBytes(name)};
+  QTimer::singleShot(0, [] {
+    if (auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+      QMetaObject::invokeMethod(box, "accept");
+  });
+  ASSERT_TRUE(platform.ExecuteOpenDialog(dialog));
+  EXPECT_EQ(PathBytes(dialog.FileName), name);
+  ::unlink(name.constData());
 }
 
 }  // namespace

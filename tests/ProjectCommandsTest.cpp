@@ -1,5 +1,6 @@
 // The project and settings commands against real files, without a window.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <QDir>
 
 #include "commands/Panoramas.h"
+#include "core/PathText.h"
 #include "io/ProjectFile.h"
 #include "tests/CommandsFixture.h"
 #include "tests/MemoryLimit.h"
@@ -359,6 +361,63 @@ TEST_F(ProjectCommands, APictureNamedTwiceIsReadAndHeldOnce) {
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(s.Pano0.size(), QSize(16, 6));
   EXPECT_EQ(s.Pano0.constBits(), s.Pano2.constBits());
+}
+
+TEST_F(ProjectCommands, NamesThatAreNoUtf8ReachTheDiskAndTheFilesUnchanged) {
+  // Latin-1 names from an old archive: the folder holds the bytes "M\xFCller".
+  const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+  const QString pano = PathFromBytes(folder + "M\xFCller.bmp");
+  const QString project = PathFromBytes(folder + "Vermessung \xE4lt.txt");
+  WriteTestFile(QDir(dir.path()), "y.bmp", Bitmap24(8, 4, qRgb(1, 2, 3)));
+  ASSERT_EQ(::rename(folder + "y.bmp", folder + "M\xFCller.bmp"), 0);
+  s.PanoFile1 = pano;
+  platform.fileAnswers = {project};
+  Run([&] { SaveProject(c); });
+  ASSERT_TRUE(platform.errors.empty()) << platform.errors.front().toStdString();
+  // The project's own name and the panorama's line are the bytes on the disk.
+  QByteArray bytes;
+  {
+    const int fd = ::open(folder + "Vermessung \xE4lt.txt", O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+    ::close(fd);
+  }
+  EXPECT_TRUE(bytes.startsWith("\r\n" + folder + "M\xFCller.bmp\r\n"))
+      << bytes.left(200).toStdString();
+  Run([&] { WriteSettingsFile(c); });
+
+  // The next start offers that project, and it loads with its panorama.
+  platform.fileAnswers = {std::nullopt};
+  Open();
+  EXPECT_TRUE(platform.errors.empty()) << platform.errors.front().toStdString();
+  EXPECT_EQ(PathBytes(platform.fileDialogs.back().FileName), folder + "Vermessung \xE4lt.txt");
+  ASSERT_TRUE(Load(project));
+  EXPECT_EQ(s.PanoFile1, pano);
+  EXPECT_EQ(s.Pano1.size(), QSize(8, 4));
+  // Qt's own file functions cannot name them.
+  ::unlink(folder + "M\xFCller.bmp");
+  ::unlink(folder + "Vermessung \xE4lt.txt");
+}
+
+TEST_F(ProjectCommands, NamesAFileCannotHoldAreRefusedWhenChosen) {
+  const QString lineBreak = WriteFile("zwei\nZeilen.bmp", Bitmap24(8, 4, qRgb(1, 2, 3)));
+  const QString shown = dir.filePath(QStringLiteral("M\uFFFDller.bmp"));  // the dialog's Latin-1
+  for (const QString& chosen : {lineBreak, shown}) {
+    SCOPED_TRACE(chosen.toStdString());
+    platform.errors.clear();
+    platform.fileAnswers = {chosen};
+    Run([&] { LoadPanorama(c, 1); });
+    EXPECT_TRUE(s.PanoFile1.isEmpty());
+    EXPECT_TRUE(s.Pano1.isNull());
+    platform.fileAnswers = {chosen};
+    Run([&] { SaveProject(c); });
+    EXPECT_TRUE(c.SaveDialog1.FileName.isEmpty());
+    ASSERT_EQ(platform.errors.size(), 2u);
+    EXPECT_TRUE(platform.errors[0].startsWith(chosen == shown ? "Der Dateiname enthält Zeichen"
+                                                              : "Ein Dateiname mit Zeilenumbruch"));
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/PathText.h"
 #include "geometry/TorbelError.h"
 #include "io/TextFile.h"
 
@@ -49,7 +50,7 @@ inline std::optional<int> CheckArguments(int argc, char** argv, int operands, co
 // An interrupted or failed run never leaves a file that looks complete.
 inline void WriteOutput(const std::filesystem::path& path, const char* data, std::size_t size) {
   try {
-    WriteFileSafely(QFile::decodeName(QByteArray::fromStdString(path.string())),
+    WriteFileSafely(PathFromBytes(QByteArray::fromStdString(path.string())),
                     QByteArray::fromRawData(data, static_cast<qsizetype>(size)));
   } catch (const TorbelError& e) {
     throw std::runtime_error(path.string() + ": " + e.Message());

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/PathText.h"
 #include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
       const auto bmp =
           demo::BmpBytes(PanoWidth, PanoHeight, demo::RenderPanorama(scene, k, threads));
       demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = QFile::decodeName(QByteArray::fromStdString(path));
+      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
       std::printf("%s  %.1f s\n", path.c_str(), SecondsSince(begin));
       std::fflush(stdout);
     }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/PathText.h"
 #include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
       const auto bmp =
           demo::BmpBytes(PanoWidth, PanoHeight, photo::RenderPanorama(scene, k, threads));
       demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = QFile::decodeName(QByteArray::fromStdString(path));
+      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
     }
     const QByteArray project = ProjectFileBytes(
         demo::MeasuredStations(scene.Cameras(), scene.Grounds()), panoramas, {}, '.');
