@@ -67,7 +67,10 @@ QByteArray ProjectFileBytes(const SolverState& s, const std::array<QString, 3>& 
   QByteArray out;
   out.reserve(1024 + static_cast<qsizetype>(points.size()) * 140);
   for (const QString& path : panoFiles) {
-    CheckPath(path);
+    // One path a line: a line break would shift every line after it.
+    if (path.contains(QLatin1Char('\n'))) {
+      throw TorbelError(std::string(kMsgLineBreakInPath) + ": " + path.toStdString());
+    }
     out += PathBytes(path) + kLineEnd;
   }
   out += kStationHeader + kLineEnd;
