@@ -351,6 +351,8 @@ TEST_F(ProjectCommands, ALoadThatRunsOutOfMemoryChangesNothingAndSaysSoInGerman)
   // Both ends were reached: too little for the project, and enough.
   EXPECT_GT(refused, 0);
   EXPECT_GT(loaded, 0);
+  RecordProperty("refused", refused);
+  RecordProperty("loaded", loaded);
 }
 
 TEST_F(ProjectCommands, APictureNamedTwiceIsReadAndHeldOnce) {
