@@ -18,8 +18,8 @@ std::vector<HandedPoint> ParsePointList(const QString& text) {
   return points;
 }
 
-LantrexWindow::LantrexWindow(const QString& clipboardText, QWidget* parent)
-    : QWidget(parent), points_(ParsePointList(clipboardText)) {
+LantrexWindow::LantrexWindow(const ClipboardText& clipboard, QWidget* parent)
+    : QWidget(parent), trouble_(clipboard.trouble), points_(ParsePointList(clipboard.text)) {
   setWindowTitle(QStringLiteral("Lantrex"));
   auto* layout = new QVBoxLayout(this);
   List = new QListWidget(this);
@@ -48,9 +48,18 @@ void LantrexWindow::CopyNext() {
 
 void LantrexWindow::ShowNext() {
   if (points_.empty()) {
-    Next->setText(
-        QStringLiteral("Die Zwischenablage enthält keine Punktliste von Torbel.\n"
-                       "Bitte in Torbel \"Punktliste ab Cursor erzeugen\" wählen."));
+    const QString why =
+        trouble_ == ClipboardTrouble::TooLarge
+            ? QStringLiteral(
+                  "Die Zwischenablage ist zu groß (über 64 MB); sie enthält keine "
+                  "Punktliste von Torbel.")
+        : trouble_ == ClipboardTrouble::NoAnswer
+            ? QStringLiteral(
+                  "Die Zwischenablage antwortet nicht: das Programm, das sie hält, "
+                  "gibt ihren Inhalt nicht heraus.")
+            : QStringLiteral("Die Zwischenablage enthält keine Punktliste von Torbel.");
+    Next->setText(why +
+                  QStringLiteral("\nBitte in Torbel \"Punktliste ab Cursor erzeugen\" wählen."));
     Copy->setEnabled(false);
     return;
   }

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "companion/ClipboardReader.h"
+
 // One point of the list Torbel hands over: "index:hor vert dist", decimal points.
 struct HandedPoint {
   QString index, hor, vert, dist;
@@ -22,7 +24,9 @@ class LantrexWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit LantrexWindow(const QString& clipboardText, QWidget* parent = nullptr);
+  explicit LantrexWindow(const ClipboardText& clipboard, QWidget* parent = nullptr);
+  explicit LantrexWindow(const QString& clipboardText, QWidget* parent = nullptr)
+      : LantrexWindow(ClipboardText{clipboardText, ClipboardTrouble::None, 0}, parent) {}
 
   // Puts the next point on the clipboard and moves on.
   void CopyNext();
@@ -34,6 +38,7 @@ class LantrexWindow : public QWidget {
  private:
   void ShowNext();
 
+  ClipboardTrouble trouble_;
   std::vector<HandedPoint> points_;
   std::size_t next_ = 0;
 };
