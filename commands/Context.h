@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "commands/Window.h"
@@ -33,6 +34,13 @@ struct Context {
   FileDialog ExportDialog;
   QString Memo1;      // the text of the last hand-over
   int wheelRest = 0;  // wheel turns short of a notch
+  // The point and distance F3 found last, with each survey view's correlation there; shown for
+  // as long as the current point is that one.
+  struct FoundDistance {
+    Real hor = 0, vert = 0, dist = 0;
+    double score1 = 0, score2 = 0;
+  };
+  std::optional<FoundDistance> found;
   // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
   std::vector<PointEdit> undoEdits, redoEdits;
 

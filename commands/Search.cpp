@@ -7,14 +7,34 @@
 #include "core/Errors.h"
 #include "io/Bitmap.h"
 
+namespace {
+
+const char* Why(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::Plain:
+      return kMsgNoDistancePlain;
+    case Refusal::NoMatch:
+      return kMsgNoDistanceNoMatch;
+    case Refusal::Ambiguous:
+      return kMsgNoDistanceAmbiguous;
+    case Refusal::None:
+    case Refusal::NoPicture:
+      break;
+  }
+  return kMsgNoDistancePicture;
+}
+
+}  // namespace
+
 void FindDistance(Context& c) {
-  const auto refuse = [&c] {
-    c.platform.InformationBox(QString::fromUtf8(kMsgNoDistance), {Platform::Button::Ok},
-                              Platform::Button::Ok, Platform::Button::Ok);
+  const auto refuse = [&c](Refusal why) {
+    c.platform.InformationBox(
+        QString::fromUtf8(kMsgNoDistance) + QLatin1Char('\n') + QString::fromUtf8(Why(why)),
+        {Platform::Button::Ok}, Platform::Button::Ok, Platform::Button::Ok);
   };
   WorkingState& s = c.s;
   if (s.Pano0.isNull() || s.Pano1.isNull() || s.Pano2.isNull()) {
-    refuse();
+    refuse(Refusal::NoPicture);
     return;
   }
   DistanceMatch match;
@@ -30,11 +50,12 @@ void FindDistance(Context& c) {
     match = SearchDistance(s, {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)});
   }
   if (!match.found) {
-    refuse();
+    refuse(match.refusal);
     return;
   }
   s.CurDist = std::clamp(match.distance, Real{1}, Real{55000});
   SolvePoint(s);
+  c.found = Context::FoundDistance{s.CurHor, s.CurVert, s.CurDist, match.score1, match.score2};
   CenterViews(c, false);
   c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
   ShowPosition(c);

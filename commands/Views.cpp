@@ -93,8 +93,14 @@ void ShowPosition(Context& c) {
   const auto perPixel = [&c](const std::optional<Real>& cm) {
     return cm ? c.Fix(*cm) + QStringLiteral(" cm") : QStringLiteral("\u221E");
   };
+  // How firmly F3 found the distance, while the point is the one it found.
+  const bool found = c.found && c.found->hor == s.CurHor && c.found->vert == s.CurVert &&
+                     c.found->dist == s.CurDist;
   c.window.SetLabel(Window::Label::Strength,
                     QStringLiteral("1 px in P1: ") + perPixel(strength.P1) +
                         QStringLiteral("\n1 px in P2: ") + perPixel(strength.P2) +
-                        (weak ? QStringLiteral("\n\u26A0 schwach bestimmt") : QString()));
+                        (weak ? QStringLiteral("\n\u26A0 schwach bestimmt") : QString()) +
+                        (found ? QStringLiteral("\nF3: P1 ") + c.Fix(c.found->score1) +
+                                     QStringLiteral(", P2 ") + c.Fix(c.found->score2)
+                               : QString()));
 }

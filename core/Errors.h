@@ -53,6 +53,18 @@ inline constexpr char kMsgProjectTooLarge[] = "Die Datei ist zu groß für ein P
 // Information and plain boxes.
 inline constexpr char kMsgAlignFirst[] = "Bitte zuerst die Panos zueinander ausrichten (F9..F12)";
 inline constexpr char kMsgNoDistance[] = "Keine eindeutige Entfernung gefunden.";
+// Why, on the line below it, with what to do next.
+inline constexpr char kMsgNoDistancePicture[] =
+    "Um den Zielpunkt fehlt Bild in einem der Panoramen: alle drei laden oder anderswo zielen.";
+inline constexpr char kMsgNoDistancePlain[] =
+    "Zu wenig Struktur um den Zielpunkt: auf eine Kante oder Ecke zielen oder die Entfernung von "
+    "Hand einstellen.";
+inline constexpr char kMsgNoDistanceNoMatch[] =
+    "Eine Vermessungsansicht zeigt die Stelle zu flach oder zu anders: die Entfernung von Hand "
+    "einstellen.";
+inline constexpr char kMsgNoDistanceAmbiguous[] =
+    "Mehrdeutig, eine andere Stelle entlang der Linie passt fast ebenso gut (Muster, das sich "
+    "wiederholt): auf eine Kante oder Ecke zielen oder die Entfernung von Hand einstellen.";
 inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
 inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
 inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";

@@ -724,7 +724,10 @@ DistanceMatch Search::Run(int forced) {
     half_ = half;
     if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
       // A flat patch matches everything equally well, and so nothing.
-      if (spread < set_.minContrast) return result;
+      if (spread < set_.minContrast) {
+        result.refusal = Refusal::Plain;
+        return result;
+      }
       break;
     }
   }
@@ -757,6 +760,7 @@ DistanceMatch Search::Run(int forced) {
     here = there;
   }
   result.samples = samples.size();
+  result.refusal = Refusal::NoMatch;
   if (samples.empty()) return result;
   // The best few places along the line, each away from the others' peaks.
   const double apart = 2.0 * half_;
@@ -806,12 +810,19 @@ DistanceMatch Search::Run(int forced) {
   result.score2 = bestScores.score[1];
   result.combined = bestScores.combined;
   result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
-  result.found = result.score1 >= set_.minScore && result.score2 >= set_.minScore &&
-                 bestScores.combined >= set_.minCombined &&
-                 Fisher(bestScores.combined) - Fisher(runnerUp) >= set_.minMargin;
+  if (result.score1 < set_.minScore || result.score2 < set_.minScore ||
+      bestScores.combined < set_.minCombined) {
+    return result;
+  }
+  if (Fisher(bestScores.combined) - Fisher(runnerUp) < set_.minMargin) {
+    result.refusal = Refusal::Ambiguous;
+    return result;
+  }
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
-  if (result.found && half_ > set_.half) result.found = Agrees(bestPlane, best.u);
+  if (half_ > set_.half && !Agrees(bestPlane, best.u)) return result;
+  result.found = true;
+  result.refusal = Refusal::None;
   return result;
 }
 

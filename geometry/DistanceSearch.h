@@ -30,8 +30,18 @@ struct SearchSettings {
   double coarseStep = 1.0;    // pixels the projections move between the first pass's distances
 };
 
+// Why no distance was given.
+enum class Refusal : std::uint8_t {
+  None,       // a distance was found
+  NoPicture,  // a panorama holds no picture around the place, or the stations cannot be solved
+  Plain,      // too little structure around the aimed pixel
+  NoMatch,    // no place along the line where both survey views match it well
+  Ambiguous,  // another place along the line fits nearly as well
+};
+
 struct DistanceMatch {
   bool found = false;
+  Refusal refusal = Refusal::NoPicture;
   Real distance = 0;
   double score1 = 0, score2 = 0;  // correlation in P1 and P2 at the distance found
   double combined = 0;            // both, each weighed by how much picture it compared

@@ -35,6 +35,7 @@ struct Search : ::testing::Test {
 TEST_F(Search, FindsTheDistanceOfATexturedWall) {
   const DistanceMatch m = Run(Blotches);
   ASSERT_TRUE(m.found) << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_EQ(m.refusal, Refusal::None);
   // The aimed pixel's centre lies up to half a pixel (9 mm at 20 m) beside the wall point; the
   // distance along that line is what counts.
   EXPECT_NEAR(static_cast<double>(m.distance), AimedDistance(), 0.03);
@@ -44,7 +45,9 @@ TEST_F(Search, FindsTheDistanceOfATexturedWall) {
 }
 
 TEST_F(Search, AFlatWallGivesNoDistance) {
-  EXPECT_FALSE(Run([](double, double) { return 120; }).found);
+  const DistanceMatch m = Run([](double, double) { return 120; });
+  EXPECT_FALSE(m.found);
+  EXPECT_EQ(m.refusal, Refusal::Plain);
 }
 
 TEST_F(Search, ARepeatingPatternIsAmbiguous) {
@@ -53,6 +56,7 @@ TEST_F(Search, ARepeatingPatternIsAmbiguous) {
     return static_cast<int>(128 + 100 * std::sin(2 * 3.14159265358979323846 * x / 0.2));
   });
   EXPECT_FALSE(m.found) << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_EQ(m.refusal, Refusal::Ambiguous);
 }
 
 // Panoramas of a survey whose grey values `shade` gives for a station's nodal point and a unit
@@ -317,6 +321,7 @@ TEST(WarpedSearch, AGrownPatchAnswersOnlyWhereTheAimedPixelsAgree) {
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
+  EXPECT_EQ(SearchDistance(s, none).refusal, Refusal::NoPicture);
 }
 
 }  // namespace

@@ -56,6 +56,11 @@ TEST_F(FindDistance, PutsTheDistanceWhereThePicturesAgree) {
   EXPECT_TRUE(platform.informations.empty());
   EXPECT_NEAR(static_cast<double>(s.CurDist), AimedDistance(), 0.03);
   EXPECT_TRUE(Label(Window::Label::Cp).endsWith(QStringLiteral("m")));
+  // How firmly, for as long as the point is the one found.
+  EXPECT_TRUE(Label(Window::Label::Strength).contains(QStringLiteral("\nF3: P1 1,00, P2 1,00")))
+      << Label(Window::Label::Strength).toStdString();
+  Key(VkOemPlus);
+  EXPECT_FALSE(Label(Window::Label::Strength).contains(QStringLiteral("F3")));
   // The survey views follow, as after a distance key.
   EXPECT_NEAR(window.views[1].HorizontalPosition(),
               HorToPixel(s.P1Hor) - window.views[1].ClientWidth() / 2, 1);
@@ -66,7 +71,10 @@ TEST_F(FindDistance, WithoutAClearMatchNothingChanges) {
   Aim();
   Key(VkF3);
   ASSERT_EQ(platform.informations.size(), 1u);
-  EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
+  EXPECT_EQ(platform.informations[0],
+            QStringLiteral("Keine eindeutige Entfernung gefunden.\nZu wenig Struktur um den "
+                           "Zielpunkt: auf eine Kante oder Ecke zielen oder die Entfernung von "
+                           "Hand einstellen."));
   EXPECT_EQ(s.CurDist, 5);
   EXPECT_EQ(s.Mode, Mode::ModePoint);
 }
@@ -77,7 +85,9 @@ TEST_F(FindDistance, NeedsThreePanoramasAndPointEntry) {
   Aim();
   Key(VkF3);
   ASSERT_EQ(platform.informations.size(), 1u);
-  EXPECT_EQ(platform.informations[0], QStringLiteral("Keine eindeutige Entfernung gefunden."));
+  EXPECT_EQ(platform.informations[0],
+            QStringLiteral("Keine eindeutige Entfernung gefunden.\nUm den Zielpunkt fehlt Bild in "
+                           "einem der Panoramen: alle drei laden oder anderswo zielen."));
   EXPECT_EQ(s.CurDist, 5);
 }
 
