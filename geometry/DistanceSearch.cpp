@@ -838,10 +838,27 @@ bool Search::Agrees(const Plane& plane, double u) {
   controls(set_.half);
   Plane small = plane;
   Layout core(half_, 2 * half_ + 1);
-  const Scored s =
-      plane.square || MakePlane(plane.normal, small) ? Score(small, u, core, set_.slide) : Scored{};
+  const bool laid = plane.square || MakePlane(plane.normal, small);
+  const Scored s = laid ? Score(small, u, core, set_.slide) : Scored{};
+  bool agrees = s.sure[0] > 0 && s.sure[1] > 0;
+  // And they must fix the place themselves: a smooth ramp (a sky, a shaded wall) fits a place a
+  // couple of pixels along the line as well as the right one, in either view, and the answer is
+  // then the grown patch's alone.
+  for (int view = 0; view < 2 && agrees; ++view) {
+    const double du = std::max(u * 1e-4, 1e-9);
+    const Pixel a = Centre(view, u), b = Centre(view, u + du);
+    const double moved = std::hypot(GreyImage::Near(b.column, a.column) - a.column, b.row - a.row);
+    const double step = set_.localStep * du / std::max(moved, 1e-12);
+    for (const double there : {u - step, u + step}) {
+      if (there <= 0) continue;
+      const Scored aside = Score(small, there, core, set_.slide);
+      if (!std::isnan(aside.score[view]) && s.score[view] - aside.score[view] < set_.minLocalDrop) {
+        agrees = false;
+      }
+    }
+  }
   controls(grown);
-  return s.sure[0] > 0 && s.sure[1] > 0;
+  return agrees;
 }
 
 Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored,

@@ -17,17 +17,20 @@ struct PanoPixels {
 };
 
 struct SearchSettings {
-  int half = 7;               // the patches are (2 half + 1) pixels square at least,
-  int maxHalf = 15;           // and grow up to this where the texture is weak:
-  double growContrast = 12;   // while their grey-value spread is below this
-  int slide = 1;              // pixels the survey patches may slide across the line searched
-  double minScore = 0.7;      // correlation each survey view must reach
-  double minMargin = 0.31;    // by how much the best must beat any other place along the line,
-                              // both weighed scores taken as Fisher's z
-  double minCombined = 0.65;  // the weighed score (DistanceMatch::combined) the best must reach
-  double minContrast = 4;     // grey-value spread the largest aimed patch needs
-  bool warp = true;           // false: compare square patches, as if every surface faced P0
-  double coarseStep = 1.0;    // pixels the projections move between the first pass's distances
+  int half = 7;                // the patches are (2 half + 1) pixels square at least,
+  int maxHalf = 15;            // and grow up to this where the texture is weak:
+  double growContrast = 12;    // while their grey-value spread is below this
+  int slide = 1;               // pixels the survey patches may slide across the line searched
+  double minScore = 0.7;       // correlation each survey view must reach
+  double minMargin = 0.31;     // by how much the best must beat any other place along the line,
+                               // both weighed scores taken as Fisher's z
+  double minCombined = 0.65;   // the weighed score (DistanceMatch::combined) the best must reach
+  double minContrast = 4;      // grey-value spread the largest aimed patch needs
+  double localStep = 6;        // a grown patch's answer stands only where the aimed pixels, moved
+  double minLocalDrop = 0.01;  // this many pixels along the line in either view, fit that much
+                               // worse: a smooth ramp fits anywhere (half the garden's least drop)
+  bool warp = true;            // false: compare square patches, as if every surface faced P0
+  double coarseStep = 1.0;     // pixels the projections move between the first pass's distances
 };
 
 // Why no distance was given.

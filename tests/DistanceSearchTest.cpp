@@ -318,6 +318,30 @@ TEST(WarpedSearch, AGrownPatchAnswersOnlyWhereTheAimedPixelsAgree) {
       << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
 }
 
+// A night sky, brighter towards the horizon, and 15 pixels of P0 to the right of the aim the edge
+// of a house 20 m away: the patch grown for want of texture fits the edge, and the aimed sky, a
+// smooth ramp, fits a place along the line as well as any other. The sky has no distance to give.
+TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 20, 2.5};
+  const double edge = aimed.x + 15 * Rad(3.0 / 68) * aimed.y;
+  const Survey3 survey(stations, aimed, 1700, 700, [&](const Vec& eye, const Vec& d) {
+    if (d.y > 1e-9) {
+      const double t = (aimed.y - eye.y) / d.y;
+      const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+      if (x > edge && z > 0 && z < 8) return Blotches(3 * x, 3 * z);
+    }
+    return static_cast<int>(160 - 300 * d.z);
+  });
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  EXPECT_FALSE(m.found) << m.distance << " " << m.score1 << " " << m.score2;
+  // Without asking the aimed pixels to fix the place, the edge's distance is given.
+  SearchSettings unchecked;
+  unchecked.minLocalDrop = -1;
+  EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
