@@ -293,7 +293,7 @@ class Search {
   V3 ground_{0, 0, 1};  // the ground's normal
   int cx_ = 0, cy_ = 0;
   int half_ = 0;
-  std::vector<Plane> coarsePlanes_, finePlanes_;
+  std::vector<Plane> planes_;  // the planes the aimed patch is laid on
   // The sight lines of each footprint's control points, worked out when first needed.
   std::vector<std::array<V3, 9>> rays_ = std::vector<std::array<V3, 9>>(kFootprints);
   std::vector<std::uint8_t> raysKnown_ = std::vector<std::uint8_t>(kFootprints, 0);
@@ -432,29 +432,30 @@ void Search::MakePlanes() {
   if (!set_.warp) {
     Plane square;
     square.square = true;
-    coarsePlanes_ = finePlanes_ = {square};
+    planes_ = {square};
     return;
   }
   for (int g = 0; g < 9; ++g)
     rays_[0][static_cast<std::size_t>(g)] =
         RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
-  auto make = [&](V3 n, bool coarse) {
+  auto make = [&](V3 n) {
     Plane plane;
     if (!MakePlane(n, plane)) return;
-    finePlanes_.push_back(plane);
-    if (coarse) coarsePlanes_.push_back(plane);
+    planes_.push_back(plane);
   };
   // Facing P0, the ground below the horizon, and upright walls turned from facing P0 by up to
-  // 75 degrees: the first pass tries walls every 30 degrees, the refinement every 15, and turns
-  // the best plane a little further where that fits better.
+  // 75 degrees every 15, and the refinement turns the best plane a little further where that fits
+  // better. The first pass tries every wall too: fine upright stripes laid on a plane 15 degrees
+  // off smear in a survey view that sees them obliquely, the right place scored below places
+  // where stripes met by chance, was never refined, and one of those was answered.
   const V3 r0 = aimed_;
-  make(r0, true);
-  if (Dot(r0, ground_) < -0.01) make(ground_, true);
+  make(r0);
+  if (Dot(r0, ground_) < -0.01) make(ground_);
   const double azimuth = std::atan2(r0.x, r0.y);
   for (int turn = -75; turn <= 75; turn += 15) {
     if (turn == 0) continue;
     const double a = azimuth + turn * kRad;
-    make({std::sin(a), std::cos(a), 0}, turn % 30 == 0);
+    make({std::sin(a), std::cos(a), 0});
   }
 }
 
@@ -698,8 +699,7 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
 
 DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
-  coarsePlanes_.clear();
-  finePlanes_.clear();
+  planes_.clear();
   std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
   cx_ = HorToPixel(state_.CurHor);
   cy_ = VertToPixel(state_.CurVert);
@@ -751,7 +751,7 @@ DistanceMatch Search::Run(int forced) {
     }
     // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
     step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
-    const Scored s = Best(coarsePlanes_, next, coarse, 0);
+    const Scored s = Best(planes_, next, coarse, 0);
     if (!std::isnan(s.combined)) {
       there.score = s.combined;
       samples.push_back(there);
@@ -888,14 +888,14 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
     return std::pair{at, plane};
   };
   // Which plane, and about where: on the fewer samples that turning a plane needs.
-  auto [bestAt, bestPlane] = sweep(finePlanes_, tuning);
+  auto [bestAt, bestPlane] = sweep(planes_, tuning);
   // The best plane turned to fit better, and the place swept again on it alone on whole patches:
   // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
   // wrong plane is laid on it.
   std::vector<Plane> tuned;
-  if (bestPlane >= 0 && !finePlanes_[static_cast<std::size_t>(bestPlane)].square) {
+  if (bestPlane >= 0 && !planes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(Tuned(finePlanes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
+    tuned.push_back(Tuned(planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
                           tuning, unused));
     bestAt = sweep(tuned, fine).first;
   }
@@ -913,7 +913,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   out.u = c.u + offset * quarter;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
-  const std::vector<Plane>& planes = tuned.empty() ? finePlanes_ : tuned;
+  const std::vector<Plane>& planes = tuned.empty() ? planes_ : tuned;
   scored = Best(planes, out.u, fine, set_.slide, true);
   if (scored.plane >= 0) chosen = planes[static_cast<std::size_t>(scored.plane)];
   if (std::isnan(scored.combined)) scored.combined = -2;

@@ -59,6 +59,39 @@ TEST_F(Search, ARepeatingPatternIsAmbiguous) {
   EXPECT_EQ(m.refusal, Refusal::Ambiguous);
 }
 
+// Upright stripes 10 cm apart over faint blotches a metre across: on the 15 x 15 patch the stripes
+// fit at many places along the line, and only the largest patch, tried once more, holds enough of
+// the blotches to tell the right one. Laid on planes every 30 degrees, the wall 8.5 degrees from
+// facing P0 smeared its stripes in the oblique views, and a place 12 m too far was answered.
+TEST_F(Search, StripesOverBlotchesAreFoundByTheLargestPatch) {
+  const DistanceMatch m = Run([](double x, double z) {
+    return static_cast<int>(128 + 80 * std::sin(2 * 3.14159265358979323846 * x / 0.1) +
+                            0.7 * (Blotches(0.5 * x, 0.5 * z) - 128));
+  });
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_NEAR(static_cast<double>(m.distance), AimedDistance(), 0.01);
+}
+
+// P2 sees the wall through a second picture of the same strength laid over it (a reflection in a
+// window): its best correlation stays near 0.7, and such a view vouches for nothing.
+TEST_F(Search, AViewThatMatchesOnlyHalfGivesNoDistance) {
+  std::array<PanoPixels, 3> panos;
+  for (int i = 0; i < 3; ++i) {
+    const double over = i == 2 ? 0.59 : 0;
+    pictures[i] = Render(
+        kStations[i],
+        [over](double x, double z) {
+          return static_cast<int>((1 - over) * Blotches(x, z) +
+                                  over * Blotches(1.7 * x + 13, 1.3 * z + 5));
+        },
+        PanoWidth, kTop, kRows);
+    panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+  }
+  const DistanceMatch m = SearchDistance(s, panos);
+  EXPECT_FALSE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.combined;
+  EXPECT_EQ(m.refusal, Refusal::NoMatch);
+}
+
 // Panoramas of a survey whose grey values `shade` gives for a station's nodal point and a unit
 // direction, the rows top .. top + rows - 1; and the survey's geometry with the aim at the pixel
 // of P0 that shows `aimed`. Only what a search can read is drawn, the rest left plain: P0 around
