@@ -278,6 +278,23 @@ class Search {
   Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
               bool settle = false);
   double Movement(const Candidate& a, const Candidate& b) const;
+  // The stages of a search. The patch size: false where P0 lacks the picture or the patch is
+  // flat (the refusal then in `result`).
+  bool ChoosePatch(int forced, DistanceMatch& result);
+  // Every place along the line, scored on sparse patches.
+  std::vector<Candidate> FirstPass();
+  // The places worth refining; `nextBest`, the best score of the rest.
+  std::vector<std::size_t> Peaks(const std::vector<Candidate>& samples, double& nextBest);
+  struct Refined {
+    Candidate place;
+    Scored scores;
+    Plane plane;
+  };
+  // The best of the refined peaks; `runnerUp` rises to the best of the others.
+  Refined RefinePeaks(const std::vector<Candidate>& samples, const std::vector<std::size_t>& peaks,
+                      double& runnerUp);
+  // Whether the best place is answered, and if not, why.
+  Refusal Decide(const Refined& best, double runnerUp);
   // The best place within two pixels of a first-pass candidate, on whole patches.
   Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored, Plane& chosen);
   // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
@@ -706,11 +723,35 @@ DistanceMatch Search::Run(int forced) {
   cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
   aimed_ = RayOf(cx_, cy_);
   if (!MakeStations()) return result;
+  if (!ChoosePatch(forced, result)) return result;
+  result.half = half_;
+  MakePlanes();
 
+  const std::vector<Candidate> samples = FirstPass();
+  result.samples = samples.size();
+  result.refusal = Refusal::NoMatch;
+  if (samples.empty()) return result;
+  double runnerUp = -1;
+  const std::vector<std::size_t> peaks = Peaks(samples, runnerUp);
+  const Refined best = RefinePeaks(samples, peaks, runnerUp);
+  if (best.scores.combined <= -2) return result;
+  result.runnerUp = runnerUp;
+  result.score1 = best.scores.score[0];
+  result.score2 = best.scores.score[1];
+  result.combined = best.scores.combined;
+  result.distance =
+      std::clamp(1 / static_cast<Real>(best.place.u), Real{kNearest}, Real{kFarthest});
+  result.refusal = Decide(best, runnerUp);
+  result.found = result.refusal == Refusal::None;
+  return result;
+}
+
+bool Search::ChoosePatch(int forced, DistanceMatch& result) {
   // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
   // surface, a smaller one too little picture to tell places apart.
-  for (int half = forced > 0 ? forced : set_.half;; half = std::min(half + 4, set_.maxHalf)) {
-    if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return result;
+  for (int half = forced > 0 ? forced : set_.half;;
+       half = std::min(half + set_.growStep, set_.maxHalf)) {
+    if (!p0_.Prepare(cx_ - half, cy_ - half, cx_ + half, cy_ + half)) return false;
     const Layout whole(half, 2 * half + 1);
     double sum = 0, squares = 0;
     for (int oy : whole.offsets)
@@ -726,17 +767,17 @@ DistanceMatch Search::Run(int forced) {
       // A flat patch matches everything equally well, and so nothing.
       if (spread < set_.minContrast) {
         result.refusal = Refusal::Plain;
-        return result;
+        return false;
       }
-      break;
+      return true;
     }
   }
-  result.half = half_;
-  MakePlanes();
-  Layout coarse(half_, 9);
+}
 
-  // First pass: the inverse distance stepped so that no projection moves by more than
-  // coarseStep pixels, each place scored on sparse patches of the smoothed pictures.
+std::vector<Search::Candidate> Search::FirstPass() {
+  // The inverse distance stepped so that no projection moves by more than coarseStep pixels,
+  // each place scored on sparse patches of the smoothed pictures.
+  Layout coarse(half_, set_.coarseSamples);
   std::vector<Candidate> samples;
   double u = 1 / kNearest, step = 1e-6;
   const double last = 1 / kFarthest;
@@ -759,71 +800,62 @@ DistanceMatch Search::Run(int forced) {
     u = next;
     here = there;
   }
-  result.samples = samples.size();
-  result.refusal = Refusal::NoMatch;
-  if (samples.empty()) return result;
-  // The best few places along the line, each away from the others' peaks.
+  return samples;
+}
+
+std::vector<std::size_t> Search::Peaks(const std::vector<Candidate>& samples, double& nextBest) {
+  // The best few places along the line, each away from the others' peaks; the best of the rest
+  // is what the answer must beat besides them.
   const double apart = 2.0 * half_;
   std::vector<std::size_t> order(samples.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(),
             [&](std::size_t a, std::size_t b) { return samples[a].score > samples[b].score; });
-  constexpr std::size_t kRefined = 4;
   std::vector<std::size_t> peaks;
-  double nextBest = -1;
   for (std::size_t i : order) {
     const bool near = std::any_of(peaks.begin(), peaks.end(), [&](std::size_t p) {
       return Movement(samples[i], samples[p]) <= apart;
     });
     if (near) continue;
-    if (peaks.size() == kRefined) {
+    if (static_cast<int>(peaks.size()) == set_.refined) {
       nextBest = samples[i].score;
       break;
     }
     peaks.push_back(i);
   }
+  return peaks;
+}
 
-  // Each refined on whole patches of every plane, below a pixel.
-  Candidate best;
-  Scored bestScores;
-  Plane bestPlane;
-  double runnerUp = nextBest;
+Search::Refined Search::RefinePeaks(const std::vector<Candidate>& samples,
+                                    const std::vector<std::size_t>& peaks, double& runnerUp) {
+  // Each refined on whole patches of every plane, below a pixel; the others' scores raise the bar.
+  Refined best;
   Layout fine(half_, 2 * half_ + 1);
   // Turning a plane to fit needs fewer samples than placing it.
-  Layout tuning(half_, std::min(2 * half_ + 1, 15));
+  Layout tuning(half_, std::min(2 * half_ + 1, set_.tuningSamples));
   for (std::size_t p : peaks) {
-    Scored scored;
-    Plane plane;
-    const Candidate c = Refine(samples[p], fine, tuning, scored, plane);
-    if (scored.combined > bestScores.combined) {
-      if (bestScores.combined > -2) runnerUp = std::max(runnerUp, bestScores.combined);
-      best = c;
-      bestScores = scored;
-      bestPlane = plane;
+    Refined here;
+    here.place = Refine(samples[p], fine, tuning, here.scores, here.plane);
+    if (here.scores.combined > best.scores.combined) {
+      if (best.scores.combined > -2) runnerUp = std::max(runnerUp, best.scores.combined);
+      best = here;
     } else {
-      runnerUp = std::max(runnerUp, scored.combined);
+      runnerUp = std::max(runnerUp, here.scores.combined);
     }
   }
-  if (bestScores.combined <= -2) return result;
-  result.runnerUp = runnerUp;
-  result.score1 = bestScores.score[0];
-  result.score2 = bestScores.score[1];
-  result.combined = bestScores.combined;
-  result.distance = std::clamp(1 / static_cast<Real>(best.u), Real{kNearest}, Real{kFarthest});
-  if (result.score1 < set_.minScore || result.score2 < set_.minScore ||
-      bestScores.combined < set_.minCombined) {
-    return result;
+  return best;
+}
+
+Refusal Search::Decide(const Refined& best, double runnerUp) {
+  if (best.scores.score[0] < set_.minScore || best.scores.score[1] < set_.minScore ||
+      best.scores.combined < set_.minCombined) {
+    return Refusal::NoMatch;
   }
-  if (Fisher(bestScores.combined) - Fisher(runnerUp) < set_.minMargin) {
-    result.refusal = Refusal::Ambiguous;
-    return result;
-  }
+  if (Fisher(best.scores.combined) - Fisher(runnerUp) < set_.minMargin) return Refusal::Ambiguous;
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
-  if (half_ > set_.half && !Agrees(bestPlane, best.u)) return result;
-  result.found = true;
-  result.refusal = Refusal::None;
-  return result;
+  if (half_ > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;
+  return Refusal::None;
 }
 
 bool Search::Agrees(const Plane& plane, double u) {
@@ -867,18 +899,18 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   const double du = std::max(c.u * 1e-4, 1e-9);
   Candidate probe{c.u + du, {Centre(0, c.u + du), Centre(1, c.u + du)}, -2};
   const double perPixel = du / std::max(Movement(c, probe), 1e-9);
-  constexpr int kReach = 8;  // quarter pixels either side
-  const double quarter = perPixel / 4;
-  std::vector<double> fits(2 * kReach + 1, std::nan(""));
-  // Every quarter pixel either side, on the given planes and samples: the best place and plane.
+  const int reach = 2 * set_.refineSteps;  // steps either side: two pixels
+  const double step = perPixel / set_.refineSteps;
+  std::vector<double> fits(2 * reach + 1, std::nan(""));
+  // Every step either side, on the given planes and samples: the best place and plane.
   const auto sweep = [&](const std::vector<Plane>& planes, Layout& samples) {
     double bestScore = -2;
     int at = 0, plane = -1;
-    for (int k = -kReach; k <= kReach; ++k) {
-      const double u = c.u + k * quarter;
+    for (int k = -reach; k <= reach; ++k) {
+      const double u = c.u + k * step;
       if (u <= 0) continue;
       const Scored s = Best(planes, u, samples, set_.slide);
-      fits[static_cast<std::size_t>(k + kReach)] = s.fit;
+      fits[static_cast<std::size_t>(k + reach)] = s.fit;
       if (s.fit > bestScore) {
         bestScore = s.fit;
         at = k;
@@ -895,22 +927,22 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   std::vector<Plane> tuned;
   if (bestPlane >= 0 && !planes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(Tuned(planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * quarter,
-                          tuning, unused));
+    tuned.push_back(
+        Tuned(planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * step, tuning, unused));
     bestAt = sweep(tuned, fine).first;
   }
   double offset = bestAt;
-  if (bestAt > -kReach && bestAt < kReach) {
-    // The peak between the quarter pixels, from the parabola through the best and its neighbours.
-    const double a = fits[static_cast<std::size_t>(bestAt - 1 + kReach)];
-    const double b = fits[static_cast<std::size_t>(bestAt + kReach)];
-    const double d = fits[static_cast<std::size_t>(bestAt + 1 + kReach)];
+  if (bestAt > -reach && bestAt < reach) {
+    // The peak between the steps, from the parabola through the best and its neighbours.
+    const double a = fits[static_cast<std::size_t>(bestAt - 1 + reach)];
+    const double b = fits[static_cast<std::size_t>(bestAt + reach)];
+    const double d = fits[static_cast<std::size_t>(bestAt + 1 + reach)];
     const double curve = a - 2 * b + d;
     if (!std::isnan(a) && !std::isnan(d) && curve < 0)
       offset += std::clamp(0.5 * (a - d) / curve, -0.5, 0.5);
   }
   Candidate out = c;
-  out.u = c.u + offset * quarter;
+  out.u = c.u + offset * step;
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
   const std::vector<Plane>& planes = tuned.empty() ? planes_ : tuned;
@@ -961,6 +993,7 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
 
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
+  if (!settings.Valid()) return {};
   Search search(s, panos, settings);
   const DistanceMatch first = search.Run(0);
   // A patch too small to tell the place from its neighbours along the line, or to match well

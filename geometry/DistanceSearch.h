@@ -16,9 +16,11 @@ struct PanoPixels {
   int originX = 0, originY = 0;
 };
 
+// Every decision the search makes, each with why it is what it is.
 struct SearchSettings {
   int half = 7;                // the patches are (2 half + 1) pixels square at least,
   int maxHalf = 15;            // and grow up to this where the texture is weak:
+  int growStep = 4;            // by this much at a time,
   double growContrast = 12;    // while their grey-value spread is below this
   int slide = 1;               // pixels the survey patches may slide across the line searched
   double minScore = 0.7;       // correlation each survey view must reach
@@ -31,6 +33,24 @@ struct SearchSettings {
                                // worse: a smooth ramp fits anywhere (half the garden's least drop)
   bool warp = true;            // false: compare square patches, as if every surface faced P0
   double coarseStep = 1.0;     // pixels the projections move between the first pass's distances
+  int coarseSamples = 9;       // samples a side of the first pass's sparse patches: enough to
+                               // tell a place from its neighbours, few enough for 15,000 places
+  int refined = 4;             // first-pass peaks refined: more costs time, and a right place
+                               // below the fourth is rare once every plane is tried
+  int tuningSamples = 15;      // samples a side that turning a plane needs, fewer than placing it
+  int refineSteps = 4;         // steps a pixel when refining: quarter pixels, as the parabola
+                               // through them finds the peak to a tenth of a pixel
+
+  // Whether every value lies where the search means it to: patch sizes that grow, floors that are
+  // correlations, steps that move.
+  bool Valid() const {
+    return half >= 2 && maxHalf >= half && maxHalf <= 31 && growStep >= 1 && growContrast >= 0 &&
+           slide >= 0 && slide <= 3 && minScore > -1 && minScore < 1 && minCombined > -1 &&
+           minCombined < 1 && minMargin >= 0 && minContrast >= 0 && localStep > 0 &&
+           minLocalDrop < 1 && coarseStep > 0 && coarseStep <= 4 && coarseSamples >= 3 &&
+           coarseSamples <= 2 * half + 1 && refined >= 1 && tuningSamples >= 3 &&
+           refineSteps >= 1 && refineSteps <= 16;
+  }
 };
 
 // Why no distance was given.
@@ -59,6 +79,7 @@ struct DistanceMatch {
 // ground, upright walls), and P1 and P2 are read where that plane's points appear in them, so
 // that a surface seen obliquely or foreshortened still matches. A first pass over all distances
 // on sparse patches finds the few places worth a closer look; each is then refined on whole
-// patches below a pixel. `found` only for a clear, single match in both survey views.
+// patches below a pixel. `found` only for a clear, single match in both survey views. Settings
+// that are not Valid() find nothing.
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings = {});

@@ -375,6 +375,33 @@ TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
   EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
 }
 
+TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
+  EXPECT_TRUE(SearchSettings{}.Valid());
+  const std::function<void(SearchSettings&)> wrong[] = {
+      [](SearchSettings& t) { t.maxHalf = t.half - 1; },
+      [](SearchSettings& t) { t.growStep = 0; },
+      [](SearchSettings& t) { t.minScore = 1; },
+      [](SearchSettings& t) { t.minCombined = -1; },
+      [](SearchSettings& t) { t.coarseStep = 0; },
+      [](SearchSettings& t) { t.coarseSamples = 2 * t.half + 2; },
+      [](SearchSettings& t) { t.refined = 0; },
+      [](SearchSettings& t) { t.refineSteps = 0; },
+  };
+  for (const auto& make : wrong) {
+    SearchSettings t;
+    make(t);
+    EXPECT_FALSE(t.Valid());
+  }
+  SearchSettings broken;
+  broken.refineSteps = 0;
+  std::array<PanoPixels, 3> panos;
+  for (int i = 0; i < 3; ++i) {
+    pictures[i] = Render(kStations[i], Blotches, PanoWidth, kTop, kRows);
+    panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+  }
+  EXPECT_FALSE(SearchDistance(s, panos, broken).found);
+}
+
 TEST_F(Search, WithoutPicturesNothingIsFound) {
   std::array<PanoPixels, 3> none{};
   EXPECT_FALSE(SearchDistance(s, none).found);
