@@ -24,6 +24,23 @@
 
 namespace {
 
+// The answer column: accepted, or refused with the reason the user is told.
+const char* Answer(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::None:
+      return "accepted";
+    case Refusal::NoPicture:
+      return "refused: no picture";
+    case Refusal::Plain:
+      return "refused: plain";
+    case Refusal::NoMatch:
+      return "refused: no match";
+    case Refusal::Ambiguous:
+      return "refused: ambiguous";
+  }
+  return "refused";
+}
+
 struct Seen {
   double x1, y1, x2, y2;
 };
@@ -167,7 +184,7 @@ int main(int argc, char** argv) {
           qPrintable(err), qPrintable(px(error1, known)), qPrintable(px(error2, known)),
           qPrintable(px(seen1, known)), qPrintable(px(seen2, known)),
           qPrintable(px(geometry1, hasDistance)), qPrintable(px(geometry2, hasDistance)), m.score1,
-          m.score2, m.combined, m.runnerUp, 2 * m.half + 1, m.found ? "accepted" : "refused", ms);
+          m.score2, m.combined, m.runnerUp, 2 * m.half + 1, Answer(m.refusal), ms);
     }
   }
   if (targets) {
