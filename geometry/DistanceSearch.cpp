@@ -226,6 +226,16 @@ double Determinant(const Grid& grid) {
   return (a * d - b * c) / (4.0 * grid.half * grid.half);
 }
 
+// What depends on the aimed patch's size: its half side, and the sight lines of each footprint's
+// control points at that size, worked out when first needed. The search keeps one for its patch;
+// a check on the smaller aimed patch makes one of its own.
+struct Patch {
+  explicit Patch(int h) : half(h) {}
+  int half;
+  std::vector<std::array<V3, 9>> rays = std::vector<std::array<V3, 9>>(kFootprints);
+  std::vector<std::uint8_t> known = std::vector<std::uint8_t>(kFootprints, 0);
+};
+
 class Search {
  public:
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
@@ -256,14 +266,17 @@ class Search {
   // The footprint that spaces the samples about a survey pixel apart, where the unit footprint's
   // control points fall on `grid`.
   static Footprint FootprintOf(const Grid& grid);
+  // The sight lines of the patch's 3 x 3 control points in P0.
+  void AimRays(Patch& patch) const;
   void MakePlanes();
-  // A plane with normal `n` (any length) through the candidate point; false where P0 sees it too
-  // flat to hold the patch.
-  bool MakePlane(V3 n, Plane& plane) const;
+  // A plane with normal `n` (any length) through the candidate point, its control points those of
+  // `patch`; false where P0 sees it too flat to hold the patch.
+  bool MakePlane(const Patch& patch, V3 n, Plane& plane) const;
   // The plane turned by small steps about two axes in it while that fits better at `u`.
-  Plane Tuned(const Plane& plane, double u, Layout& layout, Scored& scored);
+  Plane Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
-  bool Project(const Plane& plane, const Footprint& footprint, int view, double u, Grid& grid);
+  bool Project(Patch& patch, const Plane& plane, const Footprint& footprint, int view, double u,
+               Grid& grid);
   // The survey patch read `shift` pixels beside the grid; `values`, where given, receives its
   // samples.
   double Correlation(int view, const Grid& grid, const Layout& layout,
@@ -273,9 +286,10 @@ class Search {
   // moves in it, to where it fits best; NaN where a view has no picture there.
   // `settle`: each correlation weighed by how alike neighbouring samples are, not only by their
   // number (slower; for the places a decision is made on).
-  Scored Score(const Plane& plane, double u, Layout& layout, int slide, bool settle = false);
+  Scored Score(Patch& patch, const Plane& plane, double u, Layout& layout, int slide,
+               bool settle = false);
   // The best plane's scores.
-  Scored Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
+  Scored Best(Patch& patch, const std::vector<Plane>& planes, double u, Layout& layout, int slide,
               bool settle = false);
   double Movement(const Candidate& a, const Candidate& b) const;
   // The stages of a search. The patch size: false where P0 lacks the picture or the patch is
@@ -309,11 +323,8 @@ class Search {
   V3 aimed_;
   V3 ground_{0, 0, 1};  // the ground's normal
   int cx_ = 0, cy_ = 0;
-  int half_ = 0;
+  Patch patch_{0};
   std::vector<Plane> planes_;  // the planes the aimed patch is laid on
-  // The sight lines of each footprint's control points, worked out when first needed.
-  std::vector<std::array<V3, 9>> rays_ = std::vector<std::array<V3, 9>>(kFootprints);
-  std::vector<std::uint8_t> raysKnown_ = std::vector<std::uint8_t>(kFootprints, 0);
 };
 
 bool Search::MakeStations() {
@@ -430,7 +441,7 @@ Footprint Search::FootprintOf(const Grid& grid) {
   return f;
 }
 
-bool Search::MakePlane(V3 n, Plane& plane) const {
+bool Search::MakePlane(const Patch& patch, V3 n, Plane& plane) const {
   const double length = std::sqrt(Dot(n, n));
   plane.normal = n * (1 / length);
   plane.facing = Dot(plane.normal, aimed_);
@@ -438,11 +449,18 @@ bool Search::MakePlane(V3 n, Plane& plane) const {
   // ground ten metres away, which P0 sees 9 degrees below the horizon, is still ground to find.
   if (std::fabs(plane.facing) < 0.1) return false;
   for (int g = 0; g < 9; ++g) {
-    const double along = Dot(plane.normal, rays_[0][static_cast<std::size_t>(g)]);
+    const V3 ray = patch.rays[0][static_cast<std::size_t>(g)];
+    const double along = Dot(plane.normal, ray);
     if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
-    plane.control[g] = rays_[0][static_cast<std::size_t>(g)] * (plane.facing / along);
+    plane.control[g] = ray * (plane.facing / along);
   }
   return true;
+}
+
+void Search::AimRays(Patch& patch) const {
+  for (int g = 0; g < 9; ++g)
+    patch.rays[0][static_cast<std::size_t>(g)] =
+        RayOf(cx_ + (g % 3 - 1) * patch.half, cy_ + (g / 3 - 1) * patch.half);
 }
 
 void Search::MakePlanes() {
@@ -452,12 +470,10 @@ void Search::MakePlanes() {
     planes_ = {square};
     return;
   }
-  for (int g = 0; g < 9; ++g)
-    rays_[0][static_cast<std::size_t>(g)] =
-        RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
+  AimRays(patch_);
   auto make = [&](V3 n) {
     Plane plane;
-    if (!MakePlane(n, plane)) return;
+    if (!MakePlane(patch_, n, plane)) return;
     planes_.push_back(plane);
   };
   // Facing P0, the ground below the horizon, and upright walls turned from facing P0 by up to
@@ -476,16 +492,17 @@ void Search::MakePlanes() {
   }
 }
 
-bool Search::Project(const Plane& plane, const Footprint& footprint, int view, double u,
-                     Grid& grid) {
+bool Search::Project(Patch& patch, const Plane& plane, const Footprint& footprint, int view,
+                     double u, Grid& grid) {
   const Station& st = stations_[view];
   const V3 centre = aimed_ - st.centre * u;
   if (Dot(centre, centre) < 1e-12) return false;
   grid.p[4] = PixelOf(centre, st.turn);
-  grid.half = half_;
+  const int half = patch.half;
+  grid.half = half;
   if (plane.square) {
     for (int g = 0; g < 9; ++g)
-      grid.p[g] = {grid.p[4].column + (g % 3 - 1) * half_, grid.p[4].row + (g / 3 - 1) * half_};
+      grid.p[g] = {grid.p[4].column + (g % 3 - 1) * half, grid.p[4].row + (g / 3 - 1) * half};
     return true;
   }
   // The station must see the plane's front, as P0 does.
@@ -495,18 +512,18 @@ bool Search::Project(const Plane& plane, const Footprint& footprint, int view, d
   V3 spread[9];
   if (!footprint.Unit()) {
     const auto key = static_cast<std::size_t>(footprint.Index());
-    if (!raysKnown_[key]) {
+    if (!patch.known[key]) {
       double ax, ay, bx, by;
       footprint.Axes(ax, ay, bx, by);
       for (int g = 0; g < 9; ++g) {
-        const double i = (g % 3 - 1) * half_, j = (g / 3 - 1) * half_;
-        rays_[key][static_cast<std::size_t>(g)] =
+        const double i = (g % 3 - 1) * half, j = (g / 3 - 1) * half;
+        patch.rays[key][static_cast<std::size_t>(g)] =
             RayOf(cx_ + i * ax + j * bx, cy_ + i * ay + j * by);
       }
-      raysKnown_[key] = 1;
+      patch.known[key] = 1;
     }
     for (int g = 0; g < 9; ++g) {
-      const V3 ray = rays_[key][static_cast<std::size_t>(g)];
+      const V3 ray = patch.rays[key][static_cast<std::size_t>(g)];
       const double along = Dot(plane.normal, ray);
       // The wider patch may reach beyond where P0 sees the plane.
       if (along * plane.facing <= 0 || std::fabs(along) < 0.05) return false;
@@ -609,14 +626,15 @@ double Independent(const std::vector<double>& a, const std::vector<double>& b, s
   return static_cast<double>(n * n) / std::max(sum, 1.0);
 }
 
-Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int slide, bool settle) {
+Search::Scored Search::Score(Patch& patch, const Plane& plane, double u, Layout& layout, int slide,
+                             bool settle) {
   Scored out;
   double weighed = 0, fit = 0;
   for (int view = 0; view < 2; ++view) {
     Grid grid;
-    if (!Project(plane, Footprint{}, view, u, grid)) return {};
+    if (!Project(patch, plane, Footprint{}, view, u, grid)) return {};
     const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
-    if (!footprint.Unit() && !Project(plane, footprint, view, u, grid)) return {};
+    if (!footprint.Unit() && !Project(patch, plane, footprint, view, u, grid)) return {};
     // Only once the samples are spread: a patch the survey view squeezes to a sliver may hold
     // enough of it then.
     if (!plane.square && !Holds(grid)) return {};
@@ -667,7 +685,7 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
     // the bound it stays above with some certainty (two standard deviations of Fisher's z), the
     // values counted as the survey pixels the patch covers, about four to each independent one
     // after the smoothing.
-    const double side = 2.0 * half_ + 1;
+    const double side = 2.0 * patch.half + 1;
     const double area = std::fabs(Determinant(grid)) * side * side;
     double count = std::max(std::min(area, side * side) / 4 - 3, 1.0);
     if (settle) {
@@ -687,12 +705,12 @@ Search::Scored Search::Score(const Plane& plane, double u, Layout& layout, int s
   return out;
 }
 
-Search::Scored Search::Best(const std::vector<Plane>& planes, double u, Layout& layout, int slide,
-                            bool settle) {
+Search::Scored Search::Best(Patch& patch, const std::vector<Plane>& planes, double u,
+                            Layout& layout, int slide, bool settle) {
   Scored best;
   bool any = false;
   for (std::size_t k = 0; k < planes.size(); ++k) {
-    const Scored s = Score(planes[k], u, layout, slide, settle);
+    const Scored s = Score(patch, planes[k], u, layout, slide, settle);
     if (std::isnan(s.combined)) continue;
     any = true;
     if (s.fit > best.fit) {
@@ -717,14 +735,13 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
 DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
   planes_.clear();
-  std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
   cx_ = HorToPixel(state_.CurHor);
   cy_ = VertToPixel(state_.CurVert);
   cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
   aimed_ = RayOf(cx_, cy_);
   if (!MakeStations()) return result;
   if (!ChoosePatch(forced, result)) return result;
-  result.half = half_;
+  result.half = patch_.half;
   MakePlanes();
 
   const std::vector<Candidate> samples = FirstPass();
@@ -762,13 +779,13 @@ bool Search::ChoosePatch(int forced, DistanceMatch& result) {
       }
     const double n = static_cast<double>(whole.offsets.size() * whole.offsets.size());
     const double spread = std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0));
-    half_ = half;
     if (spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
       // A flat patch matches everything equally well, and so nothing.
       if (spread < set_.minContrast) {
         result.refusal = Refusal::Plain;
         return false;
       }
+      patch_ = Patch(half);
       return true;
     }
   }
@@ -777,7 +794,7 @@ bool Search::ChoosePatch(int forced, DistanceMatch& result) {
 std::vector<Search::Candidate> Search::FirstPass() {
   // The inverse distance stepped so that no projection moves by more than coarseStep pixels,
   // each place scored on sparse patches of the smoothed pictures.
-  Layout coarse(half_, set_.coarseSamples);
+  Layout coarse(patch_.half, set_.coarseSamples);
   std::vector<Candidate> samples;
   double u = 1 / kNearest, step = 1e-6;
   const double last = 1 / kFarthest;
@@ -792,7 +809,7 @@ std::vector<Search::Candidate> Search::FirstPass() {
     }
     // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
     step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
-    const Scored s = Best(planes_, next, coarse, 0);
+    const Scored s = Best(patch_, planes_, next, coarse, 0);
     if (!std::isnan(s.combined)) {
       there.score = s.combined;
       samples.push_back(there);
@@ -806,7 +823,7 @@ std::vector<Search::Candidate> Search::FirstPass() {
 std::vector<std::size_t> Search::Peaks(const std::vector<Candidate>& samples, double& nextBest) {
   // The best few places along the line, each away from the others' peaks; the best of the rest
   // is what the answer must beat besides them.
-  const double apart = 2.0 * half_;
+  const double apart = 2.0 * patch_.half;
   std::vector<std::size_t> order(samples.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(),
@@ -830,9 +847,10 @@ Search::Refined Search::RefinePeaks(const std::vector<Candidate>& samples,
                                     const std::vector<std::size_t>& peaks, double& runnerUp) {
   // Each refined on whole patches of every plane, below a pixel; the others' scores raise the bar.
   Refined best;
-  Layout fine(half_, 2 * half_ + 1);
+  const int half = patch_.half;
+  Layout fine(half, 2 * half + 1);
   // Turning a plane to fit needs fewer samples than placing it.
-  Layout tuning(half_, std::min(2 * half_ + 1, set_.tuningSamples));
+  Layout tuning(half, std::min(2 * half + 1, set_.tuningSamples));
   for (std::size_t p : peaks) {
     Refined here;
     here.place = Refine(samples[p], fine, tuning, here.scores, here.plane);
@@ -854,24 +872,17 @@ Refusal Search::Decide(const Refined& best, double runnerUp) {
   if (Fisher(best.scores.combined) - Fisher(runnerUp) < set_.minMargin) return Refusal::Ambiguous;
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
-  if (half_ > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;
+  if (patch_.half > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;
   return Refusal::None;
 }
 
 bool Search::Agrees(const Plane& plane, double u) {
-  const int grown = half_;
-  auto controls = [this](int half) {
-    half_ = half;
-    for (int g = 0; g < 9; ++g)
-      rays_[0][static_cast<std::size_t>(g)] =
-          RayOf(cx_ + (g % 3 - 1) * half_, cy_ + (g / 3 - 1) * half_);
-    std::fill(raysKnown_.begin(), raysKnown_.end(), 0);
-  };
-  controls(set_.half);
+  Patch core(set_.half);
+  AimRays(core);
   Plane small = plane;
-  Layout core(half_, 2 * half_ + 1);
-  const bool laid = plane.square || MakePlane(plane.normal, small);
-  const Scored s = laid ? Score(small, u, core, set_.slide) : Scored{};
+  Layout samples(core.half, 2 * core.half + 1);
+  const bool laid = plane.square || MakePlane(core, plane.normal, small);
+  const Scored s = laid ? Score(core, small, u, samples, set_.slide) : Scored{};
   bool agrees = s.sure[0] > 0 && s.sure[1] > 0;
   // And they must fix the place themselves: a smooth ramp (a sky, a shaded wall) fits a place a
   // couple of pixels along the line as well as the right one, in either view, and the answer is
@@ -883,13 +894,12 @@ bool Search::Agrees(const Plane& plane, double u) {
     const double step = set_.localStep * du / std::max(moved, 1e-12);
     for (const double there : {u - step, u + step}) {
       if (there <= 0) continue;
-      const Scored aside = Score(small, there, core, set_.slide);
+      const Scored aside = Score(core, small, there, samples, set_.slide);
       if (!std::isnan(aside.score[view]) && s.score[view] - aside.score[view] < set_.minLocalDrop) {
         agrees = false;
       }
     }
   }
-  controls(grown);
   return agrees;
 }
 
@@ -909,7 +919,7 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
     for (int k = -reach; k <= reach; ++k) {
       const double u = c.u + k * step;
       if (u <= 0) continue;
-      const Scored s = Best(planes, u, samples, set_.slide);
+      const Scored s = Best(patch_, planes, u, samples, set_.slide);
       fits[static_cast<std::size_t>(k + reach)] = s.fit;
       if (s.fit > bestScore) {
         bestScore = s.fit;
@@ -927,8 +937,8 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   std::vector<Plane> tuned;
   if (bestPlane >= 0 && !planes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(
-        Tuned(planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * step, tuning, unused));
+    tuned.push_back(Tuned(patch_, planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * step,
+                          tuning, unused));
     bestAt = sweep(tuned, fine).first;
   }
   double offset = bestAt;
@@ -946,16 +956,16 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   out.centre[0] = Centre(0, out.u);
   out.centre[1] = Centre(1, out.u);
   const std::vector<Plane>& planes = tuned.empty() ? planes_ : tuned;
-  scored = Best(planes, out.u, fine, set_.slide, true);
+  scored = Best(patch_, planes, out.u, fine, set_.slide, true);
   if (scored.plane >= 0) chosen = planes[static_cast<std::size_t>(scored.plane)];
   if (std::isnan(scored.combined)) scored.combined = -2;
   out.score = scored.combined;
   return out;
 }
 
-Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored) {
+Plane Search::Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, Scored& scored) {
   Plane best = plane;
-  scored = Score(plane, u, layout, 0);
+  scored = Score(patch, plane, u, layout, 0);
   if (std::isnan(scored.fit)) scored.combined = scored.fit = -2;
   // Two axes in the plane: level along it, and the steepest way within it.
   const V3 n = plane.normal;
@@ -976,8 +986,8 @@ Plane Search::Tuned(const Plane& plane, double u, Layout& layout, Scored& scored
         const V3 turned{best.normal.x + t * axis.x, best.normal.y + t * axis.y,
                         best.normal.z + t * axis.z};
         Plane candidate;
-        if (!MakePlane(turned, candidate)) continue;
-        const Scored s = Score(candidate, u, layout, 0);
+        if (!MakePlane(patch, turned, candidate)) continue;
+        const Scored s = Score(patch, candidate, u, layout, 0);
         if (s.fit > scored.fit) {
           scored = s;
           best = candidate;
