@@ -10,6 +10,7 @@
 
 #include "core/Guarded.h"
 #include "core/WorkingState.h"
+#include "tests/ScriptedPlatform.h"
 
 namespace {
 int allocationsBeforeFailure = -1;  // none fails while negative
@@ -56,32 +57,8 @@ TEST(PointList, AnAdditionThatRunsOutOfMemoryLeavesEveryPointWithItsLabel) {
 
 namespace {
 
-// A platform that records the error boxes and nothing else.
-struct BoxRecorder : Platform {
-  QString InputBox(const QString&, const QString&, const QString& d) override { return d; }
-  std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
-    return std::nullopt;
-  }
-  bool ExecuteOpenDialog(FileDialog&) override { return false; }
-  bool ExecuteSaveDialog(FileDialog&) override { return false; }
-  void ShowMessage(const QString&) override {}
-  Button InformationBox(const QString&, const std::vector<Button>&, Button, Button e) override {
-    return e;
-  }
-  void ErrorBox(const QString& text) override { errors.push_back(text); }
-  void MovePointer(int, int) override {}
-  void SetClipboardText(const QString&) override {}
-  bool StartProgram(const QString&, const QString&) override { return false; }
-  void WaitForProgram() override {}
-  QString ExeDir() override { return {}; }
-  void SetBusy(bool) override {}
-  QString ConfigDir() override { return {}; }
-  bool FolderTakesNewFiles(const QString&) override { return false; }
-  std::vector<QString> errors;
-};
-
 TEST(Guarded, FaultsOfTheLibraryReachTheUserInGermanOnly) {
-  BoxRecorder platform;
+  ScriptedPlatform platform;
   Guarded(platform, [] { throw std::bad_alloc(); });
   Guarded(platform, [] { std::vector<int>().reserve(std::size_t{1} << 62); });
   Guarded(platform, [] { throw std::runtime_error("boom"); });
