@@ -275,6 +275,8 @@ class Search {
   // The plane turned by small steps about two axes in it while that fits better at `u`.
   Plane Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, Scored& scored);
   Pixel Centre(int view, double u) const;
+  // Pixels the place moves in a view as the inverse distance goes from u to u + du.
+  double Moved(int view, double u, double du) const;
   bool Project(Patch& patch, const Plane& plane, const Footprint& footprint, int view, double u,
                Grid& grid);
   // The survey patch read `shift` pixels beside the grid; `values`, where given, receives its
@@ -362,6 +364,11 @@ bool Search::MakeStations() {
 
 Pixel Search::Centre(int view, double u) const {
   return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn);
+}
+
+double Search::Moved(int view, double u, double du) const {
+  const Pixel a = Centre(view, u), b = Centre(view, u + du);
+  return std::hypot(GreyImage::Near(b.column, a.column) - a.column, b.row - a.row);
 }
 
 const std::vector<double>* Search::Reference(Layout& layout, const Footprint& footprint) {
@@ -477,16 +484,19 @@ void Search::MakePlanes() {
     planes_.push_back(plane);
   };
   // Facing P0, the ground below the horizon, and upright walls turned from facing P0 by up to
-  // 75 degrees every 15, and the refinement turns the best plane a little further where that fits
-  // better. The first pass tries every wall too: fine upright stripes laid on a plane 15 degrees
-  // off smear in a survey view that sees them obliquely, the right place scored below places
-  // where stripes met by chance, was never refined, and one of those was answered.
+  // 75 degrees every 15, and at 67.5 too, where P0 sees a wall a third as wide as it is and a
+  // degree's turn changes that by a twentieth: a survey view that sees such a wall square-on sees
+  // each of P0's pixels as several, and a wall laid 7 degrees off fits nowhere along the line.
+  // The refinement turns the best plane a little further where that fits better. The first pass
+  // tries every wall too: fine upright stripes laid on a plane 15 degrees off smear in a survey
+  // view that sees them obliquely, the right place scored below places where stripes met by
+  // chance, was never refined, and one of those was answered.
   const V3 r0 = aimed_;
   make(r0);
   if (Dot(r0, ground_) < -0.01) make(ground_);
   const double azimuth = std::atan2(r0.x, r0.y);
-  for (int turn = -75; turn <= 75; turn += 15) {
-    if (turn == 0) continue;
+  for (double turn :
+       {-75.0, -67.5, -60.0, -45.0, -30.0, -15.0, 15.0, 30.0, 45.0, 60.0, 67.5, 75.0}) {
     const double a = azimuth + turn * kRad;
     make({std::sin(a), std::cos(a), 0});
   }
@@ -546,6 +556,9 @@ bool Holds(const Grid& grid) {
   return ex > 0.08 * span && ey > 0.08 * span && ex < 8 * span && ey < 8 * span;
 }
 
+constexpr double kTapSpacing = 1.5;
+constexpr int kMaxTaps = 4;
+
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
                            const std::vector<double>& reference, Pixel shift,
                            std::vector<double>* values) {
@@ -557,8 +570,25 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
     top = std::min(top, p.row);
     bottom = std::max(bottom, p.row);
   }
+  // Where the survey view sees the place larger than P0 does, one P0 sample covers several of its
+  // pixels: each sample then averages the survey picture over that stretch, a tap every pixel
+  // and a half or so, as P0's pixel averaged the surface it saw; read at single points, the
+  // survey picture's finer detail would count as misfit.
+  const double span = 2.0 * grid.half;
+  const Pixel alongA{(grid.p[5].column - grid.p[3].column) / span,
+                     (grid.p[5].row - grid.p[3].row) / span};
+  const Pixel alongB{(grid.p[7].column - grid.p[1].column) / span,
+                     (grid.p[7].row - grid.p[1].row) / span};
+  const int tapsA =
+      std::clamp(static_cast<int>(std::lround(std::hypot(alongA.column, alongA.row) / kTapSpacing)),
+                 1, kMaxTaps);
+  const int tapsB =
+      std::clamp(static_cast<int>(std::lround(std::hypot(alongB.column, alongB.row) / kTapSpacing)),
+                 1, kMaxTaps);
   // The quadratic between the control points strays a little beyond them.
-  const double reach = 0.2 * std::max(right - left, bottom - top) + 1;
+  const double reach =
+      0.2 * std::max(right - left, bottom - top) + 1 +
+      0.5 * (std::hypot(alongA.column, alongA.row) + std::hypot(alongB.column, alongB.row));
   const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth - shift.column;
   if (!image.Prepare(static_cast<int>(std::floor(left - base - reach)),
                      static_cast<int>(std::floor(top + shift.row - reach)),
@@ -579,7 +609,18 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
     for (const auto& wx : layout.weights) {
       const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
       const double y = wx[0] * row[0].row + wx[1] * row[1].row + wx[2] * row[2].row;
-      const double v = image.Bilinear(x, y);
+      double v = 0;
+      if (tapsA * tapsB == 1) {
+        v = image.Bilinear(x, y);
+      } else {
+        for (int tb = 0; tb < tapsB; ++tb)
+          for (int ta = 0; ta < tapsA; ++ta) {
+            const double s = (ta + 0.5) / tapsA - 0.5, t = (tb + 0.5) / tapsB - 0.5;
+            v += image.Bilinear(x + s * alongA.column + t * alongB.column,
+                                y + s * alongA.row + t * alongB.row);
+          }
+        v /= tapsA * tapsB;
+      }
       if (values) values->push_back(v);
       sum += v;
       squares += v * v;
@@ -889,9 +930,7 @@ bool Search::Agrees(const Plane& plane, double u) {
   // then the grown patch's alone.
   for (int view = 0; view < 2 && agrees; ++view) {
     const double du = std::max(u * 1e-4, 1e-9);
-    const Pixel a = Centre(view, u), b = Centre(view, u + du);
-    const double moved = std::hypot(GreyImage::Near(b.column, a.column) - a.column, b.row - a.row);
-    const double step = set_.localStep * du / std::max(moved, 1e-12);
+    const double step = set_.localStep * du / std::max(Moved(view, u, du), 1e-12);
     for (const double there : {u - step, u + step}) {
       if (there <= 0) continue;
       const Scored aside = Score(core, small, there, samples, set_.slide);

@@ -381,6 +381,47 @@ TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
   EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
 }
 
+// A board 8 m from P0 that P0 sees at `angle` degrees from square-on, P2 square-on from 4 m and
+// P1 from 27 m behind P0, almost along P0's sight line: P1 barely moves with the distance, and
+// P2 sees each pixel of P0 as several of its own, with blotches down to 6 mm that P0 averages
+// away. `thin` lays a second picture over P2's (a reflection), `thin` of its strength.
+DistanceMatch SearchGrazingBoard(double angle, double thin, double& truth,
+                                 const SearchSettings& settings = {}) {
+  const double a = Rad(angle);
+  const Vec aimed{0.5, 8, 1.3}, normal{-std::sin(a), -std::cos(a), 0};
+  const Vec p2{aimed.x + 4 * normal.x, aimed.y + 4 * normal.y, 0};
+  const Station stations[3] = {{{0, 0, 0}, 77}, {{1, -19, 0}, 190}, {p2, 300}};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    const double facing = d.x * normal.x + d.y * normal.y;
+    if (facing > -1e-9) return 200;
+    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
+    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
+    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
+    if (std::fabs(along) > 1.2 || z < 0 || z > 2.5) return 200;
+    const double footprint = t * Rad(3.0 / 68) / -facing;
+    double v = 128;
+    for (int k = 0; k < 5; ++k) {
+      const double size = 0.1 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
+      v += 0.45 * keep * (Blotches(along * 0.1 / size + 7 * k, z * 0.1 / size) - 128);
+    }
+    if (eye.y > 1) v = (1 - thin) * v + thin * Blotches(7 * along + 3, 5 * z);
+    return static_cast<int>(v);
+  });
+  const Vec& r = survey.ray;
+  truth = (aimed.x * normal.x + aimed.y * normal.y) / (r.x * normal.x + r.y * normal.y);
+  return SearchDistance(survey.s, survey.panos, settings);
+}
+
+TEST(WarpedSearch, FindsABoardSeenAlmostEdgeOnWhereAViewSeesItLarger) {
+  double truth = 0;
+  for (const double angle : {64.0, 71.0}) {
+    const DistanceMatch m = SearchGrazingBoard(angle, 0, truth);
+    ASSERT_TRUE(m.found) << angle << ": " << m.distance << " " << m.score1 << " " << m.score2;
+    // P2 moves 3 pixels a centimetre here.
+    EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.004) << angle;
+  }
+}
+
 TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
   EXPECT_TRUE(SearchSettings{}.Valid());
   const std::function<void(SearchSettings&)> wrong[] = {
