@@ -37,6 +37,8 @@ const char* Answer(Refusal refusal) {
       return "refused: no match";
     case Refusal::Ambiguous:
       return "refused: ambiguous";
+    case Refusal::OneView:
+      return "refused: one view";
   }
   return "refused";
 }

@@ -17,6 +17,8 @@ const char* Why(Refusal refusal) {
       return kMsgNoDistanceNoMatch;
     case Refusal::Ambiguous:
       return kMsgNoDistanceAmbiguous;
+    case Refusal::OneView:
+      return kMsgNoDistanceOneView;
     case Refusal::None:
     case Refusal::NoPicture:
       break;

@@ -65,6 +65,9 @@ inline constexpr char kMsgNoDistanceNoMatch[] =
 inline constexpr char kMsgNoDistanceAmbiguous[] =
     "Mehrdeutig, eine andere Stelle entlang der Linie passt fast ebenso gut (Muster, das sich "
     "wiederholt): auf eine Kante oder Ecke zielen oder die Entfernung von Hand einstellen.";
+inline constexpr char kMsgNoDistanceOneView[] =
+    "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
+    "die Entfernung von Hand einstellen.";
 inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
 inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
 inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";

@@ -911,6 +911,14 @@ Refusal Search::Decide(const Refined& best, double runnerUp) {
     return Refusal::NoMatch;
   }
   if (Fisher(best.scores.combined) - Fisher(runnerUp) < set_.minMargin) return Refusal::Ambiguous;
+  // A view that barely moves with the distance matches about as well at any distance near the
+  // answer: the other view then fixes it alone, and is held to more.
+  const double u = best.place.u, du = std::max(u * 1e-3, 1e-9);
+  const double moves[2] = {Moved(0, u, du), Moved(1, u, du)};
+  const int lone = moves[0] < set_.loneRatio * moves[1]   ? 1
+                   : moves[1] < set_.loneRatio * moves[0] ? 0
+                                                          : -1;
+  if (lone >= 0 && best.scores.score[lone] < set_.minLoneScore) return Refusal::OneView;
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
   if (patch_.half > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;

@@ -31,6 +31,10 @@ struct SearchSettings {
   double localStep = 6;        // a grown patch's answer stands only where the aimed pixels, moved
   double minLocalDrop = 0.01;  // this many pixels along the line in either view, fit that much
                                // worse: a smooth ramp fits anywhere (half the garden's least drop)
+  double loneRatio = 0.1;      // a view whose place moves less than this share of the other's
+                               // with the distance cannot vouch for it: the other decides alone,
+  double minLoneScore = 0.9;   // and must match at least this well (one view at 0.74 put a
+                               // board's point 6 px off)
   bool warp = true;            // false: compare square patches, as if every surface faced P0
   double coarseStep = 1.0;     // pixels the projections move between the first pass's distances
   int coarseSamples = 9;       // samples a side of the first pass's sparse patches: enough to
@@ -46,7 +50,8 @@ struct SearchSettings {
   bool Valid() const {
     return half >= 2 && maxHalf >= half && maxHalf <= 31 && growStep >= 1 && growContrast >= 0 &&
            slide >= 0 && slide <= 3 && minScore > -1 && minScore < 1 && minCombined > -1 &&
-           minCombined < 1 && minMargin >= 0 && minContrast >= 0 && localStep > 0 &&
+           minCombined < 1 && loneRatio >= 0 && loneRatio < 1 && minLoneScore > -1 &&
+           minLoneScore < 1 && minMargin >= 0 && minContrast >= 0 && localStep > 0 &&
            minLocalDrop < 1 && coarseStep > 0 && coarseStep <= 4 && coarseSamples >= 3 &&
            coarseSamples <= 2 * half + 1 && refined >= 1 && tuningSamples >= 3 &&
            refineSteps >= 1 && refineSteps <= 16;
@@ -60,6 +65,7 @@ enum class Refusal : std::uint8_t {
   Plain,      // too little structure around the aimed pixel
   NoMatch,    // no place along the line where both survey views match it well
   Ambiguous,  // another place along the line fits nearly as well
+  OneView,  // only one survey view moves with the distance here, and it does not match well enough
 };
 
 struct DistanceMatch {

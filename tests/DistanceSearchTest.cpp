@@ -420,6 +420,11 @@ TEST(WarpedSearch, FindsABoardSeenAlmostEdgeOnWhereAViewSeesItLarger) {
     // P2 moves 3 pixels a centimetre here.
     EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.004) << angle;
   }
+  // With a reflection over P2 the one view that fixes the distance matches at about 0.72: enough
+  // where another view would check it, not alone.
+  const DistanceMatch thin = SearchGrazingBoard(71, 0.45, truth);
+  EXPECT_EQ(thin.refusal, Refusal::OneView)
+      << thin.distance << " " << thin.score1 << " " << thin.score2 << " " << truth;
 }
 
 TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
@@ -429,6 +434,7 @@ TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
       [](SearchSettings& t) { t.growStep = 0; },
       [](SearchSettings& t) { t.minScore = 1; },
       [](SearchSettings& t) { t.minCombined = -1; },
+      [](SearchSettings& t) { t.minLoneScore = 1; },
       [](SearchSettings& t) { t.coarseStep = 0; },
       [](SearchSettings& t) { t.coarseSamples = 2 * t.half + 2; },
       [](SearchSettings& t) { t.refined = 0; },
