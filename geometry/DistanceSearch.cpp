@@ -556,9 +556,6 @@ bool Holds(const Grid& grid) {
   return ex > 0.08 * span && ey > 0.08 * span && ex < 8 * span && ey < 8 * span;
 }
 
-constexpr double kTapSpacing = 1.5;
-constexpr int kMaxTaps = 4;
-
 double Search::Correlation(int view, const Grid& grid, const Layout& layout,
                            const std::vector<double>& reference, Pixel shift,
                            std::vector<double>* values) {
@@ -571,20 +568,19 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
     bottom = std::max(bottom, p.row);
   }
   // Where the survey view sees the place larger than P0 does, one P0 sample covers several of its
-  // pixels: each sample then averages the survey picture over that stretch, a tap every pixel
-  // and a half or so, as P0's pixel averaged the surface it saw; read at single points, the
-  // survey picture's finer detail would count as misfit.
+  // pixels: each sample then averages the survey picture over that stretch, as P0's pixel
+  // averaged the surface it saw; read at single points, the survey picture's finer detail would
+  // count as misfit.
   const double span = 2.0 * grid.half;
   const Pixel alongA{(grid.p[5].column - grid.p[3].column) / span,
                      (grid.p[5].row - grid.p[3].row) / span};
   const Pixel alongB{(grid.p[7].column - grid.p[1].column) / span,
                      (grid.p[7].row - grid.p[1].row) / span};
-  const int tapsA =
-      std::clamp(static_cast<int>(std::lround(std::hypot(alongA.column, alongA.row) / kTapSpacing)),
-                 1, kMaxTaps);
-  const int tapsB =
-      std::clamp(static_cast<int>(std::lround(std::hypot(alongB.column, alongB.row) / kTapSpacing)),
-                 1, kMaxTaps);
+  const auto taps = [this](const Pixel& along) {
+    const double stretch = std::hypot(along.column, along.row);
+    return std::clamp(static_cast<int>(std::lround(stretch / set_.tapSpacing)), 1, set_.maxTaps);
+  };
+  const int tapsA = taps(alongA), tapsB = taps(alongB);
   // The quadratic between the control points strays a little beyond them.
   const double reach =
       0.2 * std::max(right - left, bottom - top) + 1 +

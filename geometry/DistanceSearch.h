@@ -42,6 +42,9 @@ struct SearchSettings {
   int refined = 4;             // first-pass peaks refined: more costs time, and a right place
                                // below the fourth is rare once every plane is tried
   int tuningSamples = 15;      // samples a side that turning a plane needs, fewer than placing it
+  double tapSpacing = 1.5;     // where a survey view sees a P0 pixel as several, a sample averages
+  int maxTaps = 4;             // it with taps this far apart (below the smoothing's reach), at
+                               // most this many a side (as many as a board 7 times as wide needs)
   int refineSteps = 4;         // steps a pixel when refining: quarter pixels, as the parabola
                                // through them finds the peak to a tenth of a pixel
 
@@ -54,7 +57,8 @@ struct SearchSettings {
            minLoneScore < 1 && minMargin >= 0 && minContrast >= 0 && localStep > 0 &&
            minLocalDrop < 1 && coarseStep > 0 && coarseStep <= 4 && coarseSamples >= 3 &&
            coarseSamples <= 2 * half + 1 && refined >= 1 && tuningSamples >= 3 &&
-           refineSteps >= 1 && refineSteps <= 16;
+           tapSpacing >= 0.5 && maxTaps >= 1 && maxTaps <= 8 && refineSteps >= 1 &&
+           refineSteps <= 16;
   }
 };
 

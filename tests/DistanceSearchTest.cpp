@@ -435,6 +435,7 @@ TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
       [](SearchSettings& t) { t.minScore = 1; },
       [](SearchSettings& t) { t.minCombined = -1; },
       [](SearchSettings& t) { t.minLoneScore = 1; },
+      [](SearchSettings& t) { t.maxTaps = 0; },
       [](SearchSettings& t) { t.coarseStep = 0; },
       [](SearchSettings& t) { t.coarseSamples = 2 * t.half + 2; },
       [](SearchSettings& t) { t.refined = 0; },
