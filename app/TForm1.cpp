@@ -203,6 +203,8 @@ void TForm1::BuildMenus() {
   Punkteexportieren1 = command(Datei1, QStringLiteral("Punkte &exportieren..."),
                                "Punkteexportieren1", [this] { Punkteexportieren1Click(); });
   Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  PunkteAlsDxf1 = command(Datei1, QStringLiteral("Punkte als &DXF exportieren..."), "PunkteAlsDxf1",
+                          [this] { ExportDxf(context_); });
   Datei1->addSeparator();
   Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
                                "Standortpanoladen1", [this] { Standortpanoladen1Click(); });

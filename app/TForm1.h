@@ -144,7 +144,7 @@ class TForm1 : public QMainWindow, private Window {
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
   QMenu *Datei1, *Bearbeiten1, *Hilfe1, *PopupMenu1;
-  QAction *Laden1, *Speichern1, *Punkteexportieren1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1,
-      *Standortpanoladen1, *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1,
-      *InfoberTorbel1, *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
+  QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Rckgngig1, *Wiederholen1,
+      *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1, *Vermessungspano2laden1,
+      *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
 };

@@ -31,7 +31,7 @@ struct Context {
   char separator;
 
   FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
-  FileDialog ExportDialog;
+  FileDialog ExportDialog, DxfDialog;
   QString Memo1;      // the text of the last hand-over
   int wheelRest = 0;  // wheel turns short of a notch
   // The point and distance F3 found last, with each survey view's correlation there; shown for

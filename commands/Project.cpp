@@ -13,6 +13,7 @@
 #include "core/PathText.h"
 #include "io/Bitmap.h"
 #include "io/PointCsv.h"
+#include "io/PointDxf.h"
 #include "io/ProjectFile.h"
 #include "io/TextFile.h"
 
@@ -82,6 +83,10 @@ void StartSession(Context& c) {
                     QStringLiteral("CSV-Dateien [*.csv]|*.csv"),
                     QStringLiteral("*.csv"),
                     {}};
+  c.DxfDialog = {QStringLiteral("Punkte als DXF exportieren"),
+                 QStringLiteral("DXF-Zeichnungen [*.dxf]|*.dxf"),
+                 QStringLiteral("*.dxf"),
+                 {}};
   c.undoEdits.clear();
   c.redoEdits.clear();
 }
@@ -194,4 +199,15 @@ void ExportPoints(Context& c) {
   if (!c.platform.ExecuteSaveDialog(c.ExportDialog)) return;
   const Busy busy(c.platform);
   WriteFileSafely(c.ExportDialog.FileName, PointCsvBytes(c.s.Points, c.s, c.separator));
+}
+
+void ExportDxf(Context& c) {
+  if (!c.platform.ExecuteSaveDialog(c.DxfDialog)) return;
+  using Button = Platform::Button;
+  const Button lines = c.platform.InformationBox(QString::fromUtf8(kMsgDxfSightLines),
+                                                 {Button::Yes, Button::No, Button::Cancel},
+                                                 Button::No, Button::Cancel);
+  if (lines == Button::Cancel) return;
+  const Busy busy(c.platform);
+  WriteFileSafely(c.DxfDialog.FileName, PointDxfBytes(c.s.Points, c.s, lines == Button::Yes));
 }

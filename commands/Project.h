@@ -19,6 +19,10 @@ void SaveProject(Context& c);
 // point-cloud program.
 void ExportPoints(Context& c);
 
+// "Punkte als DXF exportieren...": the points, their labels and the stations as a DXF drawing for
+// a CAD program; asks whether the sight lines go in too.
+void ExportDxf(Context& c);
+
 // The settings file lives beside the program where that folder takes new files, else in the
 // user's configuration folder (torbel/ in it); a file beside a read-only program is read while the
 // user has none there.

@@ -68,6 +68,8 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+inline constexpr char kMsgDxfSightLines[] =
+    "Die Sichtlinien von den drei Standpunkten zu jedem Punkt mit in die Zeichnung schreiben?";
 inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
 inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
 inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";

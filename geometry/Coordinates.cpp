@@ -53,3 +53,13 @@ GuideStrength StrengthOf(const SolverState& s) {
   if (!near || !far) return {};
   return {PerPixel(near->first, far->first, step), PerPixel(near->second, far->second, step)};
 }
+
+StationGrounds StationsOf(SolverState s) {
+  SolveHeights(s);
+  const auto ground = [](Real hor, Real dist, Real height) {
+    const Real level = Sqrt(Mul(dist, dist) - Mul(height, height));
+    return LocalPosition{Mul(SinDeg(hor), level), Mul(CosDeg(hor), level), height};
+  };
+  return {
+      {}, ground(s.P0zu1Hor, s.DistP0P1, s.HeightP1), ground(s.P0zu2Hor, s.DistP0P2, s.HeightP2)};
+}

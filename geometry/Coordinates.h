@@ -30,3 +30,12 @@ struct GuideStrength {
 
 // At the current point (CurHor, CurVert, CurDist) of the state, with its station geometry.
 GuideStrength StrengthOf(const SolverState& s);
+
+// Where the three stations' ground points lie in the local frame (P0's at the origin), each
+// camera NodalHeight above its own, as the solver places them: P1 and P2 the horizontal part of
+// the measured distance away in P0's sight direction to their marks, at their solved heights.
+// Raises TorbelError where the station geometry cannot be solved (nothing measured yet).
+struct StationGrounds {
+  LocalPosition P0, P1, P2;
+};
+StationGrounds StationsOf(SolverState s);

@@ -8,6 +8,7 @@
 #include "commands/Help.h"
 #include "geometry/Coordinates.h"
 #include "io/PointCsv.h"
+#include "io/PointDxf.h"
 #include "io/ProjectFile.h"
 #include "tests/CommandsFixture.h"
 
@@ -193,6 +194,23 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
   EXPECT_TRUE(Label(Window::Label::Position).endsWith(QStringLiteral(" \u26A0")));
   EXPECT_TRUE(Label(Window::Label::Strength).startsWith(QStringLiteral("1 px in P1: \u221E\n")));
   EXPECT_TRUE(Label(Window::Label::Strength).endsWith(QStringLiteral("\u26A0 schwach bestimmt")));
+}
+
+// The drawing itself is read back in PointDxfTest; here the command around it.
+TEST_F(Edits, TheDxfExportAsksForTheSightLinesAndWritesNothingWhenCancelled) {
+  StorePoint(4500, 2000);
+  const QString path = dir.filePath(QStringLiteral("punkte.dxf"));
+  for (const auto& [answer, bytes] :
+       {std::pair{Platform::Button::Cancel, QByteArray()},
+        std::pair{Platform::Button::No, PointDxfBytes(s.Points, s, false)},
+        std::pair{Platform::Button::Yes, PointDxfBytes(s.Points, s, true)}}) {
+    platform.fileAnswers = {path};
+    platform.boxAnswers = {answer};
+    EXPECT_TRUE(Run([&] { ExportDxf(c); }));
+    EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Punkte als DXF exportieren"));
+    EXPECT_EQ(platform.fileDialogs.back().Filter, QStringLiteral("DXF-Zeichnungen [*.dxf]|*.dxf"));
+    EXPECT_EQ(QFile::exists(path) ? Read(path) : QByteArray(), bytes);
+  }
 }
 
 TEST_F(Edits, TheExportWritesEveryPointAsCsv) {

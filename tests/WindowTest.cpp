@@ -44,6 +44,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
     QKeySequence keys;
   } actions[] = {
       {"Punkteexportieren1", "Punkte &exportieren...", QKeySequence(Qt::CTRL | Qt::Key_E)},
+      {"PunkteAlsDxf1", "Punkte als &DXF exportieren...", QKeySequence()},
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
       {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()}};
