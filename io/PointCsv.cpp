@@ -2,11 +2,14 @@
 
 #include "core/NumberText.h"
 #include "geometry/Coordinates.h"
+#include "geometry/Firmness.h"
 
 QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
                          char decimalSeparator) {
-  QByteArray out = "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel\r\n";
-  out.reserve(out.size() + static_cast<qsizetype>(points.size()) * 220);
+  QByteArray out =
+      "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel;"
+      "sigma_quer_cm;sigma_laengs_cm;Schnittwinkel_P1;Schnittwinkel_P2\r\n";
+  out.reserve(out.size() + static_cast<qsizetype>(points.size()) * 300);
   SolverState at = stations;
   std::string line;
   for (std::size_t i = 0; i < points.size(); ++i) {
@@ -23,6 +26,12 @@ QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
     line += ';';
     if (const std::optional<Real> best = StrengthOf(at).Best()) {
       line += FullText(*best, decimalSeparator);
+    }
+    const Firmness firm = FirmnessOf(at);
+    for (const std::optional<Real>& value :
+         {firm.AcrossCm, firm.AlongCm, firm.AngleP1, firm.AngleP2}) {
+      line += ';';
+      if (value) line += FullText(*value, decimalSeparator);
     }
     out.append(line.data(), static_cast<qsizetype>(line.size()));
     out += "\r\n";

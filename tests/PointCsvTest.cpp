@@ -8,6 +8,7 @@
 
 #include "core/NumberText.h"
 #include "geometry/Coordinates.h"
+#include "geometry/Firmness.h"
 #include "io/PointCsv.h"
 #include "tests/Surveys.h"
 
@@ -35,13 +36,15 @@ TEST(PointCsv, TenThousandPointsReadBackToTheSameNumbers) {
 
   const QByteArray csv = PointCsvBytes(points, survey, ',');
   ASSERT_TRUE(csv.endsWith("\r\n"));
-  const QList<QByteArray> lines = csv.chopped(2).split('\n');
+  const QList<QByteArray> lines = csv.chopped(1).split('\n');
   ASSERT_EQ(lines.size(), 10000);
-  EXPECT_EQ(lines[0], "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel\r");
+  EXPECT_EQ(lines[0],
+            "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel;"
+            "sigma_quer_cm;sigma_laengs_cm;Schnittwinkel_P1;Schnittwinkel_P2\r");
   for (std::size_t i = 0; i < points.size(); ++i) {
     SCOPED_TRACE(i);
     const QList<QByteArray> fields = lines[static_cast<qsizetype>(i) + 1].chopped(1).split(';');
-    ASSERT_EQ(fields.size(), 12);
+    ASSERT_EQ(fields.size(), 16);
     EXPECT_EQ(fields[0], "." + QByteArray::number(i < 3 ? i : i + 1));
     const PointRec& p = points[i];
     const double stored[] = {p.Hor0, p.Vert0, p.Dist0, p.Hor1, p.Vert1, p.Hor2, p.Vert2};
@@ -56,6 +59,13 @@ TEST(PointCsv, TenThousandPointsReadBackToTheSameNumbers) {
     at.CurDist = p.Dist0;
     // A difference of two columns a tiny step apart: good to some eleven digits.
     ExpectSameNumber(fields[11], *StrengthOf(at).Best(), 1e-9L);
+    // Empty where a station does not show the point (below its picture's bottom edge).
+    const Firmness firm = FirmnessOf(at);
+    const std::optional<Real> figures[] = {firm.AcrossCm, firm.AlongCm, firm.AngleP1, firm.AngleP2};
+    for (int f = 0; f < 4; ++f) {
+      EXPECT_EQ(fields[12 + f].isEmpty(), !figures[f]);
+      if (figures[f]) ExpectSameNumber(fields[12 + f], *figures[f]);
+    }
     if (HasFailure()) return;
   }
 }
@@ -64,11 +74,11 @@ TEST(PointCsv, WithoutPointsOnlyTheHeaderAndAPointNoViewFixesHasNoFigure) {
   EXPECT_EQ(PointCsvBytes({}, LevelSurvey(), '.').count("\r\n"), 1);
   PointList points;
   points.Assign({{12.5, -1, 20, 0, 0, 0, 0}});
-  // Stations never measured place no distance: the last field stays empty.
+  // Stations never measured place no distance and fix nothing: the last five fields stay empty.
   const QByteArray line = PointCsvBytes(points, SolverState{}, '.').split('\n')[1];
   EXPECT_TRUE(line.startsWith(".0;12.5;-1;20;0;0;0;0;")) << line.toStdString();
-  EXPECT_TRUE(line.endsWith(";\r")) << line.toStdString();
-  EXPECT_EQ(line.count(';'), 11);
+  EXPECT_TRUE(line.endsWith(";;;;;\r")) << line.toStdString();
+  EXPECT_EQ(line.count(';'), 15);
 }
 
 }  // namespace
