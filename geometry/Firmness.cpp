@@ -38,11 +38,9 @@ View Seen(const Vec& lens, const Vec& point) {
   return v;
 }
 
-// The lens centre of a survey station: as the solver places it, its ground mark lies dist along
-// the ground from P0's, and its lens stands height above P0's lens.
-Vec StationLens(Real p0ToStationHor, Real dist, Real height, Real nodalHeight) {
-  const Real level = Sqrt(Mul(dist, dist) - Mul(height, height));
-  return From(PositionOf(p0ToStationHor, 0, level, Finite(nodalHeight + height)));
+// A station's lens centre, NodalHeight above its ground point.
+Vec Lens(const LocalPosition& ground, Real nodalHeight) {
+  return {ground.X, ground.Y, Finite(ground.Z + nodalHeight)};
 }
 
 // Column and row change per metre of the point's move, in pixels; both are linear in the angles.
@@ -69,14 +67,13 @@ Firmness FirmnessOf(const SolverState& state, Real pointingPx) {
   View p0, p1, p2;
   Vec across;
   try {
-    SolverState s = state;
-    SolveHeights(s);
-    const Vec lens0 = {0, 0, s.NodalHeight};
-    const Vec point = From(PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight));
-    p0 = Seen(lens0, point);
-    p1 = Seen(StationLens(s.P0zu1Hor, s.DistP0P1, s.HeightP1, s.NodalHeight), point);
-    p2 = Seen(StationLens(s.P0zu2Hor, s.DistP0P2, s.HeightP2, s.NodalHeight), point);
-    across = {CosDeg(s.CurHor), -SinDeg(s.CurHor), 0};
+    const StationGrounds grounds = StationsOf(state);
+    const Real nodal = state.NodalHeight;
+    const Vec point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, nodal));
+    p0 = Seen(Lens(grounds.P0, nodal), point);
+    p1 = Seen(Lens(grounds.P1, nodal), point);
+    p2 = Seen(Lens(grounds.P2, nodal), point);
+    across = {CosDeg(state.CurHor), -SinDeg(state.CurHor), 0};
   } catch (const TorbelError&) {
     return {};  // stations not measured, or beyond any number
   }
