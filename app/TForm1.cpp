@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
 
 #include "commands/HandOver.h"
 #include "commands/Help.h"
@@ -114,8 +115,13 @@ void TForm1::BuildStatusPanel() {
   // Right of the table, where the strip has room: how firmly the stations fix the distance.
   LblStrength = new QLabel(Panel3);
   LblStrength->setObjectName(QStringLiteral("LblStrength"));
-  LblStrength->setGeometry(888, 10, 160, 3 * kRow + 4);
+  LblStrength->setGeometry(888, 8, 180, 8 * kRow + 4);
   LblStrength->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Beside it: how far apart the two points selected in the table lie.
+  LblPair = new QLabel(Panel3);
+  LblPair->setObjectName(QStringLiteral("LblPair"));
+  LblPair->setGeometry(1072, 8, 180, 4 * kRow + 4);
+  LblPair->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void TForm1::BuildMagnifiers() {
@@ -138,7 +144,8 @@ void TForm1::BuildTable() {
   StringGrid1->setGeometry(656, 8, 225, 129);
   StringGrid1->setModel(GridModel);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Ctrl+click adds a row: two selected points show how far apart they lie.
+  StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -154,6 +161,10 @@ void TForm1::BuildTable() {
             if (ignoreSelection_ || !current.isValid()) return;
             Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
           });
+  connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (ignoreSelection_) return;
+    Guarded([&] { ShowSelectedPair(context_); });
+  });
 }
 
 void TForm1::BuildViews(QWidget* client) {
@@ -225,6 +236,9 @@ void TForm1::BuildMenus() {
   Wiederholen1 = command(Bearbeiten1, QStringLiteral("&Wiederholen"), "Wiederholen1",
                          [this] { Wiederholen1Click(); });
   Wiederholen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  Bearbeiten1->addSeparator();
+  Einstellungen1 = command(Bearbeiten1, QStringLiteral("&Einstellungen..."), "Einstellungen1",
+                           [this] { EditSettings(context_); });
   EnableUndo(false, false);
 
   Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
@@ -443,8 +457,8 @@ void TForm1::Wiederholen1Click() {
 // The window as the commands see it.
 
 void TForm1::SetLabel(Label label, const QString& text) {
-  QLabel* const labels[] = {LblCp,    LblP0zu1, LblP0zu2,    LblP1zu0,
-                            LblP2zu0, LblP0NP,  LblPosition, LblStrength};
+  QLabel* const labels[] = {LblCp,   LblP0zu1,    LblP0zu2,    LblP1zu0, LblP2zu0,
+                            LblP0NP, LblPosition, LblStrength, LblPair};
   labels[static_cast<int>(label)]->setText(text);
 }
 
@@ -507,6 +521,14 @@ void TForm1::InsertRow(int gridRow, TableRow row) {
 int TForm1::SelectedRow() const {
   const QModelIndex current = StringGrid1->currentIndex();
   return current.isValid() ? current.row() + 1 : 1;
+}
+
+std::vector<int> TForm1::SelectedRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows())
+    rows.push_back(index.row() + 1);
+  std::sort(rows.begin(), rows.end());
+  return rows;
 }
 
 void TForm1::SelectRow(int gridRow) {

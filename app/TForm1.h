@@ -100,6 +100,7 @@ class TForm1 : public QMainWindow, private Window {
   void RemoveRow(int gridRow) override;
   void InsertRow(int gridRow, TableRow row) override;
   int SelectedRow() const override;
+  std::vector<int> SelectedRows() const override;
   void SelectRow(int gridRow) override;
   void Minimise() override;
   void Maximise() override;
@@ -137,14 +138,15 @@ class TForm1 : public QMainWindow, private Window {
   QWidget* Panel3;
   QFrame *Panel2, *Panel1, *Panel4, *Panel5;
   QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
-      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength;
+      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength, *LblPair;
   QTableView* StringGrid1 = nullptr;
   PointTableModel* GridModel;
   QLineEdit* Edit1;
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
   QMenu *Datei1, *Bearbeiten1, *Hilfe1, *PopupMenu1;
-  QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Rckgngig1, *Wiederholen1,
-      *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1, *Vermessungspano2laden1,
-      *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
+  QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Einstellungen1, *Rckgngig1,
+      *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1,
+      *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
+      *PunktlisteabCursorerzeugen1;
 };

@@ -8,6 +8,7 @@
 #include "core/NumberText.h"
 #include "core/Platform.h"
 #include "core/WorkingState.h"
+#include "geometry/Firmness.h"
 
 // A change of the point list that can be taken back: a point added or deleted at its index in
 // the list, with its values and label.
@@ -41,11 +42,20 @@ struct Context {
     double score1 = 0, score2 = 0;
   };
   std::optional<FoundDistance> found;
+  // How far off an aim lands in a panorama, in pixels (one standard deviation): what the firmness
+  // figures are worked out from; the user sets it under "Einstellungen...".
+  Real pointingPx = DefaultPointingPx;
   // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
   std::vector<PointEdit> undoEdits, redoEdits;
 
   // The display text of a number.
   QString Fix(Real x) const { return QString::fromStdString(FixText(x, separator)); }
+  // A length in metres to the millimetre.
+  QString Metres(Real x) const {
+    QString text = QString::number(static_cast<double>(x), 'f', 3);
+    if (separator != '.') text.replace(QLatin1Char('.'), QLatin1Char(separator));
+    return text + QStringLiteral(" m");
+  }
   // "hor° vert°", as the labels show a direction.
   QString DirectionText(Real hor, Real vert) const {
     return Fix(hor) + QStringLiteral("° ") + Fix(vert) + QStringLiteral("°");

@@ -198,7 +198,8 @@ void WriteSettingsFile(Context& c) {
 void ExportPoints(Context& c) {
   if (!c.platform.ExecuteSaveDialog(c.ExportDialog)) return;
   const Busy busy(c.platform);
-  WriteFileSafely(c.ExportDialog.FileName, PointCsvBytes(c.s.Points, c.s, c.separator));
+  WriteFileSafely(c.ExportDialog.FileName,
+                  PointCsvBytes(c.s.Points, c.s, c.separator, c.pointingPx));
 }
 
 void ExportDxf(Context& c) {

@@ -22,5 +22,14 @@ void CentreViewsUnpainted(Context& c, bool ScrollP0);
 
 // Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
 // distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
-// view fixes the distance to no better than 1 %.
+// view fixes the distance to no better than 1 %; how firmly the views fix its place (deviations
+// across and along P0's sight line, the angles the sight lines meet at, with a warning below 15
+// degrees).
 void ShowPosition(Context& c);
+// The distances between the two selected points (level, slope and height), or nothing unless
+// exactly two rows with points are selected.
+void ShowSelectedPair(Context& c);
+
+// "Einstellungen...": asks for the pointing uncertainty the firmness figures are worked out
+// from; a number outside 0.05 to 20 pixels is refused and changes nothing.
+void EditSettings(Context& c);

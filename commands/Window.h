@@ -16,8 +16,8 @@ using TableRow = std::array<QString, 4>;
 class Window {
  public:
   // Position: the current point's local coordinates; Strength: how firmly the stations fix its
-  // distance.
-  enum class Label { Cp, P0zu1, P0zu2, P1zu0, P2zu0, P0NP, Position, Strength };
+  // distance and place; Pair: how far apart the two selected points lie.
+  enum class Label { Cp, P0zu1, P0zu2, P1zu0, P2zu0, P0NP, Position, Strength, Pair };
 
   virtual ~Window() = default;
 
@@ -49,6 +49,8 @@ class Window {
   // Puts a row back at its place; the rows from there on move down.
   virtual void InsertRow(int gridRow, TableRow row) = 0;
   virtual int SelectedRow() const = 0;
+  // Every selected grid row (Ctrl+click adds one), in ascending order.
+  virtual std::vector<int> SelectedRows() const = 0;
   // Moves the selection; the selection command is the caller's to run.
   virtual void SelectRow(int gridRow) = 0;
 

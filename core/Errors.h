@@ -70,6 +70,8 @@ inline constexpr char kMsgNoDistanceOneView[] =
     "die Entfernung von Hand einstellen.";
 inline constexpr char kMsgDxfSightLines[] =
     "Die Sichtlinien von den drei Standpunkten zu jedem Punkt mit in die Zeichnung schreiben?";
+inline constexpr char kMsgPointingRange[] =
+    "Die Zielgenauigkeit muss zwischen 0,05 und 20 Pixel liegen";
 inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
 inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
 inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";

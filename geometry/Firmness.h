@@ -19,6 +19,9 @@ struct Firmness {
 
 // How far off a careful aim at a sharp mark lands in a panorama, in pixels.
 inline constexpr Real DefaultPointingPx = 0.5L;
+// Sight lines meeting at less than this many degrees fix a point poorly along them; surveyors
+// treat such a point as suspect.
+inline constexpr Real kMinMeetingAngle = 15;
 
 // For the current point (CurHor, CurVert, CurDist seen from P0) with the state's station
 // geometry. The column and the row of the point in each panorama that shows it count as six

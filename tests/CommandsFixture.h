@@ -53,6 +53,7 @@ struct FakeWindow : Window {
   int paints = 0;
   std::vector<TableRow> rows;
   int selected = 1;
+  std::vector<int> selectedRows;
 
   void SetLabel(Label label, const QString& text) override { labels[label] = text; }
   QString Caption() const override { return caption; }
@@ -79,6 +80,7 @@ struct FakeWindow : Window {
     rows.insert(rows.begin() + (gridRow - 1), std::move(row));
   }
   int SelectedRow() const override { return selected; }
+  std::vector<int> SelectedRows() const override { return selectedRows; }
   // A row that is not there leaves the table without a current row, which reads as row 1.
   void SelectRow(int gridRow) override {
     selected = gridRow >= 1 && gridRow <= PointRows() + 1 ? gridRow : 1;

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "commands/Help.h"
+#include "commands/Views.h"
 #include "geometry/Coordinates.h"
+#include "geometry/Firmness.h"
 #include "io/PointCsv.h"
 #include "io/PointDxf.h"
 #include "io/ProjectFile.h"
@@ -176,9 +179,23 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
   };
   EXPECT_EQ(Label(Window::Label::Position), shown());
   const GuideStrength strength = StrengthOf(s);
-  EXPECT_EQ(Label(Window::Label::Strength), QStringLiteral("1 px in P1: ") + c.Fix(*strength.P1) +
-                                                QStringLiteral(" cm\n1 px in P2: ") +
-                                                c.Fix(*strength.P2) + QStringLiteral(" cm"));
+  const Firmness firm = FirmnessOf(s, 0.5L);
+  EXPECT_EQ(Label(Window::Label::Strength),
+            QStringLiteral("1 px in P1: ") + c.Fix(*strength.P1) +
+                QStringLiteral(" cm\n1 px in P2: ") + c.Fix(*strength.P2) +
+                QStringLiteral(" cm\n\u03C3 quer ") + c.Fix(*firm.AcrossCm) +
+                QStringLiteral(" cm, l\u00E4ngs ") + c.Fix(*firm.AlongCm) +
+                QStringLiteral(" cm\nSchnitt P1 ") + c.Fix(*firm.AngleP1) +
+                QStringLiteral("\u00B0, P2 ") + c.Fix(*firm.AngleP2) + QStringLiteral("\u00B0"));
+  // A coarser hand, set under "Einstellungen...", widens the deviations in proportion; a number
+  // out of range is refused and changes nothing.
+  platform.inputAnswers = {QStringLiteral("1,5"), QStringLiteral("30")};
+  EXPECT_TRUE(Run([&] { EditSettings(c); }));
+  EXPECT_TRUE(Label(Window::Label::Strength)
+                  .contains(QStringLiteral("\u03C3 quer ") + c.Fix(3 * *firm.AcrossCm)));
+  EXPECT_FALSE(Run([&] { EditSettings(c); }));
+  EXPECT_EQ(c.pointingPx, 1.5L);
+  c.pointingPx = 0.5L;
   Key(VkOemPlus);
   EXPECT_EQ(Label(Window::Label::Position), shown());
   Key(VkReturn);
@@ -193,7 +210,27 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
   SelectRow(c, 2);
   EXPECT_TRUE(Label(Window::Label::Position).endsWith(QStringLiteral(" \u26A0")));
   EXPECT_TRUE(Label(Window::Label::Strength).startsWith(QStringLiteral("1 px in P1: \u221E\n")));
-  EXPECT_TRUE(Label(Window::Label::Strength).endsWith(QStringLiteral("\u26A0 schwach bestimmt")));
+  EXPECT_TRUE(
+      Label(Window::Label::Strength).contains(QStringLiteral("\n\u26A0 schwach bestimmt\n")));
+  // Its sight lines meet at a few degrees: suspect.
+  EXPECT_TRUE(Label(Window::Label::Strength).endsWith(QStringLiteral("\u00B0 \u26A0")));
+
+  // Two rows selected: how far apart their points lie, level, along the slope and in height.
+  window.selectedRows = {1, 2};
+  ShowSelectedPair(c);
+  const LocalPosition a =
+      PositionOf(s.Points[0].Hor0, s.Points[0].Vert0, s.Points[0].Dist0, s.NodalHeight);
+  const LocalPosition b =
+      PositionOf(s.Points[1].Hor0, s.Points[1].Vert0, s.Points[1].Dist0, s.NodalHeight);
+  const Real level = std::hypot(b.X - a.X, b.Y - a.Y);
+  EXPECT_EQ(Label(Window::Label::Pair),
+            QStringLiteral("Abstand .0 \u2013 .1\nwaagerecht ") + c.Metres(level) +
+                QStringLiteral("\nschr\u00E4g ") + c.Metres(std::hypot(level, b.Z - a.Z)) +
+                QStringLiteral("\nH\u00F6he ") + (b.Z > a.Z ? QStringLiteral("+") : QString()) +
+                c.Metres(b.Z - a.Z));
+  window.selectedRows = {2};
+  ShowSelectedPair(c);
+  EXPECT_TRUE(Label(Window::Label::Pair).isEmpty());
 }
 
 // The drawing itself is read back in PointDxfTest; here the command around it.

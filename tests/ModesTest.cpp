@@ -29,6 +29,26 @@ TEST_F(Modes, ARightClickSelectsTheRowBeforeTheMenuOpens) {
   if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
 }
 
+// A click and a Ctrl+click on two rows: the window shows how far apart their points lie, and a
+// plain click on one row alone takes that away.
+TEST_F(Modes, CtrlClickingASecondRowShowsTheDistanceBetweenThePoints) {
+  MeasureStations();
+  StorePoint(4500, 2000);
+  StorePoint(5000, 2100);
+  QTableView* table = Widget<QTableView>("StringGrid1");
+  const auto click = [&](int row, Qt::KeyboardModifiers keys) {
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, keys,
+                      table->visualRect(Grid()->index(row, 1)).center());
+  };
+  click(0, Qt::NoModifier);
+  click(1, Qt::ControlModifier);
+  EXPECT_TRUE(
+      Widget<QLabel>("LblPair")->text().startsWith(QStringLiteral("Abstand .0 \u2013 .1\n")))
+      << Widget<QLabel>("LblPair")->text().toStdString();
+  click(1, Qt::NoModifier);
+  EXPECT_TRUE(Widget<QLabel>("LblPair")->text().isEmpty());
+}
+
 // With Qt's real dialogs: the keys typed into a dialog are the dialog's alone.
 struct RealDialogs : ::testing::Test {
   QtPlatform platform;

@@ -47,6 +47,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
       {"PunkteAlsDxf1", "Punkte als &DXF exportieren...", QKeySequence()},
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"Einstellungen1", "&Einstellungen...", QKeySequence()},
       {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()}};
   for (const auto& a : actions) {
     EXPECT_EQ(Widget<QAction>(a.name)->text(), QString::fromUtf8(a.text));
