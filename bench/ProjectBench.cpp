@@ -63,12 +63,8 @@ void ProjectWithPanoramas(BenchPlatform& platform, const QTemporaryDir& dir) {
              "at most 3");
 }
 
-// The CSV export works out each point's position and the strength of its geometry (two solves):
-// set against writing the same points as a project.
-void ExportTenThousand(std::vector<PointRec> points, const QTemporaryDir& dir) {
-  points.resize(10000);
-  PointList list;
-  list.Assign(points);
+// Two stations 10 m from P0, at right angles, on level ground.
+SolverState LevelStations() {
   SolverState stations;
   stations.NodalHeight = 1.6L;
   stations.P0zu1Vert = stations.P0zu2Vert = stations.P1zu0Vert = stations.P2zu0Vert = -9.09L;
@@ -76,6 +72,16 @@ void ExportTenThousand(std::vector<PointRec> points, const QTemporaryDir& dir) {
   stations.P1zu0Hor = 180;
   stations.P2zu0Hor = 270;
   stations.DistP0P1 = stations.DistP0P2 = 10;
+  return stations;
+}
+
+// The CSV export works out each point's position and the strength of its geometry (two solves):
+// set against writing the same points as a project.
+void ExportTenThousand(std::vector<PointRec> points, const QTemporaryDir& dir) {
+  points.resize(10000);
+  PointList list;
+  list.Assign(points);
+  const SolverState stations = LevelStations();
   std::vector<double> csv, project, ratio;
   for (int round = 0; round < 6; ++round) {
     const double c = Millis([&] {
@@ -101,13 +107,7 @@ void ExportTenThousand(std::vector<PointRec> points, const QTemporaryDir& dir) {
 void ExportDxf(const std::vector<PointRec>& points, const QTemporaryDir& dir) {
   PointList list;
   list.Assign(points);
-  SolverState stations;
-  stations.NodalHeight = 1.6L;
-  stations.P0zu1Vert = stations.P0zu2Vert = stations.P1zu0Vert = stations.P2zu0Vert = -9.09L;
-  stations.P0zu2Hor = 90;
-  stations.P1zu0Hor = 180;
-  stations.P2zu0Hor = 270;
-  stations.DistP0P1 = stations.DistP0P2 = 10;
+  const SolverState stations = LevelStations();
   for (const bool sightLines : {false, true}) {
     std::vector<double> dxf, project, ratio;
     for (int round = 0; round < 4; ++round) {
