@@ -175,6 +175,22 @@ struct Survey3 {
   std::vector<double> across_, up_;  // each row's cosine and sine of its elevation
 };
 
+// Where the sight line from `eye` along `d` meets the upright wall through `aimed` whose face
+// points along `normal` (level): how far along the wall from the aimed point (to the right of its
+// face), how high, and how far from the eye; false where the line sees the wall's back or misses.
+struct WallHit {
+  double along = 0, z = 0, t = 0, facing = 0;
+};
+bool HitWall(const Vec& aimed, const Vec& normal, const Vec& eye, const Vec& d, WallHit& hit) {
+  hit.facing = d.x * normal.x + d.y * normal.y;
+  if (hit.facing > -1e-9) return false;
+  hit.t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / hit.facing;
+  const double x = eye.x + hit.t * d.x, y = eye.y + hit.t * d.y;
+  hit.z = eye.z + hit.t * d.z;
+  hit.along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
+  return true;
+}
+
 // A wall that P0 sees head-on and P1 and P2 at 67 and 59 degrees from either side: P1 sees it
 // squeezed and sheared one way, P2 the other.
 TEST(WarpedSearch, FindsAnObliqueWallWhereSquarePatchesFail) {
@@ -182,13 +198,9 @@ TEST(WarpedSearch, FindsAnObliqueWallWhereSquarePatchesFail) {
   const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
   const Vec aimed{2, 12, 1.2}, normal{-0.164, -0.986, 0};  // the wall's face, towards P0
   const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
-    const double facing = d.x * normal.x + d.y * normal.y;
-    if (facing > -1e-9) return 200;
-    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
-    // Along the wall (to the right of its face) and up.
-    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
-    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
-    return std::fabs(along) < 8 && z > 0 && z < 6 ? Blotches(3 * along, 3 * z) : 200;
+    WallHit w;
+    if (!HitWall(aimed, normal, eye, d, w)) return 200;
+    return std::fabs(w.along) < 8 && w.z > 0 && w.z < 6 ? Blotches(3 * w.along, 3 * w.z) : 200;
   });
   // Where the aimed pixel's sight line meets the wall.
   const Vec& r = survey.ray;
@@ -215,14 +227,11 @@ TEST(WarpedSearch, TurnsThePlaneToTheWall) {
   const Vec normal{-0.164 * std::cos(turn) + 0.986 * std::sin(turn),
                    -0.986 * std::cos(turn) - 0.164 * std::sin(turn), 0};
   const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
-    const double facing = d.x * normal.x + d.y * normal.y;
-    if (facing > -1e-9) return 200;
-    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
-    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
-    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
-    if (std::fabs(along) > 8 || z < 0 || z > 6) return 200;
+    WallHit w;
+    if (!HitWall(aimed, normal, eye, d, w) || std::fabs(w.along) > 8 || w.z < 0 || w.z > 6)
+      return 200;
     // Streaks five times as long as wide, slanting at 30 degrees.
-    return Blotches(2 * (0.87 * along + 0.5 * z), 0.4 * (0.87 * z - 0.5 * along));
+    return Blotches(2 * (0.87 * w.along + 0.5 * w.z), 0.4 * (0.87 * w.z - 0.5 * w.along));
   });
   const Vec& r = survey.ray;
   const double truth =
@@ -392,19 +401,16 @@ DistanceMatch SearchGrazingBoard(double angle, double thin, double& truth,
   const Vec p2{aimed.x + 4 * normal.x, aimed.y + 4 * normal.y, 0};
   const Station stations[3] = {{{0, 0, 0}, 77}, {{1, -19, 0}, 190}, {p2, 300}};
   const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
-    const double facing = d.x * normal.x + d.y * normal.y;
-    if (facing > -1e-9) return 200;
-    const double t = ((aimed.x - eye.x) * normal.x + (aimed.y - eye.y) * normal.y) / facing;
-    const double x = eye.x + t * d.x, y = eye.y + t * d.y, z = eye.z + t * d.z;
-    const double along = (x - aimed.x) * -normal.y + (y - aimed.y) * normal.x;
-    if (std::fabs(along) > 1.2 || z < 0 || z > 2.5) return 200;
-    const double footprint = t * Rad(3.0 / 68) / -facing;
+    WallHit w;
+    if (!HitWall(aimed, normal, eye, d, w) || std::fabs(w.along) > 1.2 || w.z < 0 || w.z > 2.5)
+      return 200;
+    const double footprint = w.t * Rad(3.0 / 68) / -w.facing;
     double v = 128;
     for (int k = 0; k < 5; ++k) {
       const double size = 0.1 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
-      v += 0.45 * keep * (Blotches(along * 0.1 / size + 7 * k, z * 0.1 / size) - 128);
+      v += 0.45 * keep * (Blotches(w.along * 0.1 / size + 7 * k, w.z * 0.1 / size) - 128);
     }
-    if (eye.y > 1) v = (1 - thin) * v + thin * Blotches(7 * along + 3, 5 * z);
+    if (eye.y > 1) v = (1 - thin) * v + thin * Blotches(7 * w.along + 3, 5 * w.z);
     return static_cast<int>(v);
   });
   const Vec& r = survey.ray;
