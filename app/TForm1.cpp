@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
@@ -26,6 +28,7 @@
 #include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
+#include "ui/PlanView.h"
 #include "ui/PointTable.h"
 
 namespace {
@@ -50,7 +53,9 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
   font.setPointSize(8);
   setFont(font);
   BuildComponents();
+  BuildPlan();
   BuildMenus();
+  RestoreWindowSettings();
   Guarded([this] { FormCreate(); });
   // Key preview: the window sees its keys and the wheel before its controls do.
   QCoreApplication::instance()->installEventFilter(this);
@@ -227,6 +232,13 @@ void TForm1::BuildMenus() {
   Wiederholen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
   EnableUndo(false, false);
 
+  Ansicht1 = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+  Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
+  Grundriss1 = GrundrissDock->toggleViewAction();
+  Grundriss1->setText(QStringLiteral("&Grundriss"));
+  Grundriss1->setObjectName(QStringLiteral("Grundriss1"));
+  Ansicht1->addAction(Grundriss1);
+
   Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
   Tastenkrzel1 = command(Hilfe1, QStringLiteral("&Tastenkürzel"), "Tastenkrzel1",
@@ -255,6 +267,52 @@ void TForm1::BuildMenus() {
       PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
     }
   });
+}
+
+void TForm1::BuildPlan() {
+  GrundrissDock = new QDockWidget(QStringLiteral("Grundriss"), this);
+  GrundrissDock->setObjectName(QStringLiteral("GrundrissDock"));
+  Grundriss = new PlanView(s_, GrundrissDock);
+  Grundriss->setObjectName(QStringLiteral("Grundriss"));
+  GrundrissDock->setWidget(Grundriss);
+  addDockWidget(Qt::RightDockWidgetArea, GrundrissDock);
+  GrundrissDock->hide();
+  connect(Grundriss, &PlanView::PointClicked, this,
+          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
+  // The table's current row is the selected point.
+  connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, Grundriss,
+          [this](const QModelIndex& current) {
+            std::vector<int> selected;
+            if (current.isValid() && current.row() < GridModel->PointRows()) {
+              selected.push_back(current.row());
+            }
+            Grundriss->SetSelectedPoints(selected);
+          });
+}
+
+void TForm1::RefreshPlan() {
+  if (Grundriss != nullptr && GrundrissDock->isVisible()) Grundriss->Refresh();
+}
+
+void TForm1::PlanPointClicked(int index, bool ctrl) {
+  // Picking several points is the table's business; the plan picks one, as a click on its row
+  // does, while the table takes a selection.
+  if (ctrl || !StringGrid1->isEnabled()) return;
+  ::SelectRow(context_, index + 1);
+}
+
+QString TForm1::WindowSettingsPath() {
+  return platform_.ConfigDir() + QStringLiteral("torbel/Fenster.ini");
+}
+
+void TForm1::RestoreWindowSettings() {
+  QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+  restoreState(settings.value(QStringLiteral("Fenster/Zustand")).toByteArray());
+}
+
+void TForm1::SaveWindowSettings() {
+  QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("Fenster/Zustand"), saveState());
 }
 
 void TForm1::FormCreate() {
@@ -301,6 +359,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       }
       case QEvent::Wheel: {
         const auto* wheel = static_cast<QWheelEvent*>(event);
+        // Over the plan the wheel zooms it.
+        if (Grundriss->isVisible() &&
+            Grundriss->rect().contains(
+                Grundriss->mapFromGlobal(wheel->globalPosition()).toPoint())) {
+          return false;
+        }
         Guarded([&] { FormMouseWheel(wheel->angleDelta().y()); });
         return true;  // the wheel has no other use: no view or list scrolls by it
       }
@@ -347,6 +411,7 @@ bool TForm1::FormClose() {
   // A settings file that cannot be written is reported, but keeps no one from closing: in a
   // write-protected program folder the window could otherwise never close.
   Guarded([this] { WriteSettingsFile(context_); });
+  SaveWindowSettings();
   s_.Pano0 = QImage();
   s_.Pano1 = QImage();
   s_.Pano2 = QImage();
@@ -480,8 +545,13 @@ void TForm1::MarkMagnifierForRepaint(int station) {
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
 // updated once, however many repaints were asked for.
 void TForm1::PaintNow() {
+  RefreshPlan();
   QEvent request(QEvent::UpdateRequest);
   QCoreApplication::sendEvent(this, &request);
+  // A floating plan is a window of its own.
+  if (GrundrissDock->isVisible() && GrundrissDock->isFloating()) {
+    QCoreApplication::sendEvent(GrundrissDock, &request);
+  }
 }
 
 void TForm1::EnableTable(bool enabled) {
