@@ -1,7 +1,9 @@
 #include "ui/PlanPainter.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPolygonF>
+#include <QRawFont>
 #include <algorithm>
 #include <cmath>
 
@@ -186,29 +188,85 @@ void PlanPainter::Points(const PlanPoints& points, const QRectF& area) {
   };
 
   std::vector<std::size_t> labelled;
+  // A picture in memory at one pixel a pixel takes the dots straight into its rows: a hundred
+  // thousand fills through the painter cost some 50 ms, far too much for a drag.
+  auto* image = dynamic_cast<QImage*>(painter_.device());
+  const bool direct = image != nullptr && px == 1 && image->devicePixelRatio() == 1 &&
+                      painter_.transform().isIdentity() && !painter_.hasClipping() &&
+                      (image->format() == QImage::Format_RGB32 ||
+                       image->format() == QImage::Format_ARGB32_Premultiplied);
+  const QRect pixels = direct ? area.toAlignedRect() & image->rect() : QRect();
+  const QRgb colour = style_.point.rgb();
   for (std::size_t i = 0; i < points.at.size(); ++i) {
     const QPointF d = t_.ToDevice(points.at[i]);
     if (!inside.contains(d)) continue;
-    painter_.fillRect(QRectF(d.x() - half, d.y() - half, 2 * half, 2 * half), style_.point);
     labelled.push_back(i);
+    if (!direct) {
+      painter_.fillRect(QRectF(d.x() - half, d.y() - half, 2 * half, 2 * half), style_.point);
+      continue;
+    }
+    // The 3 x 3 pixels the fill would colour: those whose centres lie inside the square.
+    const int x0 = std::max(pixels.left(), static_cast<int>(std::lround(d.x() - half)));
+    const int x1 = std::min(pixels.right(), static_cast<int>(std::lround(d.x() + half)) - 1);
+    const int y0 = std::max(pixels.top(), static_cast<int>(std::lround(d.y() - half)));
+    const int y1 = std::min(pixels.bottom(), static_cast<int>(std::lround(d.y() + half)) - 1);
+    for (int y = y0; y <= y1; ++y) {
+      auto* row = reinterpret_cast<QRgb*>(image->scanLine(y));
+      for (int x = x0; x <= x1; ++x) row[x] = colour;
+    }
   }
   painter_.setFont(font);
   painter_.setPen(style_.label);
+  // On screen the labels go out as glyphs laid by hand: shaping each label's text anew costs
+  // some 50 microseconds, and a view full of labels then takes tens of milliseconds. Paper
+  // keeps them as text, so that a PDF or SVG reader finds them.
+  const QString glyphChars = QStringLiteral(".0123456789");
+  QRawFont raw;
+  QList<quint32> glyphs;
+  QList<QPointF> advances;
+  if (!style_.everyLabel) {
+    raw = QRawFont::fromFont(font);
+    glyphs = raw.glyphIndexesForString(glyphChars);
+    advances = raw.advancesForGlyphIndexes(glyphs);
+    if (glyphs.size() != glyphChars.size() || advances.size() != glyphs.size()) raw = QRawFont();
+  }
+  QGlyphRun run;
+  if (raw.isValid()) run.setRawFont(raw);
+  QList<quint32> labelGlyphs;
+  QList<QPointF> labelPositions;
   for (const std::size_t i : labelled) {
     const QPointF d = t_.ToDevice(points.at[i]);
     const QString text = PlanLabel(points.labels[i]);
     const QPointF baseline = d + QPointF(3 * px, metrics.ascent() / 2 - px);
-    if (!style_.everyLabel) {
-      // The first cell before measuring the text: most candidates fail there.
-      const QRectF first(baseline.x(), baseline.y() - metrics.ascent(), 1, lineHeight);
-      if (!area.contains(first.topLeft())) continue;
-      const int c = static_cast<int>((first.left() - area.left()) / lineHeight);
-      const int r = static_cast<int>((first.top() - area.top()) / lineHeight);
-      if (taken[std::size_t(r) * std::size_t(columns) + std::size_t(c)]) continue;
+    if (style_.everyLabel) {
+      painter_.drawText(baseline, text);
+      continue;
     }
-    const QRectF box(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(text),
-                     lineHeight);
-    if (claim(box)) painter_.drawText(baseline, text);
+    // The first cell before measuring the text: most candidates fail there.
+    const QPointF corner(baseline.x(), baseline.y() - metrics.ascent());
+    if (!area.contains(corner)) continue;
+    const int c = static_cast<int>((corner.x() - area.left()) / lineHeight);
+    const int r = static_cast<int>((corner.y() - area.top()) / lineHeight);
+    if (taken[std::size_t(r) * std::size_t(columns) + std::size_t(c)]) continue;
+    if (!raw.isValid()) {
+      if (claim(QRectF(corner, QSizeF(metrics.horizontalAdvance(text), lineHeight)))) {
+        painter_.drawText(baseline, text);
+      }
+      continue;
+    }
+    labelGlyphs.clear();
+    labelPositions.clear();
+    double x = 0;
+    for (const QChar ch : text) {
+      const qsizetype k = glyphChars.indexOf(ch);
+      labelGlyphs.push_back(glyphs[k]);
+      labelPositions.push_back(QPointF(x, 0));
+      x += advances[k].x();
+    }
+    if (!claim(QRectF(corner, QSizeF(x, lineHeight)))) continue;
+    run.setGlyphIndexes(labelGlyphs);
+    run.setPositions(labelPositions);
+    painter_.drawGlyphRun(baseline, run);
   }
 }
 

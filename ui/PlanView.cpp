@@ -107,7 +107,8 @@ PlanStyle PlanView::Style() const {
 
 void PlanView::DrawStatic() {
   const qreal ratio = devicePixelRatioF();
-  if (static_.size() != size() * ratio) static_ = QPixmap(size() * ratio);
+  const QSize pixels = (QSizeF(size()) * ratio).toSize();
+  if (static_.size() != pixels) static_ = QImage(pixels, QImage::Format_RGB32);
   static_.setDevicePixelRatio(ratio);
   QPainter painter(&static_);
   PlanPainter plan(painter, transform_, Style());
@@ -122,7 +123,7 @@ void PlanView::paintEvent(QPaintEvent* event) {
   if (!staticValid_) DrawStatic();
   QPainter painter(this);
   painter.setClipRegion(event->region());
-  painter.drawPixmap(0, 0, static_);
+  painter.drawImage(0, 0, static_);
   PlanPainter plan(painter, transform_, Style());
   plan.Selected(points_, selected_);
   if (current_) {

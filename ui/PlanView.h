@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPixmap>
+#include <QImage>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -79,7 +79,7 @@ class PlanView : public QWidget {
   PlanTransform transform_;
   // Everything is shown, as fitted, until the user zooms or pans; so it stays as the plan grows.
   bool followsFit_ = true;
-  QPixmap static_;
+  QImage static_;
   bool staticValid_ = false;
   // A press of the left button, and whether it has moved far enough to be a drag.
   std::optional<QPointF> pressedAt_;
