@@ -210,6 +210,8 @@ void TForm1::BuildMenus() {
   Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   PunkteAlsDxf1 = command(Datei1, QStringLiteral("Punkte als &DXF exportieren..."), "PunkteAlsDxf1",
                           [this] { ExportDxf(context_); });
+  GrundrissSpeichern1 = command(Datei1, QStringLiteral("Grundriss als &PDF oder SVG speichern..."),
+                                "GrundrissSpeichern1", [this] { GrundrissSpeichern1Click(); });
   Datei1->addSeparator();
   Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
                                "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
@@ -292,6 +294,10 @@ void TForm1::BuildPlan() {
 
 void TForm1::RefreshPlan() {
   if (Grundriss != nullptr && GrundrissDock->isVisible()) Grundriss->Refresh();
+}
+
+void TForm1::GrundrissSpeichern1Click() {
+  SavePlan(context_, planExport_);
 }
 
 void TForm1::PlanPointClicked(int index, bool ctrl) {

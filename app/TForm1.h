@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <utility>
 
+#include "app/PlanExport.h"
 #include "commands/Context.h"
 #include "commands/Window.h"
 #include "core/Guarded.h"
@@ -86,6 +87,7 @@ class TForm1 : public QMainWindow, private Window {
 
   // The plan.
   void PlanPointClicked(int index, bool ctrl);
+  void GrundrissSpeichern1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -134,6 +136,7 @@ class TForm1 : public QMainWindow, private Window {
   WorkingState s_;
   Context context_;
   HeldKey heldKey_;
+  PlanExportSettings planExport_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
 
   // Changes the table as the program does: the selection it moves raises no selection command.
@@ -160,7 +163,7 @@ class TForm1 : public QMainWindow, private Window {
   QMenu *Datei1, *Bearbeiten1, *Ansicht1, *Hilfe1, *PopupMenu1;
   QDockWidget* GrundrissDock = nullptr;
   PlanView* Grundriss = nullptr;
-  QAction* Grundriss1;
+  QAction *Grundriss1, *GrundrissSpeichern1;
   QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Rckgngig1, *Wiederholen1,
       *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1, *Vermessungspano2laden1,
       *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;

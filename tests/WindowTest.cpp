@@ -48,7 +48,8 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
       {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()},
-      {"Grundriss1", "&Grundriss", QKeySequence()}};
+      {"Grundriss1", "&Grundriss", QKeySequence()},
+      {"GrundrissSpeichern1", "Grundriss als &PDF oder SVG speichern...", QKeySequence()}};
   for (const auto& a : actions) {
     EXPECT_EQ(Widget<QAction>(a.name)->text(), QString::fromUtf8(a.text));
     EXPECT_EQ(Widget<QAction>(a.name)->shortcut(), a.keys) << a.name;
