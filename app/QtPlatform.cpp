@@ -2,19 +2,23 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QTemporaryFile>
+#include <QTimer>
 
 namespace {
 
@@ -119,6 +123,29 @@ bool QtPlatform::ExecuteOpenDialog(FileDialog& dialog) {
 
 bool QtPlatform::ExecuteSaveDialog(FileDialog& dialog) {
   return ExecuteFileDialog(dialog, QFileDialog::AcceptSave);
+}
+
+bool QtPlatform::ExecuteChoiceDialog(const QString& title, std::vector<Choice>& choices) {
+  QDialog box(DialogParent());
+  box.setWindowTitle(title);
+  auto* form = new QFormLayout(&box);
+  std::vector<QComboBox*> lists;
+  for (const Choice& choice : choices) {
+    auto* list = new QComboBox(&box);
+    list->addItems(choice.options);
+    list->setCurrentIndex(choice.chosen);
+    auto* label = new QLabel(choice.label, &box);
+    label->setBuddy(list);
+    form->addRow(label, list);
+    lists.push_back(list);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  form->addRow(buttons);
+  if (box.exec() != QDialog::Accepted) return false;
+  for (std::size_t i = 0; i < choices.size(); ++i) choices[i].chosen = lists[i]->currentIndex();
+  return true;
 }
 
 void QtPlatform::ShowMessage(const QString& text) {

@@ -19,6 +19,7 @@ class QtPlatform : public Platform {
                                     const QString& defaultText) override;
   bool ExecuteOpenDialog(FileDialog& dialog) override;
   bool ExecuteSaveDialog(FileDialog& dialog) override;
+  bool ExecuteChoiceDialog(const QString& title, std::vector<Choice>& choices) override;
   void ShowMessage(const QString& text) override;
   Button InformationBox(const QString& text, const std::vector<Button>& buttons,
                         Button defaultButton, Button escapeButton) override;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
@@ -27,6 +29,7 @@
 #include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
+#include "ui/PlanView.h"
 #include "ui/PointTable.h"
 
 namespace {
@@ -51,7 +54,9 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
   font.setPointSize(8);
   setFont(font);
   BuildComponents();
+  BuildPlan();
   BuildMenus();
+  RestoreWindowSettings();
   Guarded([this] { FormCreate(); });
   // Key preview: the window sees its keys and the wheel before its controls do.
   QCoreApplication::instance()->installEventFilter(this);
@@ -161,7 +166,15 @@ void TForm1::BuildTable() {
             if (ignoreSelection_ || !current.isValid()) return;
             Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
           });
+  // The plan shows the rows selected (Ctrl+click adds one) as its selected points; two of them,
+  // how far apart they lie.
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (Grundriss != nullptr) {
+      std::vector<int> selected;
+      for (const int row : SelectedRows())
+        if (row <= GridModel->PointRows()) selected.push_back(row - 1);
+      Grundriss->SetSelectedPoints(selected);
+    }
     if (ignoreSelection_) return;
     Guarded([&] { ShowSelectedPair(context_); });
   });
@@ -216,6 +229,8 @@ void TForm1::BuildMenus() {
   Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   PunkteAlsDxf1 = command(Datei1, QStringLiteral("Punkte als &DXF exportieren..."), "PunkteAlsDxf1",
                           [this] { ExportDxf(context_); });
+  GrundrissSpeichern1 = command(Datei1, QStringLiteral("Grundriss als &PDF oder SVG speichern..."),
+                                "GrundrissSpeichern1", [this] { GrundrissSpeichern1Click(); });
   Datei1->addSeparator();
   Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
                                "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
@@ -240,6 +255,13 @@ void TForm1::BuildMenus() {
   Einstellungen1 = command(Bearbeiten1, QStringLiteral("&Einstellungen..."), "Einstellungen1",
                            [this] { EditSettings(context_); });
   EnableUndo(false, false);
+
+  Ansicht1 = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+  Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
+  Grundriss1 = GrundrissDock->toggleViewAction();
+  Grundriss1->setText(QStringLiteral("&Grundriss"));
+  Grundriss1->setObjectName(QStringLiteral("Grundriss1"));
+  Ansicht1->addAction(Grundriss1);
 
   Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
   Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
@@ -269,6 +291,53 @@ void TForm1::BuildMenus() {
       PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
     }
   });
+}
+
+void TForm1::BuildPlan() {
+  GrundrissDock = new QDockWidget(QStringLiteral("Grundriss"), this);
+  GrundrissDock->setObjectName(QStringLiteral("GrundrissDock"));
+  Grundriss = new PlanView(s_, GrundrissDock);
+  Grundriss->setObjectName(QStringLiteral("Grundriss"));
+  Grundriss->SetDecimalSeparator(QLatin1Char(context_.separator));
+  GrundrissDock->setWidget(Grundriss);
+  addDockWidget(Qt::RightDockWidgetArea, GrundrissDock);
+  GrundrissDock->hide();
+  connect(Grundriss, &PlanView::PointClicked, this,
+          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
+}
+
+void TForm1::RefreshPlan() {
+  if (Grundriss != nullptr && GrundrissDock->isVisible()) Grundriss->Refresh();
+}
+
+void TForm1::GrundrissSpeichern1Click() {
+  SavePlan(context_, planExport_);
+}
+
+void TForm1::PlanPointClicked(int index, bool ctrl) {
+  // As a click on the point's row does, while the table takes a selection; with Ctrl, as a
+  // Ctrl+click there: the row joins the selection, or leaves it.
+  if (!StringGrid1->isEnabled()) return;
+  if (ctrl) {
+    StringGrid1->selectionModel()->select(GridModel->index(index, 0),
+                                          QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    return;
+  }
+  ::SelectRow(context_, index + 1);
+}
+
+QString TForm1::WindowSettingsPath() {
+  return platform_.ConfigDir() + QStringLiteral("torbel/Fenster.ini");
+}
+
+void TForm1::RestoreWindowSettings() {
+  QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+  restoreState(settings.value(QStringLiteral("Fenster/Zustand")).toByteArray());
+}
+
+void TForm1::SaveWindowSettings() {
+  QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("Fenster/Zustand"), saveState());
 }
 
 void TForm1::FormCreate() {
@@ -315,6 +384,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       }
       case QEvent::Wheel: {
         const auto* wheel = static_cast<QWheelEvent*>(event);
+        // Over the plan the wheel zooms it.
+        if (Grundriss->isVisible() &&
+            Grundriss->rect().contains(
+                Grundriss->mapFromGlobal(wheel->globalPosition()).toPoint())) {
+          return false;
+        }
         Guarded([&] { FormMouseWheel(wheel->angleDelta().y()); });
         return true;  // the wheel has no other use: no view or list scrolls by it
       }
@@ -361,6 +436,7 @@ bool TForm1::FormClose() {
   // A settings file that cannot be written is reported, but keeps no one from closing: in a
   // write-protected program folder the window could otherwise never close.
   Guarded([this] { WriteSettingsFile(context_); });
+  SaveWindowSettings();
   s_.Pano0 = QImage();
   s_.Pano1 = QImage();
   s_.Pano2 = QImage();
@@ -494,8 +570,13 @@ void TForm1::MarkMagnifierForRepaint(int station) {
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
 // updated once, however many repaints were asked for.
 void TForm1::PaintNow() {
+  RefreshPlan();
   QEvent request(QEvent::UpdateRequest);
   QCoreApplication::sendEvent(this, &request);
+  // A floating plan is a window of its own.
+  if (GrundrissDock->isVisible() && GrundrissDock->isFloating()) {
+    QCoreApplication::sendEvent(GrundrissDock, &request);
+  }
 }
 
 void TForm1::EnableTable(bool enabled) {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <utility>
 
+#include "app/PlanExport.h"
 #include "commands/Context.h"
 #include "commands/Window.h"
 #include "core/Guarded.h"
@@ -11,6 +12,7 @@
 #include "ui/Keys.h"
 
 class QAction;
+class QDockWidget;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -19,6 +21,7 @@ class QTableView;
 class PanoramaView;
 class Magnifier;
 class PointTableModel;
+class PlanView;
 
 // The main window. It builds the components and carries a handler for every event under its own
 // name; each handler forwards to its command in commands/, which works on the working state
@@ -40,7 +43,10 @@ class TForm1 : public QMainWindow, private Window {
   // the state as it stood. Every entry point from the event loop goes through here.
   template <typename Command>
   bool Guarded(Command&& command) {
-    return ::Guarded(platform_, std::forward<Command>(command));
+    const bool done = ::Guarded(platform_, std::forward<Command>(command));
+    // Whatever the command changed, the plan shows it.
+    RefreshPlan();
+    return done;
   }
 
   // Start-up, layout and closing.
@@ -79,6 +85,10 @@ class TForm1 : public QMainWindow, private Window {
   void Rckgngig1Click();
   void Wiederholen1Click();
 
+  // The plan.
+  void PlanPointClicked(int index, bool ctrl);
+  void GrundrissSpeichern1Click();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +121,12 @@ class TForm1 : public QMainWindow, private Window {
   void BuildTable();
   void BuildViews(QWidget* client);
   void BuildMenus();
+  void BuildPlan();
+  void RefreshPlan();
+  // Where the window keeps the plan (docked or floating, shown or not) between starts.
+  QString WindowSettingsPath();
+  void RestoreWindowSettings();
+  void SaveWindowSettings();
   QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
   PanoramaView* ViewOf(int station) const;
   Magnifier* MagnifierOf(int station) const;
@@ -121,6 +137,7 @@ class TForm1 : public QMainWindow, private Window {
   WorkingState s_;
   Context context_;
   HeldKey heldKey_;
+  PlanExportSettings planExport_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
 
   // Changes the table as the program does: the selection it moves raises no selection command.
@@ -144,7 +161,10 @@ class TForm1 : public QMainWindow, private Window {
   QLineEdit* Edit1;
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
-  QMenu *Datei1, *Bearbeiten1, *Hilfe1, *PopupMenu1;
+  QMenu *Datei1, *Bearbeiten1, *Ansicht1, *Hilfe1, *PopupMenu1;
+  QDockWidget* GrundrissDock = nullptr;
+  PlanView* Grundriss = nullptr;
+  QAction *Grundriss1, *GrundrissSpeichern1;
   QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Einstellungen1, *Rckgngig1,
       *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1,
       *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,

@@ -17,6 +17,7 @@ struct BenchPlatform : Platform {
     return true;
   }
   QString fileAnswer;
+  bool ExecuteChoiceDialog(const QString&, std::vector<Choice>&) override { return false; }
   void ShowMessage(const QString&) override {}
   Button InformationBox(const QString&, const std::vector<Button>&, Button, Button b) override {
     return b;

@@ -129,7 +129,8 @@ void ShowPosition(Context& c) {
 void ShowSelectedPair(Context& c) {
   const std::vector<int> rows = c.window.SelectedRows();
   const int points = c.window.PointRows();
-  if (rows.size() != 2 || rows[0] < 1 || rows[1] > points) {
+  if (rows.size() != 2 || rows[0] < 1 || rows[1] > points ||
+      static_cast<std::size_t>(rows[1]) > c.s.Points.size()) {
     c.window.SetLabel(Window::Label::Pair, QString());
     return;
   }

@@ -72,6 +72,16 @@ inline constexpr char kMsgDxfSightLines[] =
     "Die Sichtlinien von den drei Standpunkten zu jedem Punkt mit in die Zeichnung schreiben?";
 inline constexpr char kMsgPointingRange[] =
     "Die Zielgenauigkeit muss zwischen 0,05 und 20 Pixel liegen";
+// The printed plan.
+inline constexpr char kMsgPlanEmpty[] =
+    "Für den Grundriss gibt es noch nichts zu zeichnen: weder Standpunkte noch Punkte";
+// %1: the scale's denominator, %2: the paper ("A4 hoch").
+inline constexpr char kMsgPlanTooLarge[] =
+    "Der Grundriss passt im Maßstab 1:%1 nicht auf %2; bitte einen kleineren Maßstab oder ein "
+    "größeres Papier wählen";
+inline constexpr char kMsgPlanSuffix[] =
+    "Der Grundriss wird als PDF oder SVG gespeichert; bitte einen Dateinamen auf .pdf oder .svg "
+    "wählen";
 inline constexpr char kMsgCompanionMissing[] = "Fehler: Lantrex nicht gefunden! Pfad:";
 inline constexpr char kMsgAboutAll[] = " ja nee, is klar! ";
 inline constexpr char kMsgAboutOther[] = " kleih mi an Mors! ";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,14 @@ class Platform {
   // Return true and set dialog.FileName when confirmed; false and leave it when cancelled.
   virtual bool ExecuteOpenDialog(FileDialog& dialog) = 0;
   virtual bool ExecuteSaveDialog(FileDialog& dialog) = 0;
+  // A dialog of choices, each a label (with its "&" mnemonic) and a list of options: returns true
+  // and sets each choice's `chosen` when confirmed; false and leaves them when cancelled.
+  struct Choice {
+    QString label;
+    QStringList options;
+    int chosen = 0;
+  };
+  virtual bool ExecuteChoiceDialog(const QString& title, std::vector<Choice>& choices) = 0;
 
   // A plain box with OK, titled with the application's title.
   virtual void ShowMessage(const QString& text) = 0;

@@ -19,9 +19,11 @@ struct ScriptedPlatform : Platform {
   std::deque<std::optional<QString>> inputAnswers;  // nullopt: cancelled
   std::deque<std::optional<QString>> fileAnswers;   // nullopt: cancelled
   std::deque<Button> boxAnswers;
+  std::deque<std::optional<std::vector<int>>> choiceAnswers;  // nullopt: cancelled
 
   std::vector<Prompt> inputs;
-  std::vector<FileDialog> fileDialogs;  // as they were when shown
+  std::vector<FileDialog> fileDialogs;             // as they were when shown
+  std::vector<std::vector<Choice>> choiceDialogs;  // as they were when shown
   std::vector<QString> messages, informations, errors;
   QString clipboard;
   QString exeDir = QStringLiteral("/opt/torbel/");
@@ -47,6 +49,17 @@ struct ScriptedPlatform : Platform {
   }
   bool ExecuteOpenDialog(FileDialog& dialog) override { return FileAnswer(dialog); }
   bool ExecuteSaveDialog(FileDialog& dialog) override { return FileAnswer(dialog); }
+  bool ExecuteChoiceDialog(const QString&, std::vector<Choice>& choices) override {
+    choiceDialogs.push_back(choices);
+    if (choiceAnswers.empty()) return false;
+    const std::optional<std::vector<int>> answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    if (!answer) return false;
+    for (std::size_t i = 0; i < choices.size() && i < answer->size(); ++i) {
+      choices[i].chosen = (*answer)[i];
+    }
+    return true;
+  }
   void ShowMessage(const QString& text) override { messages.push_back(text); }
   Button InformationBox(const QString& text, const std::vector<Button>&, Button,
                         Button escapeButton) override {

@@ -39,8 +39,12 @@ struct WindowFixture : ::testing::Test {
   std::unique_ptr<TForm1> form;
   QTemporaryDir dir;
 
-  // The executable's directory, where the settings file lives, is the test's own.
-  WindowFixture() { platform.exeDir = dir.path() + QLatin1Char('/'); }
+  // The executable's directory, where the settings file lives, is the test's own, and so is the
+  // configuration folder, where the window keeps its layout.
+  WindowFixture() {
+    platform.exeDir = dir.path() + QLatin1Char('/');
+    platform.configDir = dir.path() + QStringLiteral("/config/");
+  }
 
   void Open(char separator = ',') {
     form = std::make_unique<TForm1>(platform, separator);

@@ -34,7 +34,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_TRUE(platform.errors.empty());
   // Beyond the original window: the edit menu, export, the key list, the position row.
   const QStringList menus = {QStringLiteral("&Datei"), QStringLiteral("&Bearbeiten"),
-                             QStringLiteral("&Hilfe")};
+                             QStringLiteral("&Ansicht"), QStringLiteral("&Hilfe")};
   QStringList titles;
   for (QAction* a : form->menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, menus);
@@ -48,7 +48,9 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
       {"Einstellungen1", "&Einstellungen...", QKeySequence()},
-      {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()}};
+      {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()},
+      {"Grundriss1", "&Grundriss", QKeySequence()},
+      {"GrundrissSpeichern1", "Grundriss als &PDF oder SVG speichern...", QKeySequence()}};
   for (const auto& a : actions) {
     EXPECT_EQ(Widget<QAction>(a.name)->text(), QString::fromUtf8(a.text));
     EXPECT_EQ(Widget<QAction>(a.name)->shortcut(), a.keys) << a.name;

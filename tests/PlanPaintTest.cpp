@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <functional>
+
+#include "tests/Surveys.h"
+#include "ui/PlanPainter.h"
+
+namespace {
+
+// A plan 400 x 400 pixels at 10 pixels a metre, the origin at pixel (100, 300).
+const PlanTransform kTransform{10, QPointF(100, 300)};
+const PlanStyle kStyle;
+
+QImage Draw(const std::function<void(PlanPainter&)>& draw) {
+  QImage image(400, 400, QImage::Format_RGB32);
+  QPainter painter(&image);
+  PlanPainter plan(painter, kTransform, kStyle);
+  plan.Background(QRectF(image.rect()));
+  draw(plan);
+  return image;
+}
+
+PointRec Seen(double hor, double vert, double dist) {
+  PointRec r;
+  r.Hor0 = hor;
+  r.Vert0 = vert;
+  r.Dist0 = dist;
+  return r;
+}
+
+TEST(PlanPaint, MetresMapToPixelsWithYUp) {
+  const struct {
+    QPointF metres, pixel;
+  } cases[] = {
+      {{0, 0}, {100, 300}}, {{5, 0}, {150, 300}}, {{0, 5}, {100, 250}}, {{-2.5, -1}, {75, 310}}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(kTransform.ToDevice(c.metres), c.pixel) << c.metres.x() << "," << c.metres.y();
+    EXPECT_EQ(kTransform.ToWorld(c.pixel), c.metres);
+  }
+  // Fitting shows the whole extent, centred, with the margin kept on the tighter side.
+  const PlanTransform fit =
+      PlanTransform::Fitting(QRectF(-10, 0, 20, 10), QRectF(0, 0, 240, 200), 20);
+  EXPECT_DOUBLE_EQ(fit.scale, 10);
+  EXPECT_EQ(fit.ToDevice(QPointF(-10, 0)), QPointF(20, 150));
+  EXPECT_EQ(fit.ToDevice(QPointF(10, 10)), QPointF(220, 50));
+}
+
+TEST(PlanPaint, StationsAndPointsStandWhereTheirCoordinatesSay) {
+  WorkingState s;
+  static_cast<SolverState&>(s) = LevelSurvey();
+  // Level sights: 5 m to the east, 8 m to the north, 3 m to the south-west-ish (225 degrees).
+  s.Points.Assign({Seen(90, 0, 5), Seen(0, 0, 8), Seen(225, 0, 3 * std::sqrt(2.0))});
+  const std::optional<PlanStations> stations = PlanStationsOf(s);
+  ASSERT_TRUE(stations);
+  EXPECT_NEAR(stations->p1.x(), 0, 1e-9);
+  EXPECT_NEAR(stations->p1.y(), 10, 1e-9);
+  EXPECT_NEAR(stations->p2.x(), 10, 1e-9);
+  EXPECT_NEAR(stations->p2.y(), 0, 1e-9);
+  const PlanPoints points = PlanPointsOf(s.Points, s.NodalHeight);
+  const QImage image = Draw([&](PlanPainter& plan) {
+    plan.Stations(*stations);
+    plan.Points(points, QRectF(0, 0, 400, 400));
+  });
+  const struct {
+    const char* what;
+    QPoint pixel;
+    QColor colour;
+  } cases[] = {
+      {"point .0, 5 m east", {150, 300}, kStyle.point},
+      {"point .1, 8 m north", {100, 220}, kStyle.point},
+      {"point .2, 3 m west, 3 m south", {70, 330}, kStyle.point},
+      {"nothing beside .0", {150, 305}, kStyle.background},
+      // A station's triangle has its base 4 pixels below the ground point.
+      {"P0's triangle", {100, 304}, kStyle.ink},
+      {"P1's triangle, 10 m north", {100, 204}, kStyle.ink},
+      {"P2's triangle, 10 m east", {200, 304}, kStyle.ink},
+      {"line P0-P2", {130, 300}, kStyle.line},
+      {"line P0-P1 half-way", {100, 250}, kStyle.line},
+  };
+  for (const auto& c : cases) EXPECT_EQ(image.pixelColor(c.pixel), c.colour) << c.what;
+}
+
+TEST(PlanPaint, TheEllipseLiesAlongTheSightLine) {
+  // Looking east (azimuth 90): the long axis, 4 m each way, runs along X; the short one, 1 m,
+  // along Y.
+  const PlanCurrent current{QPointF(10, 10), 90, 4.0, 1.0};
+  const QImage image = Draw([&](PlanPainter& plan) { plan.Current(current, std::nullopt); });
+  const QPoint centre = kTransform.ToDevice(current.at).toPoint();
+  auto red = [&](int dx, int dy) {
+    // The outline is drawn antialiased a pixel and a half wide: one of three pixels across it.
+    for (const int d : {-1, 0, 1}) {
+      const QPoint p = centre + QPoint(dx + (dy == 0 ? d : 0), dy + (dx == 0 ? d : 0));
+      if (image.pixelColor(p) == kStyle.current) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(red(40, 0));
+  EXPECT_TRUE(red(-40, 0));
+  EXPECT_TRUE(red(0, 10));
+  EXPECT_TRUE(red(0, -10));
+  EXPECT_FALSE(red(0, 40));
+  EXPECT_FALSE(red(10, 0));
+}
+
+TEST(PlanPaint, ScaleBarsAreRoundLengths) {
+  const struct {
+    double max, bar;
+  } cases[] = {{7.3, 5}, {10, 10}, {1.99, 1}, {0.3, 0.2}, {0.049, 0.02}, {0, 0}};
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(RoundBarLength(c.max), c.bar) << c.max;
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QDockWidget>
+#include <QWheelEvent>
+
+#include "geometry/Coordinates.h"
+#include "tests/Surveys.h"
+#include "tests/WindowFixture.h"
+#include "ui/PlanView.h"
+
+namespace {
+
+struct Plan : WindowFixture {
+  PlanView* View() { return Widget<PlanView>("Grundriss"); }
+  QDockWidget* Dock() { return Widget<QDockWidget>("GrundrissDock"); }
+
+  // The level survey with three points, the plan shown.
+  void SetUp() override {
+    WindowFixture::SetUp();
+    static_cast<SolverState&>(S()) = LevelSurvey();
+    PointRec east, north, southWest;
+    east.Hor0 = 90;
+    east.Dist0 = 5;
+    north.Hor0 = 0;
+    north.Dist0 = 8;
+    southWest.Hor0 = 225;
+    southWest.Dist0 = 4;
+    S().Points.Assign({east, north, southWest});
+    AppendPointRows(form->Commands(), 3);
+    Widget<QAction>("Grundriss1")->trigger();
+    QApplication::processEvents();
+  }
+
+  QPoint PixelOf(QPointF metres) { return View()->Transform().ToDevice(metres).toPoint(); }
+  QPoint PixelOfPoint(std::size_t i) {
+    const PointRec& p = S().Points[i];
+    const LocalPosition at = PositionOf(p.Hor0, p.Vert0, p.Dist0, S().NodalHeight);
+    return PixelOf(QPointF(double(at.X), double(at.Y)));
+  }
+};
+
+TEST_F(Plan, TheViewMenuShowsAndHidesThePlan) {
+  QAction* action = Widget<QAction>("Grundriss1");
+  EXPECT_EQ(action->text(), QStringLiteral("&Grundriss"));
+  EXPECT_TRUE(action->isCheckable());
+  EXPECT_TRUE(action->isChecked());
+  EXPECT_TRUE(View()->isVisible());
+  action->trigger();
+  EXPECT_FALSE(View()->isVisible());
+  EXPECT_FALSE(action->isChecked());
+}
+
+TEST_F(Plan, ShowsEveryPointWhereItsCoordinatesSay) {
+  const QImage shown = View()->grab().toImage();
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(shown.pixelColor(PixelOfPoint(i)), PlanStyle().point) << i;
+  }
+  // Fitted: everything lies inside the view.
+  for (const QPointF station : {QPointF(0, 0), QPointF(0, 10), QPointF(10, 0)}) {
+    EXPECT_TRUE(View()->rect().contains(PixelOf(station)));
+  }
+}
+
+TEST_F(Plan, AClickOnAPointSelectsItsRowAndTheRowMarksThePoint) {
+  QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, PixelOfPoint(1) + QPoint(2, 1));
+  EXPECT_EQ(S().SelIndex, 1);
+  EXPECT_EQ(Widget<QTableView>("StringGrid1")->currentIndex().row(), 1);
+  const QColor highlight = View()->palette().color(QPalette::Highlight);
+  EXPECT_EQ(View()->grab().toImage().pixelColor(PixelOfPoint(1)), highlight);
+  // The row selects the point.
+  SelectRow(form->Commands(), 3);
+  const QImage shown = View()->grab().toImage();
+  EXPECT_EQ(shown.pixelColor(PixelOfPoint(2)), highlight);
+  EXPECT_EQ(shown.pixelColor(PixelOfPoint(1)), PlanStyle().point);
+  // Beside every point, a click selects nothing.
+  QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, PixelOfPoint(0) + QPoint(0, 20));
+  EXPECT_EQ(S().SelIndex, 2);
+  // A Ctrl+click adds a point, as in the table: both marked, and how far apart they lie shown.
+  QTest::mouseClick(View(), Qt::LeftButton, Qt::ControlModifier, PixelOfPoint(0) + QPoint(2, 1));
+  const QImage both = View()->grab().toImage();
+  EXPECT_EQ(both.pixelColor(PixelOfPoint(0)), highlight);
+  EXPECT_EQ(both.pixelColor(PixelOfPoint(2)), highlight);
+  EXPECT_TRUE(Widget<QLabel>("LblPair")->text().startsWith(QStringLiteral("Abstand .0 \u2013 .2")));
+  // And a line joins them.
+  const QPointF quarter = QPointF(PixelOfPoint(0)) * 0.25 + QPointF(PixelOfPoint(2)) * 0.75;
+  const QColor line = both.pixelColor(quarter.toPoint());
+  EXPECT_TRUE(line.blue() > line.red() + 60) << line.name().toStdString();
+}
+
+TEST_F(Plan, InPointEntryTheCurrentPointFollowsTheMouse) {
+  Key(Qt::Key_F2);
+  ASSERT_EQ(S().Mode, Mode::ModePoint);
+  for (const int x : {5000, 5200}) {
+    form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, x, 2100);
+    const LocalPosition at = PositionOf(S().CurHor, S().CurVert, S().CurDist, S().NodalHeight);
+    const QPoint centre = PixelOf(QPointF(double(at.X), double(at.Y)));
+    // The cross's arm, beside the ellipse and the sight lines, drawn smooth.
+    const QColor arm = OnScreen(View()).pixelColor(centre + QPoint(5, 0));
+    EXPECT_TRUE(arm.red() == 255 && arm.green() < 160 && arm.blue() < 160) << x;
+  }
+}
+
+TEST_F(Plan, TheWheelZoomsAboutThePointer) {
+  const QPoint at = PixelOfPoint(0) + QPoint(3, -2);
+  const QPointF metres = View()->Transform().ToWorld(at);
+  const double scale = View()->Transform().scale;
+  // Through the main window, whose key preview sees every wheel turn first.
+  const QPointF inWindow = View()->mapTo(form.get(), at);
+  QWheelEvent wheel(inWindow, View()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(form->windowHandle(), &wheel);
+  EXPECT_GT(View()->Transform().scale, scale);
+  EXPECT_NEAR(View()->Transform().ToDevice(metres).x(), at.x(), 1e-6);
+  EXPECT_NEAR(View()->Transform().ToDevice(metres).y(), at.y(), 1e-6);
+  // The distance stays as it was: the wheel was the plan's.
+  EXPECT_EQ(S().CurDist, 5);
+}
+
+TEST_F(Plan, AFloatingPlanFloatsAgainAtTheNextStart) {
+  Dock()->setFloating(true);
+  form->FormClose();
+  Open();
+  ASSERT_TRUE(View()->isVisible());
+  EXPECT_TRUE(Dock()->isFloating());
+  EXPECT_TRUE(Widget<QAction>("Grundriss1")->isChecked());
+}
+
+}  // namespace
