@@ -361,8 +361,12 @@ void TForm1::FormResize() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // Input reaches the window's QWindow once, before any of its widgets; dialogs and menus have
-  // windows of their own, so their keys stay theirs.
-  if (watched->isWindowType() && watched == static_cast<QObject*>(windowHandle())) {
+  // windows of their own, so their keys stay theirs. The plan floated as a window of its own is
+  // still part of this one: its keys turn the distance and change the mode as well.
+  const bool floatingPlan = GrundrissDock != nullptr && GrundrissDock->isFloating() &&
+                            watched == static_cast<QObject*>(GrundrissDock->windowHandle());
+  if (watched->isWindowType() &&
+      (watched == static_cast<QObject*>(windowHandle()) || floatingPlan)) {
     switch (event->type()) {
       case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -116,6 +116,15 @@ TEST_F(Plan, TheWheelZoomsAboutThePointer) {
   EXPECT_EQ(S().CurDist, 5);
 }
 
+// A plan floated as a window of its own, with the keyboard focus: its keys still reach point
+// entry.
+TEST_F(Plan, KeysTypedIntoTheFloatingPlanReachTheWindow) {
+  Dock()->setFloating(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Dock()));
+  QTest::keyClick(Dock()->windowHandle(), Qt::Key_F2);
+  EXPECT_EQ(S().Mode, Mode::ModePoint);
+}
+
 TEST_F(Plan, AFloatingPlanFloatsAgainAtTheNextStart) {
   Dock()->setFloating(true);
   form->FormClose();
