@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace bench {
@@ -56,6 +57,13 @@ inline void WritePanorama(const QString& path) {
   }
 }
 
+// Times `step(i)` against a memcpy of `bytes` (what the screen would take to copy the pixels
+// drawn), `count` calls of each a round, `rounds` rounds after one to warm up; prints the row with
+// the medians in milliseconds a call.
+template <typename Step>
+void RowAgainstCopy(const char* what, const char* baseline, const char* target, std::size_t bytes,
+                    int count, int rounds, Step step);
+
 // One row of the results table:
 // | what | figure | baseline | ratio | target | platform |
 inline void Row(const char* what, double figure, const char* unit, const char* baseline,
@@ -65,6 +73,31 @@ inline void Row(const char* what, double figure, const char* unit, const char* b
   std::printf("| %s | %.2f %s | %s: %.2f %s | %.2f | %s | %s |\n", what, figure, unit, baseline,
               baselineFigure, unit, ratio, target, qPrintable(platform));
   std::fflush(stdout);
+}
+
+template <typename Step>
+void RowAgainstCopy(const char* what, const char* baseline, const char* target, std::size_t bytes,
+                    int count, int rounds, Step step) {
+  std::vector<char> from(bytes, 1), to(bytes, 2);
+  std::vector<double> stepTimes, copyTimes, ratios;
+  int calls = 0;
+  for (int round = 0; round <= rounds; ++round) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < count; ++i) step(calls++);
+    const auto t1 = Clock::now();
+    for (int i = 0; i < count; ++i) {
+      std::memcpy(to.data(), from.data(), bytes);
+      from[std::size_t(i) % bytes] = char(i);  // keeps the copies from being merged
+    }
+    const auto t2 = Clock::now();
+    const double stepped = std::chrono::duration<double, std::milli>(t1 - t0).count() / count;
+    const double copied = std::chrono::duration<double, std::milli>(t2 - t1).count() / count;
+    if (round == 0) continue;  // warm-up
+    stepTimes.push_back(stepped);
+    copyTimes.push_back(copied);
+    ratios.push_back(stepped / copied);
+  }
+  Row(what, Median(stepTimes), "ms", baseline, Median(copyTimes), Median(ratios), target);
 }
 
 }  // namespace bench

@@ -4,8 +4,6 @@
 // QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QRandomGenerator>
-#include <chrono>
-#include <cstring>
 #include <vector>
 
 #include "bench/Bench.h"
@@ -14,35 +12,11 @@
 
 namespace {
 
-using bench::Clock;
-using bench::Median;
-
-// Times `paint` against a memcpy of the plan's pixels, kRounds rounds of kPaints each.
+// Times `paint` against a memcpy of the plan's pixels.
 template <typename Paint>
 void Run(PlanView& plan, const char* label, const char* target, Paint paint) {
   const std::size_t bytes = std::size_t(plan.width()) * std::size_t(plan.height()) * 4;
-  std::vector<char> from(bytes, 1), to(bytes, 2);
-  constexpr int kPaints = 40, kRounds = 15;
-  std::vector<double> paintTimes, copyTimes, ratios;
-  int step = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    const auto t0 = Clock::now();
-    for (int i = 0; i < kPaints; ++i) paint(step++);
-    const auto t1 = Clock::now();
-    for (int i = 0; i < kPaints; ++i) {
-      std::memcpy(to.data(), from.data(), bytes);
-      from[std::size_t(i) % bytes] = char(i);  // keeps the copies from being merged
-    }
-    const auto t2 = Clock::now();
-    const double painted = std::chrono::duration<double, std::micro>(t1 - t0).count() / kPaints;
-    const double copied = std::chrono::duration<double, std::micro>(t2 - t1).count() / kPaints;
-    if (round == 0) continue;  // warm-up
-    paintTimes.push_back(painted);
-    copyTimes.push_back(copied);
-    ratios.push_back(painted / copied);
-  }
-  bench::Row(label, Median(paintTimes) / 1000, "ms", "memcpy of the plan's pixels",
-             Median(copyTimes) / 1000, Median(ratios), target);
+  bench::RowAgainstCopy(label, "memcpy of the plan's pixels", target, bytes, 40, 14, paint);
 }
 
 }  // namespace

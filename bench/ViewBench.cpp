@@ -5,10 +5,8 @@
 #include <QMenuBar>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "app/TForm1.h"
@@ -19,9 +17,6 @@
 #include "ui/PanoramaView.h"
 
 namespace {
-
-using bench::Clock;
-using bench::Median;
 
 QImage NoisePanorama(quint32 seed) {
   QImage image(8160, 3060, QImage::Format_RGB32);
@@ -55,34 +50,13 @@ void Run(TForm1& form, int points, const char* label, const char* target) {
                           form.findChild<PanoramaView*>(QStringLiteral("ScrollBox3"))}) {
     visibleBytes += std::size_t(v->ClientWidth()) * std::size_t(v->ClientHeight()) * 4;
   }
-  std::vector<char> from(visibleBytes, 1), to(visibleBytes, 2);
-
-  constexpr int kMoves = 40, kRounds = 15;
-  std::vector<double> moveTimes, copyTimes, ratios;
-  int step = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    const auto t0 = Clock::now();
-    for (int i = 0; i < kMoves; ++i, ++step) {
-      // Sweeps across the visible part of the P0 view.
-      const int x = 3000 + (step * 7) % 600, y = 1600 + (step * 3) % 300;
-      form.PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, x, y);
-      QApplication::processEvents();
-    }
-    const auto t1 = Clock::now();
-    for (int i = 0; i < kMoves; ++i) {
-      std::memcpy(to.data(), from.data(), visibleBytes);
-      from[std::size_t(i) % visibleBytes] = char(i);  // keeps the copies from being merged
-    }
-    const auto t2 = Clock::now();
-    const double move = std::chrono::duration<double, std::micro>(t1 - t0).count() / kMoves;
-    const double copy = std::chrono::duration<double, std::micro>(t2 - t1).count() / kMoves;
-    if (round == 0) continue;  // warm-up
-    moveTimes.push_back(move);
-    copyTimes.push_back(copy);
-    ratios.push_back(move / copy);
-  }
-  bench::Row(label, Median(moveTimes) / 1000, "ms", "memcpy of the visible view pixels",
-             Median(copyTimes) / 1000, Median(ratios), target);
+  bench::RowAgainstCopy(label, "memcpy of the visible view pixels", target, visibleBytes, 40, 14,
+                        [&](int step) {
+                          // Sweeps across the visible part of the P0 view.
+                          const int x = 3000 + (step * 7) % 600, y = 1600 + (step * 3) % 300;
+                          form.PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, x, y);
+                          QApplication::processEvents();
+                        });
 }
 
 }  // namespace
