@@ -976,13 +976,19 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
   auto [bestAt, bestPlane] = sweep(planes_, tuning);
   // The best plane turned to fit better, and the place swept again on it alone on whole patches:
   // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
-  // wrong plane is laid on it.
+  // wrong plane is laid on it. Where and how a board seen almost edge-on lies go together: turned
+  // at a place a little off, it fits best a little off, so turning and placing take turns until
+  // the place stays.
   std::vector<Plane> tuned;
   if (bestPlane >= 0 && !planes_[static_cast<std::size_t>(bestPlane)].square) {
     Scored unused;
-    tuned.push_back(Tuned(patch_, planes_[static_cast<std::size_t>(bestPlane)], c.u + bestAt * step,
-                          tuning, unused));
-    bestAt = sweep(tuned, fine).first;
+    tuned.push_back(planes_[static_cast<std::size_t>(bestPlane)]);
+    for (int round = 0; round <= set_.tuningRounds; ++round) {
+      const int was = bestAt;
+      tuned[0] = Tuned(patch_, tuned[0], c.u + bestAt * step, tuning, unused);
+      bestAt = sweep(tuned, fine).first;
+      if (round > 0 && bestAt == was) break;
+    }
   }
   double offset = bestAt;
   if (bestAt > -reach && bestAt < reach) {
@@ -1007,8 +1013,10 @@ Search::Candidate Search::Refine(const Candidate& c, Layout& fine, Layout& tunin
 }
 
 Plane Search::Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, Scored& scored) {
+  // Slid across the line as the place is: where the measured station geometry puts the picture a
+  // pixel beside the line, a plane turned on the unslid patch fits that offset, not the surface.
   Plane best = plane;
-  scored = Score(patch, plane, u, layout, 0);
+  scored = Score(patch, plane, u, layout, set_.slide);
   if (std::isnan(scored.fit)) scored.combined = scored.fit = -2;
   // Two axes in the plane: level along it, and the steepest way within it.
   const V3 n = plane.normal;
@@ -1030,7 +1038,7 @@ Plane Search::Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, 
                         best.normal.z + t * axis.z};
         Plane candidate;
         if (!MakePlane(patch, turned, candidate)) continue;
-        const Scored s = Score(patch, candidate, u, layout, 0);
+        const Scored s = Score(patch, candidate, u, layout, set_.slide);
         if (s.fit > scored.fit) {
           scored = s;
           best = candidate;

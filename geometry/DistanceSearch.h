@@ -42,6 +42,8 @@ struct SearchSettings {
   int refined = 4;             // first-pass peaks refined: more costs time, and a right place
                                // below the fourth is rare once every plane is tried
   int tuningSamples = 15;      // samples a side that turning a plane needs, fewer than placing it
+  int tuningRounds = 3;        // turns and placings after the first while the place still moves:
+                               // a plane turned at a place a little off fits best a little off
   double tapSpacing = 1.5;     // where a survey view sees a P0 pixel as several, a sample averages
   int maxTaps = 4;             // it with taps this far apart (below the smoothing's reach), at
                                // most this many a side (as many as a board 7 times as wide needs)
@@ -57,8 +59,8 @@ struct SearchSettings {
            minLoneScore < 1 && minMargin >= 0 && minContrast >= 0 && localStep > 0 &&
            minLocalDrop < 1 && coarseStep > 0 && coarseStep <= 4 && coarseSamples >= 3 &&
            coarseSamples <= 2 * half + 1 && refined >= 1 && tuningSamples >= 3 &&
-           tapSpacing >= 0.5 && maxTaps >= 1 && maxTaps <= 8 && refineSteps >= 1 &&
-           refineSteps <= 16;
+           tuningRounds >= 0 && tuningRounds <= 8 && tapSpacing >= 0.5 && maxTaps >= 1 &&
+           maxTaps <= 8 && refineSteps >= 1 && refineSteps <= 16;
   }
 };
 

@@ -79,7 +79,7 @@ TEST_F(Search, AViewThatMatchesOnlyHalfGivesNoDistance) {
   SearchSettings perView;
   perView.minCombined = -0.9;
   for (const auto& [over, settings] :
-       {std::pair{0.59, SearchSettings{}}, std::pair{0.62, perView}}) {
+       {std::pair{0.61, SearchSettings{}}, std::pair{0.62, perView}}) {
     std::array<PanoPixels, 3> panos;
     for (int i = 0; i < 3; ++i) {
       const double w = i == 2 ? over : 0;
@@ -93,7 +93,8 @@ TEST_F(Search, AViewThatMatchesOnlyHalfGivesNoDistance) {
       panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
     }
     const DistanceMatch m = SearchDistance(s, panos, settings);
-    EXPECT_FALSE(m.found) << over << ": " << m.score1 << " " << m.score2 << " " << m.combined;
+    EXPECT_FALSE(m.found) << over << ": " << m.distance << " " << AimedDistance() << " " << m.score1
+                          << " " << m.score2 << " " << m.combined;
     EXPECT_EQ(m.refusal, Refusal::NoMatch);
   }
 }
@@ -445,6 +446,7 @@ TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
       [](SearchSettings& t) { t.coarseStep = 0; },
       [](SearchSettings& t) { t.coarseSamples = 2 * t.half + 2; },
       [](SearchSettings& t) { t.refined = 0; },
+      [](SearchSettings& t) { t.tuningRounds = -1; },
       [](SearchSettings& t) { t.refineSteps = 0; },
   };
   for (const auto& make : wrong) {
