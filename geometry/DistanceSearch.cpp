@@ -311,6 +311,9 @@ class Search {
                       double& runnerUp);
   // Whether the best place is answered, and if not, why.
   Refusal Decide(const Refined& best, double runnerUp);
+  // Whether `best` still fits better than `second` on a patch a growth step larger (the largest
+  // patch: smaller), each on its own plane.
+  bool KeepsItsLead(const Refined& best, const Refined& second);
   // The best place within two pixels of a first-pass candidate, on whole patches.
   Candidate Refine(const Candidate& c, Layout& fine, Layout& tuning, Scored& scored, Plane& chosen);
   // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
@@ -327,6 +330,7 @@ class Search {
   int cx_ = 0, cy_ = 0;
   Patch patch_{0};
   std::vector<Plane> planes_;  // the planes the aimed patch is laid on
+  Refined second_;             // the best of the refined places but one
 };
 
 bool Search::MakeStations() {
@@ -787,6 +791,7 @@ DistanceMatch Search::Run(int forced) {
   if (samples.empty()) return result;
   double runnerUp = -1;
   const std::vector<std::size_t> peaks = Peaks(samples, runnerUp);
+  second_ = Refined{};
   const Refined best = RefinePeaks(samples, peaks, runnerUp);
   if (best.scores.combined <= -2) return result;
   result.runnerUp = runnerUp;
@@ -893,9 +898,11 @@ Search::Refined Search::RefinePeaks(const std::vector<Candidate>& samples,
     here.place = Refine(samples[p], fine, tuning, here.scores, here.plane);
     if (here.scores.combined > best.scores.combined) {
       if (best.scores.combined > -2) runnerUp = std::max(runnerUp, best.scores.combined);
+      if (best.scores.combined > second_.scores.combined) second_ = best;
       best = here;
     } else {
       runnerUp = std::max(runnerUp, here.scores.combined);
+      if (here.scores.combined > second_.scores.combined) second_ = here;
     }
   }
   return best;
@@ -918,7 +925,27 @@ Refusal Search::Decide(const Refined& best, double runnerUp) {
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
   if (patch_.half > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;
+  // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
+  // a patch of another size then holds what lies around it, and the true place fits that better.
+  if (set_.crossCheck && second_.scores.combined > -2 && !KeepsItsLead(best, second_))
+    return Refusal::Ambiguous;
   return Refusal::None;
+}
+
+bool Search::KeepsItsLead(const Refined& best, const Refined& second) {
+  const int half = patch_.half + set_.growStep <= set_.maxHalf ? patch_.half + set_.growStep
+                                                               : patch_.half - set_.growStep;
+  if (half < 2) return true;
+  Patch other(half);
+  AimRays(other);
+  Layout samples(half, 2 * half + 1);
+  const auto fit = [&](const Refined& r) {
+    Plane plane = r.plane;
+    if (!plane.square && !MakePlane(other, r.plane.normal, plane)) return -2.0;
+    const Scored s = Score(other, plane, r.place.u, samples, set_.slide, true);
+    return std::isnan(s.combined) ? -2.0 : s.combined;
+  };
+  return fit(best) > fit(second);
 }
 
 bool Search::Agrees(const Plane& plane, double u) {

@@ -47,6 +47,8 @@ struct SearchSettings {
   double tapSpacing = 1.5;     // where a survey view sees a P0 pixel as several, a sample averages
   int maxTaps = 4;             // it with taps this far apart (below the smoothing's reach), at
                                // most this many a side (as many as a board 7 times as wide needs)
+  bool crossCheck = true;      // false: an answer need not still beat the next best place on a
+                               // patch of another size (a chance fit holds on one size only)
   int refineSteps = 4;         // steps a pixel when refining: quarter pixels, as the parabola
                                // through them finds the peak to a tenth of a pixel
 

@@ -391,6 +391,18 @@ TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
   EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
 }
 
+// Blotches of 10 cm down to 6 mm on a board, each octave left out where the pixel of a view `t`
+// metres away, which meets the board at `facing`, spans its blotches: as a camera averages them.
+double FineBlotches(double along, double z, const WallHit& w) {
+  const double footprint = w.t * Rad(3.0 / 68) / -w.facing;
+  double v = 128;
+  for (int k = 0; k < 5; ++k) {
+    const double size = 0.1 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
+    v += 0.45 * keep * (Blotches(along * 0.1 / size + 7 * k, z * 0.1 / size) - 128);
+  }
+  return v;
+}
+
 // A board 8 m from P0 that P0 sees at `angle` degrees from square-on, P2 square-on from 4 m and
 // P1 from 27 m behind P0, almost along P0's sight line: P1 barely moves with the distance, and
 // P2 sees each pixel of P0 as several of its own, with blotches down to 6 mm that P0 averages
@@ -405,12 +417,7 @@ DistanceMatch SearchGrazingBoard(double angle, double thin, double& truth,
     WallHit w;
     if (!HitWall(aimed, normal, eye, d, w) || std::fabs(w.along) > 1.2 || w.z < 0 || w.z > 2.5)
       return 200;
-    const double footprint = w.t * Rad(3.0 / 68) / -w.facing;
-    double v = 128;
-    for (int k = 0; k < 5; ++k) {
-      const double size = 0.1 / (1 << k), keep = std::clamp(2 - footprint / size, 0.0, 1.0);
-      v += 0.45 * keep * (Blotches(w.along * 0.1 / size + 7 * k, w.z * 0.1 / size) - 128);
-    }
+    double v = FineBlotches(w.along, w.z, w);
     if (eye.y > 1) v = (1 - thin) * v + thin * Blotches(7 * w.along + 3, 5 * w.z);
     return static_cast<int>(v);
   });
@@ -432,6 +439,48 @@ TEST(WarpedSearch, FindsABoardSeenAlmostEdgeOnWhereAViewSeesItLarger) {
   const DistanceMatch thin = SearchGrazingBoard(71, 0.45, truth);
   EXPECT_EQ(thin.refusal, Refusal::OneView)
       << thin.distance << " " << thin.score1 << " " << thin.score2 << " " << truth;
+}
+
+// A board like that one, turned 45 degrees from P0, with its motif printed twice: the second print
+// lies where P2 looks through the point 50 cm before the board on the aimed sight line, and it is
+// the 14 cm around the aimed point as P2 would see them from there. P2 sees the aimed print
+// through a glare 6 cm across; P1 stands in line with P0 and the board and cannot tell the prints
+// apart. The 15 x 15 patch fits the second print better than the glared first; a larger patch
+// holds what lies around each, and only the first fits that.
+TEST(WarpedSearch, AnAnswerKeepsItsLeadOnAPatchOfAnotherSize) {
+  const double a = Rad(45);
+  const Vec aimed{0.5, 8, 1.3}, normal{-std::sin(a), -std::cos(a), 0};
+  const Vec p2{aimed.x + 4 * normal.x, aimed.y + 4 * normal.y, 0};
+  const Station stations[3] = {{{0, 0, 0}, 77}, {{-1.19, -19, 0}, 190}, {p2, 300}};
+  const Vec eye0 = stations[0].Nodal(), eye2 = stations[2].Nodal();
+  const double f = 1 - 0.5 / std::hypot(aimed.x - eye0.x, aimed.y - eye0.y, aimed.z - eye0.z);
+  const Vec to{eye0.x + f * (aimed.x - eye0.x) - eye2.x, eye0.y + f * (aimed.y - eye0.y) - eye2.y,
+               eye0.z + f * (aimed.z - eye0.z) - eye2.z};
+  const double length = std::hypot(to.x, to.y, to.z);
+  WallHit second;
+  HitWall(aimed, normal, eye2, {to.x / length, to.y / length, to.z / length}, second);
+  const double scale = f * second.t / length;
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    WallHit w;
+    if (!HitWall(aimed, normal, eye, d, w) || std::fabs(w.along) > 2 || w.z < 0 || w.z > 2.5)
+      return 200;
+    const double ca = (w.along - second.along) / scale, cz = (w.z - second.z) / scale;
+    const bool copy = std::fabs(ca) < 0.07 && std::fabs(cz) < 0.07;
+    double v = copy ? FineBlotches(ca, cz + aimed.z, w) : FineBlotches(w.along, w.z, w);
+    if (eye.y > 1 && std::hypot(w.along, w.z - aimed.z) < 0.03)
+      v = 0.1 * v + 0.9 * Blotches(9 * w.along + 3, 7 * w.z);
+    return static_cast<int>(v);
+  });
+  const Vec& r = survey.ray;
+  const double truth =
+      (aimed.x * normal.x + aimed.y * normal.y) / (r.x * normal.x + r.y * normal.y);
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.005);
+  SearchSettings unchecked;
+  unchecked.crossCheck = false;
+  const DistanceMatch chance = SearchDistance(survey.s, survey.panos, unchecked);
+  EXPECT_NEAR(static_cast<double>(chance.distance), truth - 0.5, 0.01) << "the second print";
 }
 
 TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
