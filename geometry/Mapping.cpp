@@ -1,23 +1,41 @@
 #include "geometry/Mapping.h"
 
+Panorama::Panorama(std::int32_t width, std::int32_t height, Real top)
+    : width_(width), height_(height), top_(top) {
+  if (width <= 0 || height <= 0) RaiseRangeCheck();
+  // Each on its own from the exact quotient, so that 8160 gives the nearest values to 68/3 and
+  // 3/68 themselves, not one derived from the other.
+  pixPerDeg_ = static_cast<Real>(width) / 360;
+  degPerPix_ = 360 / static_cast<Real>(width);
+}
+
+Real Panorama::PixelToHor(std::int32_t X) const {
+  const Real a = X * degPerPix_;
+  // The middle column reads 360, not 0; decided on the column itself, as its angle is exactly 180
+  // only where the width's scale happens to round that way (as 8160's does).
+  return 2 * static_cast<std::int64_t>(X) > width_ ? a - 180 : a + 180;
+}
+
+Real Panorama::PixelToVert(std::int32_t Y) const {
+  return 90 - (Y + top_) * degPerPix_;
+}
+
 Real PixelToHor(std::int32_t X) {
-  const Real a = X * DegPerPix;
-  // Strictly greater: 4080 * DegPerPix is exactly 180, so the middle column reads 360, not 0.
-  return a > 180 ? a - 180 : a + 180;
+  return Panorama().PixelToHor(X);
 }
 
 Real PixelToVert(std::int32_t Y) {
-  return 90 - Y * DegPerPix;
+  return Panorama().PixelToVert(Y);
 }
 
 Real ShiftedHor(Real hor) {
-  return hor >= 180 ? hor - 180 : hor + 180;
+  return Panorama::ShiftedHor(hor);
 }
 
 std::int32_t HorToPixel(Real hor) {
-  return RoundToInt(ShiftedHor(hor) * PixPerDeg);
+  return Panorama().HorToPixel(hor);
 }
 
 std::int32_t VertToPixel(Real vert) {
-  return RoundToInt((90 - vert) * PixPerDeg);
+  return Panorama().VertToPixel(vert);
 }

@@ -63,4 +63,27 @@ TEST(Mapping, PixelsBeyondThe32BitRangeRaise) {
   EXPECT_THROW(VertToPixel(-1e9L), TorbelError);
 }
 
+TEST(Mapping, EveryCameraSizeMapsItsOwnPixels) {
+  // The classic size built from its numbers is the classic mapping, to the last bit.
+  EXPECT_EQ(Panorama(8160, 3060), Panorama());
+  // Sizes the common cameras write, and a crop whose first row lies 1000 rows below the zenith.
+  const struct {
+    std::int32_t width, height;
+    Real top, firstRowVert, middleColumnHor;
+  } cases[] = {{5376, 2688, 0, 90, 360},
+               {11968, 5984, 0, 90, 360},
+               {6720, 3360, 0, 90, 360},
+               {5952, 2976, 1000, 90 - 1000 * 360.0L / 5952, 360}};
+  for (const auto& c : cases) {
+    const Panorama pano(c.width, c.height, c.top);
+    EXPECT_NEAR(pano.PixelToVert(0), c.firstRowVert, 1e-15L) << c.width;
+    EXPECT_NEAR(pano.PixelToHor(c.width / 2), c.middleColumnHor, 1e-15L) << c.width;
+    EXPECT_EQ(pano.VertToPixel(0), RoundToInt(c.width / 4 - c.top)) << c.width;
+    for (int x = 0; x < c.width; ++x) ASSERT_EQ(pano.HorToPixel(pano.PixelToHor(x)), x) << x;
+    for (int y = 0; y < c.height; ++y) ASSERT_EQ(pano.VertToPixel(pano.PixelToVert(y)), y) << y;
+  }
+  EXPECT_THROW(Panorama(0, 100), TorbelError);
+  EXPECT_THROW(Panorama(100, -1), TorbelError);
+}
+
 }  // namespace

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QImage>
+
+#include "geometry/Mapping.h"
+
+// A loaded panorama: its pixels (QImage::Format_RGB32, row 0 at the top) and where they look.
+// The shape is the picture's own size with the file's crop; an empty picture keeps the classic
+// shape, so that a view without a picture keeps its 8160 x 3060 surface.
+struct PanoPicture {
+  QImage Image;
+  Panorama Shape;
+
+  bool isNull() const { return Image.isNull(); }
+};
