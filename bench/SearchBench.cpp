@@ -19,6 +19,7 @@
 #include "bench/Bench.h"
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
+#include "core/PanoPicture.h"
 #include "io/Bitmap.h"
 #include "io/ProjectFile.h"
 

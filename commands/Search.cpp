@@ -5,6 +5,7 @@
 #include "commands/Modes.h"
 #include "commands/Views.h"
 #include "core/Errors.h"
+#include "core/PanoPicture.h"
 #include "io/Bitmap.h"
 
 namespace {

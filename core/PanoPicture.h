@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
 
 // A loaded panorama: its pixels (QImage::Format_RGB32, row 0 at the top) and where they look.
@@ -13,3 +14,13 @@ struct PanoPicture {
 
   bool isNull() const { return Image.isNull(); }
 };
+
+// The pixels of a loaded panorama (a 32-bit image) as the distance search reads them.
+inline PanoPixels PixelsOf(const QImage& image) {
+  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
+          image.width(),
+          image.height(),
+          image.bytesPerLine() / 4,
+          0,
+          0};
+}

@@ -5,7 +5,6 @@
 #include <cstddef>
 
 #include "core/Errors.h"
-#include "geometry/DistanceSearch.h"
 
 // Reads the Windows bitmap file at `path` into a QImage::Format_RGB32 image, row 0 at the top.
 // Every ordinary kind is read: OS/2 and Windows headers up to V5, 1/4/8-bit palette images,
@@ -19,13 +18,3 @@ QImage LoadBitmap(const QString& path);
 
 // The same from the bytes of a whole file in memory.
 QImage DecodeBitmap(const unsigned char* data, std::size_t size);
-
-// The pixels of a loaded panorama (a 32-bit image) as the distance search reads them.
-inline PanoPixels PixelsOf(const QImage& image) {
-  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
-          image.width(),
-          image.height(),
-          image.bytesPerLine() / 4,
-          0,
-          0};
-}
