@@ -187,6 +187,7 @@ void TForm1::BuildViews(QWidget* client) {
   for (int station = 0; station < 3; ++station) {
     auto* view = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
     *views[station] = view;
+    centred_[station].Attach(view);
     view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
     view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
     view->SetMagnifier(viewMagnifiers[station]);
@@ -441,9 +442,9 @@ bool TForm1::FormClose() {
   // write-protected program folder the window could otherwise never close.
   Guarded([this] { WriteSettingsFile(context_); });
   SaveWindowSettings();
-  s_.Pano0 = QImage();
-  s_.Pano1 = QImage();
-  s_.Pano2 = QImage();
+  s_.Pano0 = PanoPicture();
+  s_.Pano1 = PanoPicture();
+  s_.Pano2 = PanoPicture();
   s_.Points.Clear();
   return true;
 }
@@ -560,7 +561,7 @@ void TForm1::EnableUndo(bool undo, bool redo) {
 }
 
 CentredView& TForm1::View(int station) {
-  return *ViewOf(station);
+  return centred_[station];
 }
 
 void TForm1::MarkViewForRepaint(int station) {

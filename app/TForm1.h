@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <utility>
 
+#include "app/CentredPanoramaView.h"
 #include "app/PlanExport.h"
 #include "commands/Context.h"
 #include "commands/Window.h"
@@ -160,6 +161,7 @@ class TForm1 : public QMainWindow, private Window {
   PointTableModel* GridModel;
   QLineEdit* Edit1;
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
+  CentredPanoramaView centred_[3];
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
   QMenu *Datei1, *Bearbeiten1, *Ansicht1, *Hilfe1, *PopupMenu1;
   QDockWidget* GrundrissDock = nullptr;

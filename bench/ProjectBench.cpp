@@ -85,7 +85,8 @@ void ExportTenThousand(std::vector<PointRec> points, const QTemporaryDir& dir) {
   std::vector<double> csv, project, ratio;
   for (int round = 0; round < 6; ++round) {
     const double c = Millis([&] {
-      WriteFileSafely(dir.filePath(QStringLiteral("p.csv")), PointCsvBytes(list, stations, ','));
+      WriteFileSafely(dir.filePath(QStringLiteral("p.csv")),
+                      PointCsvBytes(list, stations, {}, ','));
     });
     const double p = Millis([&] {
       WriteFileSafely(dir.filePath(QStringLiteral("p10k.txt")),

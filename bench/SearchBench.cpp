@@ -17,9 +17,9 @@
 #include <cstdio>
 
 #include "bench/Bench.h"
+#include "core/PanoPicture.h"
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
-#include "core/PanoPicture.h"
 #include "io/Bitmap.h"
 #include "io/ProjectFile.h"
 
@@ -48,22 +48,33 @@ struct Seen {
   double x1, y1, x2, y2;
 };
 
+// Where the directions appear in P1 and P2, in each panorama's own pixels.
+Seen InPixels(const PanoShapes& shapes, Real hor1, Real vert1, Real hor2, Real vert2) {
+  return {double(shapes[1].Column(hor1)), double(shapes[1].Row(vert1)),
+          double(shapes[2].Column(hor2)), double(shapes[2].Row(vert2))};
+}
+
 // Where the aimed point at `distance` appears in P1 and P2, by the survey's measured geometry.
-Seen Projections(SolverState s, Real distance) {
+Seen Projections(SolverState s, Real distance, const PanoShapes& shapes) {
   s.CurDist = distance;
   SolvePoint(s);
-  return {double(ShiftedHor(s.P1Hor) * PixPerDeg), double((90 - s.P1Vert) * PixPerDeg),
-          double(ShiftedHor(s.P2Hor) * PixPerDeg), double((90 - s.P2Vert) * PixPerDeg)};
+  return InPixels(shapes, s.P1Hor, s.P1Vert, s.P2Hor, s.P2Vert);
 }
 
 // Twice the grey noise of the noisiest panorama (3 levels in each channel, 2 in the grey value):
 // less than that over a whole footprint leaves a station nothing but noise to match.
 constexpr double kFlatSpread = 4;
 
-double Apart(double ax, double ay, double bx, double by) {
+double Apart(double ax, double ay, double bx, double by, const Panorama& pano) {
   double dx = std::fabs(ax - bx);
-  dx = std::min(dx, PanoWidth - dx);
+  dx = std::min(dx, pano.Width() - dx);
   return std::hypot(dx, ay - by);
+}
+
+PanoPicture Read(const QString& path) {
+  QImage image = LoadBitmap(path);
+  const Panorama shape(image.width(), image.height());
+  return {std::move(image), shape};
 }
 
 }  // namespace
@@ -84,9 +95,10 @@ int main(int argc, char** argv) {
   QFile project(folder.filePath(projects[0]));
   if (!project.open(QIODevice::ReadOnly)) return 1;
   ProjectLoad load = ReadProject(project.readAll(), SolverState());
-  const QImage p0 = LoadBitmap(*load.panoFiles[0]), p1 = LoadBitmap(*load.panoFiles[1]),
-               p2 = LoadBitmap(*load.panoFiles[2]);
+  const PanoPicture p0 = Read(*load.panoFiles[0]), p1 = Read(*load.panoFiles[1]),
+                    p2 = Read(*load.panoFiles[2]);
   const std::array<PanoPixels, 3> panos = {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)};
+  const PanoShapes shapes = {p0.Shape, p1.Shape, p2.Shape};
 
   QFile truthFile(folder.filePath(QStringLiteral("truth.txt")));
   if (!truthFile.open(QIODevice::ReadOnly)) return 1;
@@ -115,8 +127,9 @@ int main(int argc, char** argv) {
                       *std::min_element(spreads, spreads + 3) < kFlatSpread;
     const QString counted = flat ? QStringLiteral("plain (flat spot)") : kind;
     SolverState s = load.state;
-    s.CurHor = PixelToHor(HorToPixel(f[1].toDouble()));
-    s.CurVert = PixelToVert(VertToPixel(f[2].toDouble()));
+    // Aimed at the target's nearest pixel in P0.
+    s.CurHor = p0.Shape.PixelToHor(p0.Shape.HorToPixel(f[1].toDouble()));
+    s.CurVert = p0.Shape.PixelToVert(p0.Shape.VertToPixel(f[2].toDouble()));
     const double trueDistance = f[3].toDouble();
     DistanceMatch m;
     const double ms = bench::Millis([&] { m = SearchDistance(s, panos); });
@@ -127,21 +140,19 @@ int main(int argc, char** argv) {
     // from where the target's point really is in the survey pictures. They differ by what the
     // station geometry's own measuring error (aimed to the pixel, taped to the centimetre) puts
     // between them, shown as "geometry px".
-    const Seen seen = {double(ShiftedHor(f[4].toDouble()) * PixPerDeg),
-                       double((90 - f[5].toDouble()) * PixPerDeg),
-                       double(ShiftedHor(f[6].toDouble()) * PixPerDeg),
-                       double((90 - f[7].toDouble()) * PixPerDeg)};
+    const Seen seen =
+        InPixels(shapes, f[4].toDouble(), f[5].toDouble(), f[6].toDouble(), f[7].toDouble());
     double error1 = 0, error2 = 0, seen1 = 0, seen2 = 0, geometry1 = 0, geometry2 = 0;
     if (hasDistance) {
-      const Seen want = Projections(s, trueDistance);
-      geometry1 = Apart(want.x1, want.y1, seen.x1, seen.y1);
-      geometry2 = Apart(want.x2, want.y2, seen.x2, seen.y2);
+      const Seen want = Projections(s, trueDistance, shapes);
+      geometry1 = Apart(want.x1, want.y1, seen.x1, seen.y1, shapes[1]);
+      geometry2 = Apart(want.x2, want.y2, seen.x2, seen.y2, shapes[2]);
       if (m.distance > 0) {
-        const Seen at = Projections(s, m.distance);
-        error1 = Apart(at.x1, at.y1, want.x1, want.y1);
-        error2 = Apart(at.x2, at.y2, want.x2, want.y2);
-        seen1 = Apart(at.x1, at.y1, seen.x1, seen.y1);
-        seen2 = Apart(at.x2, at.y2, seen.x2, seen.y2);
+        const Seen at = Projections(s, m.distance, shapes);
+        error1 = Apart(at.x1, at.y1, want.x1, want.y1, shapes[1]);
+        error2 = Apart(at.x2, at.y2, want.x2, want.y2, shapes[2]);
+        seen1 = Apart(at.x1, at.y1, seen.x1, seen.y1, shapes[1]);
+        seen2 = Apart(at.x2, at.y2, seen.x2, seen.y2, shapes[2]);
       }
     }
     const bool good = m.found && hasDistance && error1 <= 1.5 && error2 <= 1.5;

@@ -4,6 +4,12 @@
 
 #include "io/Bitmap.h"
 
+PanoPicture ReadPicture(const QString& path) {
+  QImage image = LoadBitmap(path);
+  const Panorama shape(image.width(), image.height());
+  return {std::move(image), shape};
+}
+
 void LoadPanorama(Context& c, int station) {
   static const QString kTitles[] = {QStringLiteral("Standortpano laden"),
                                     QStringLiteral("Vermessungspano 1 laden"),
@@ -18,7 +24,7 @@ void LoadPanorama(Context& c, int station) {
   // writes a path that cannot be opened again.
   if (PathExists(path)) {
     const Busy busy(c.platform);
-    fields.Pano = LoadBitmap(path);
+    fields.Pano = ReadPicture(path);
   }
   fields.PanoFile = path;
   c.window.MarkViewForRepaint(station);

@@ -8,10 +8,10 @@
 #include <array>
 #include <optional>
 
+#include "commands/Panoramas.h"
 #include "commands/Points.h"
 #include "core/Errors.h"
 #include "core/PathText.h"
-#include "io/Bitmap.h"
 #include "io/PointCsv.h"
 #include "io/PointDxf.h"
 #include "io/ProjectFile.h"
@@ -58,9 +58,9 @@ void MakePrivateFolder(const QString& folder) {
 
 void StartSession(Context& c) {
   WorkingState& s = c.s;
-  s.Pano0 = QImage();
-  s.Pano1 = QImage();
-  s.Pano2 = QImage();
+  s.Pano0 = PanoPicture();
+  s.Pano1 = PanoPicture();
+  s.Pano2 = PanoPicture();
   s.Points.Clear();
   s.CursorX = 0;
   s.CursorY = 0;
@@ -114,7 +114,7 @@ void LoadProject(Context& c) {
   // the work as it was and can be mended and loaded again.
   const ProjectLoad load =
       ReadProject(ReadWholeFile(path, kMaxProjectBytes, kMsgProjectTooLarge), c.s);
-  std::array<std::optional<QImage>, 3> images;
+  std::array<std::optional<PanoPicture>, 3> images;
   QStringList unreadable;
   for (std::size_t i = 0; i < 3; ++i) {
     const std::optional<QString>& file = load.panoFiles[i];
@@ -127,7 +127,7 @@ void LoadProject(Context& c) {
     }
     // A picture that cannot be read is kept out like a missing one, not the whole project.
     try {
-      images[i] = LoadBitmap(*file);
+      images[i] = ReadPicture(*file);
     } catch (const TorbelError& e) {
       unreadable << QString::fromStdString(e.Message()) + QStringLiteral(": ") + *file;
     }
@@ -199,7 +199,7 @@ void ExportPoints(Context& c) {
   if (!c.platform.ExecuteSaveDialog(c.ExportDialog)) return;
   const Busy busy(c.platform);
   WriteFileSafely(c.ExportDialog.FileName,
-                  PointCsvBytes(c.s.Points, c.s, c.separator, c.pointingPx));
+                  PointCsvBytes(c.s.Points, c.s, c.s.Shapes(), c.separator, c.pointingPx));
 }
 
 void ExportDxf(Context& c) {

@@ -6,6 +6,7 @@
 #include "commands/Modes.h"
 #include "core/Errors.h"
 #include "core/NumberText.h"
+#include "geometry/Centring.h"
 #include "geometry/Coordinates.h"
 #include "geometry/Firmness.h"
 #include "geometry/Mapping.h"
@@ -37,7 +38,8 @@ bool AimsIn(Mode mode, int station) {
 }  // namespace
 
 void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y) {
-  if (X < 0 || Y < 0 || X >= PanoWidth || Y >= PanoHeight) {
+  const Panorama& pano = c.s.Station(station).Pano.Shape;
+  if (X < 0 || Y < 0 || X >= pano.Width() || Y >= pano.Height()) {
     // Beside the picture (the strip left of P0's first column, or anywhere while a drag goes on
     // outside the view) there is nothing to aim at; only the drag follows.
     if (leftButton) Drag(c, station, X, Y);
@@ -45,8 +47,8 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int
     return;
   }
   auto fields = c.s.Station(station);
-  fields.Hor = PixelToHor(X);
-  fields.Vert = PixelToVert(Y);
+  fields.Hor = pano.PixelToHor(X);
+  fields.Vert = pano.PixelToVert(Y);
 
   if (!shift) {
     c.window.SetLabel(Window::Label::Cp, station == 0 ? CurrentPointText(c)
@@ -82,15 +84,32 @@ void CenterViews(Context& c, bool ScrollP0) {
   c.window.PaintNow();
 }
 
+void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredView*, 3>& views,
+                 std::int32_t& CursorX, std::int32_t& CursorY) {
+  for (int station = 0; station < 3; ++station) {
+    CentredView& view = *views[static_cast<std::size_t>(station)];
+    const auto fields = s.Station(station);
+    const Centred at = CentreOf(fields.Pano.Shape, fields.Hor, fields.Vert, view.ClientWidth(),
+                                view.ClientHeight());
+    CursorX = at.markerX;
+    CursorY = at.markerY;
+    if (station > 0 || ScrollP0) {
+      view.SetHorizontalPosition(at.scrollX);
+      view.SetVerticalPosition(at.scrollY);
+    }
+    view.RepaintViewAndMagnifier();
+  }
+}
+
 void CentreViewsUnpainted(Context& c, bool ScrollP0) {
-  ::CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)},
-                c.s.CursorX, c.s.CursorY);
+  CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)}, c.s.CursorX,
+              c.s.CursorY);
 }
 
 void ShowPosition(Context& c) {
   const WorkingState& s = c.s;
   const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight);
-  const GuideStrength strength = StrengthOf(s);
+  const GuideStrength strength = StrengthOf(s, s.Shapes());
   const QString warning = QStringLiteral(" \u26A0");
   const bool weak = strength.Weak(s.CurDist);
   c.window.SetLabel(Window::Label::Position,
@@ -105,7 +124,7 @@ void ShowPosition(Context& c) {
   // How firmly the three views fix the place, from the user's pointing uncertainty: the
   // deviations in centimetres, and the angles at which the sight lines meet, suspect below 15
   // degrees even in the better station.
-  const Firmness firm = FirmnessOf(s, c.pointingPx);
+  const Firmness firm = FirmnessOf(s, s.Shapes(), c.pointingPx);
   const auto cm = [&c](const std::optional<Real>& v) {
     return v ? c.Fix(*v) + QStringLiteral(" cm") : QStringLiteral("\u221E");
   };

@@ -13,6 +13,13 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int
 // A mouse button went down over a view; the left one starts a drag there.
 void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y);
 
+// Scrolls the views of P0 (only when ScrollP0), P1 and P2 so that the current point's direction
+// in each lies in the middle of its panorama's view, and repaints each view with its magnifier,
+// in that order. CursorX, CursorY (the magnifiers' shared centre) hold each view's marker pixel
+// while it repaints, and P2's afterwards.
+void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredView*, 3>& views,
+                 std::int32_t& CursorX, std::int32_t& CursorY);
+
 // Scrolls the survey views (and the P0 view when ScrollP0) so that the current point lies in the
 // middle of each, and repaints them with their magnifiers before returning.
 void CenterViews(Context& c, bool ScrollP0);

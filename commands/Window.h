@@ -2,9 +2,25 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <vector>
 
-#include "geometry/Centring.h"
+// What centring (and dragging) needs of one panorama view: the size of its visible area, its
+// scroll positions, and a repaint of the view and its magnifier.
+class CentredView {
+ public:
+  virtual ~CentredView() = default;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+  virtual std::int32_t HorizontalPosition() const = 0;
+  virtual std::int32_t VerticalPosition() const = 0;
+  // The panel clamps the position to its own range.
+  virtual void SetHorizontalPosition(std::int32_t position) = 0;
+  virtual void SetVerticalPosition(std::int32_t position) = 0;
+  // Repaints the view and then its magnifier. The magnifier must show the square around CursorX,
+  // CursorY as they stand now: they hold this view's marker only until the next view's turn.
+  virtual void RepaintViewAndMagnifier() = 0;
+};
 
 // The texts of one row of the point table: label, horizontal angle, vertical angle, distance.
 using TableRow = std::array<QString, 4>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <utility>
 
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
@@ -9,18 +10,27 @@
 // The shape is the picture's own size with the file's crop; an empty picture keeps the classic
 // shape, so that a view without a picture keeps its 8160 x 3060 surface.
 struct PanoPicture {
+  PanoPicture() = default;
+  // A picture that is no crop: its shape is its own size.
+  PanoPicture(QImage image)  // NOLINT(google-explicit-constructor): a whole picture is one
+      : Image(std::move(image)),
+        Shape(Image.isNull() ? Panorama() : Panorama(Image.width(), Image.height())) {}
+  PanoPicture(QImage image, const Panorama& shape) : Image(std::move(image)), Shape(shape) {}
+
   QImage Image;
   Panorama Shape;
 
   bool isNull() const { return Image.isNull(); }
 };
 
-// The pixels of a loaded panorama (a 32-bit image) as the distance search reads them.
-inline PanoPixels PixelsOf(const QImage& image) {
+// The pixels of a loaded panorama as the distance search reads them.
+inline PanoPixels PixelsOf(const PanoPicture& picture) {
+  const QImage& image = picture.Image;
   return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
           image.width(),
           image.height(),
           image.bytesPerLine() / 4,
           0,
-          0};
+          0,
+          picture.Shape};
 }

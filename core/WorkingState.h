@@ -7,6 +7,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/PanoPicture.h"
 #include "geometry/Solver.h"
 
 // Input modes. There is no mode 1.
@@ -135,16 +136,19 @@ struct WorkingState : SolverState {
   std::int32_t CursorX = 0, CursorY = 0;  // the magnifiers' shared centre
   std::int32_t DragX = 0, DragY = 0;
   QString PanoFile0, PanoFile1, PanoFile2;
-  QImage Pano0, Pano1, Pano2;
+  PanoPicture Pano0, Pano1, Pano2;
   PointList Points;
 
+  // The shapes of the three panoramas, in station order.
+  PanoShapes Shapes() const { return {Pano0.Shape, Pano1.Shape, Pano2.Shape}; }
+
   // The fields of station 0 (P0), 1 (P1) or 2 (P2).
-  StationFields<Real, QString, QImage> Station(int station) {
+  StationFields<Real, QString, PanoPicture> Station(int station) {
     if (station == 0) return {CurHor, CurVert, PanoFile0, Pano0};
     if (station == 1) return {P1Hor, P1Vert, PanoFile1, Pano1};
     return {P2Hor, P2Vert, PanoFile2, Pano2};
   }
-  StationFields<const Real, const QString, const QImage> Station(int station) const {
+  StationFields<const Real, const QString, const PanoPicture> Station(int station) const {
     if (station == 0) return {CurHor, CurVert, PanoFile0, Pano0};
     if (station == 1) return {P1Hor, P1Vert, PanoFile1, Pano1};
     return {P2Hor, P2Vert, PanoFile2, Pano2};

@@ -25,33 +25,34 @@ bool GuideStrength::Weak(Real dist) const {
 namespace {
 
 // The guide lines' columns (unrounded) at a distance, or nothing where the solver fails.
-std::optional<std::pair<Real, Real>> Columns(SolverState s, Real dist) {
+std::optional<std::pair<Real, Real>> Columns(SolverState s, Real dist, const PanoShapes& shapes) {
   s.CurDist = dist;
   try {
     SolvePoint(s);
   } catch (const TorbelError&) {
     return std::nullopt;
   }
-  return std::pair{ShiftedHor(s.P1Hor) * PixPerDeg, ShiftedHor(s.P2Hor) * PixPerDeg};
+  return std::pair{shapes[1].Column(s.P1Hor), shapes[2].Column(s.P2Hor)};
 }
 
-std::optional<Real> PerPixel(Real near, Real far, Real step) {
+std::optional<Real> PerPixel(Real near, Real far, Real step, const Panorama& pano) {
   // Across the seam the column jumps by the panorama's width; the shorter way round counts.
   Real shift = std::fabs(far - near);
-  shift = std::min(shift, PanoWidth - shift);
+  shift = std::min(shift, pano.Width() - shift);
   if (!(shift > 0)) return std::nullopt;
   return 100 * 2 * step / shift;
 }
 
 }  // namespace
 
-GuideStrength StrengthOf(const SolverState& s) {
+GuideStrength StrengthOf(const SolverState& s, const PanoShapes& shapes) {
   // A central difference over a step far below a pixel's worth of distance.
   const Real step = std::max(s.CurDist * 1e-6L, Real{1e-7L});
-  const auto near = Columns(s, s.CurDist - step);
-  const auto far = Columns(s, s.CurDist + step);
+  const auto near = Columns(s, s.CurDist - step, shapes);
+  const auto far = Columns(s, s.CurDist + step, shapes);
   if (!near || !far) return {};
-  return {PerPixel(near->first, far->first, step), PerPixel(near->second, far->second, step)};
+  return {PerPixel(near->first, far->first, step, shapes[1]),
+          PerPixel(near->second, far->second, step, shapes[2])};
 }
 
 StationGrounds StationsOf(SolverState s) {

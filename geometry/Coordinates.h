@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "geometry/Mapping.h"
 #include "geometry/Solver.h"
 
 // Where a point lies in the survey's local frame, in metres: origin at P0's ground point, Z up, Y
@@ -28,8 +29,9 @@ struct GuideStrength {
   bool Weak(Real dist) const;
 };
 
-// At the current point (CurHor, CurVert, CurDist) of the state, with its station geometry.
-GuideStrength StrengthOf(const SolverState& s);
+// At the current point (CurHor, CurVert, CurDist) of the state, with its station geometry, in
+// the pixels of each station's own panorama.
+GuideStrength StrengthOf(const SolverState& s, const PanoShapes& shapes);
 
 // Where the three stations' ground points lie in the local frame (P0's at the origin), each
 // camera NodalHeight above its own, as the solver places them: P1 and P2 the horizontal part of

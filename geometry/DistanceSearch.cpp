@@ -14,8 +14,6 @@ constexpr double kNearest = 1;
 constexpr double kFarthest = 55000;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRad = kPi / 180;
-constexpr double kPixPerDeg = 68.0 / 3.0;
-constexpr double kDegPerPix = 3.0 / 68.0;
 
 struct V3 {
   double x = 0, y = 0, z = 0;
@@ -42,11 +40,11 @@ inline int Grey(std::uint32_t p) {
 // either side that repeats the other end, so that a patch may cross the seam.
 class GreyImage {
  public:
-  explicit GreyImage(const PanoPixels& p) : p_(p) {
+  explicit GreyImage(const PanoPixels& p) : p_(p), turn_(p.shape.Width()) {
     if (p.bits == nullptr || p.width <= 0 || p.height <= 0) return;
-    wraps_ = p.originX == 0 && p.width >= PanoWidth;
+    wraps_ = p.originX == 0 && p.width >= turn_;
     left_ = wraps_ ? -kMargin : p.originX;
-    width_ = wraps_ ? PanoWidth + 2 * kMargin : p.width;
+    width_ = wraps_ ? turn_ + 2 * kMargin : p.width;
     top_ = p.originY;
     height_ = p.height;
     blocksX_ = (width_ + kBlockW - 1) / kBlockW;
@@ -83,9 +81,11 @@ class GreyImage {
     return top + (bottom - top) * fy;
   }
   // Shifts a column by whole turns so that it lies within half a turn of `near`.
-  static double Near(double column, double near) {
-    return column - PanoWidth * std::round((column - near) / PanoWidth);
+  double Near(double column, double near) const {
+    return column - turn_ * std::round((column - near) / turn_);
   }
+  // Pixels in a full turn.
+  int Turn() const { return turn_; }
 
  private:
   static constexpr int kMargin = 256, kBlockW = 32, kBlockH = 16;
@@ -98,7 +98,7 @@ class GreyImage {
   int Source(int column, int row) const {
     int x = column + left_ - p_.originX;
     if (wraps_) {
-      x = ((x % PanoWidth) + PanoWidth) % PanoWidth;
+      x = ((x % turn_) + turn_) % turn_;
     } else {
       x = std::clamp(x, 0, p_.width - 1);
     }
@@ -125,6 +125,7 @@ class GreyImage {
   }
 
   const PanoPixels& p_;
+  int turn_;
   bool wraps_ = false;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0, blocksX_ = 0, blocksY_ = 0;
   std::unique_ptr<float[]> values_;
@@ -143,14 +144,21 @@ struct Station {
 struct Pixel {
   double column = 0, row = 0;
 };
-inline Pixel PixelOf(V3 w, double turn) {
+// A panorama's scale and crop, as the search's doubles.
+struct Scale {
+  explicit Scale(const Panorama& p)
+      : pixPerDeg(p.Width() / 360.0), degPerPix(360.0 / p.Width()), top(double(p.Top())) {}
+  double pixPerDeg, degPerPix, top;
+};
+inline Pixel PixelOf(V3 w, double turn, const Scale& scale) {
   const double horizontal = std::sqrt(w.x * w.x + w.y * w.y);
-  return {(std::atan2(w.x, w.y) / kRad + turn + 180) * kPixPerDeg,
-          (90 - std::atan2(w.z, horizontal) / kRad) * kPixPerDeg};
+  return {(std::atan2(w.x, w.y) / kRad + turn + 180) * scale.pixPerDeg,
+          (90 - std::atan2(w.z, horizontal) / kRad) * scale.pixPerDeg - scale.top};
 }
-// The sight line of a P0 pixel position.
-inline V3 RayOf(double column, double row) {
-  const double az = (column * kDegPerPix - 180) * kRad, el = (90 - row * kDegPerPix) * kRad;
+// The sight line of a pixel position.
+inline V3 RayOf(double column, double row, const Scale& scale) {
+  const double az = (column * scale.degPerPix - 180) * kRad,
+               el = (90 - (row + scale.top) * scale.degPerPix) * kRad;
   return {std::cos(el) * std::sin(az), std::cos(el) * std::cos(az), std::sin(el)};
 }
 
@@ -239,7 +247,13 @@ struct Patch {
 class Search {
  public:
   Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set)
-      : state_(s), set_(set), p0_(panos[0]), views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
+      : state_(s),
+        set_(set),
+        shape0_(panos[0].shape),
+        scale0_(panos[0].shape),
+        scales_{Scale(panos[1].shape), Scale(panos[2].shape)},
+        p0_(panos[0]),
+        views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
   // With `half` 0 the patch size follows the texture; else it is `half`.
   DistanceMatch Run(int half);
@@ -322,6 +336,8 @@ class Search {
 
   SolverState state_;
   SearchSettings set_;
+  Panorama shape0_;
+  Scale scale0_, scales_[2];
   GreyImage p0_;
   GreyImage views_[2];
   Station stations_[2];
@@ -367,12 +383,12 @@ bool Search::MakeStations() {
 }
 
 Pixel Search::Centre(int view, double u) const {
-  return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn);
+  return PixelOf(aimed_ - stations_[view].centre * u, stations_[view].turn, scales_[view]);
 }
 
 double Search::Moved(int view, double u, double du) const {
   const Pixel a = Centre(view, u), b = Centre(view, u + du);
-  return std::hypot(GreyImage::Near(b.column, a.column) - a.column, b.row - a.row);
+  return std::hypot(views_[view].Near(b.column, a.column) - a.column, b.row - a.row);
 }
 
 const std::vector<double>* Search::Reference(Layout& layout, const Footprint& footprint) {
@@ -471,7 +487,7 @@ bool Search::MakePlane(const Patch& patch, V3 n, Plane& plane) const {
 void Search::AimRays(Patch& patch) const {
   for (int g = 0; g < 9; ++g)
     patch.rays[0][static_cast<std::size_t>(g)] =
-        RayOf(cx_ + (g % 3 - 1) * patch.half, cy_ + (g / 3 - 1) * patch.half);
+        RayOf(cx_ + (g % 3 - 1) * patch.half, cy_ + (g / 3 - 1) * patch.half, scale0_);
 }
 
 void Search::MakePlanes() {
@@ -511,7 +527,7 @@ bool Search::Project(Patch& patch, const Plane& plane, const Footprint& footprin
   const Station& st = stations_[view];
   const V3 centre = aimed_ - st.centre * u;
   if (Dot(centre, centre) < 1e-12) return false;
-  grid.p[4] = PixelOf(centre, st.turn);
+  grid.p[4] = PixelOf(centre, st.turn, scales_[view]);
   const int half = patch.half;
   grid.half = half;
   if (plane.square) {
@@ -532,7 +548,7 @@ bool Search::Project(Patch& patch, const Plane& plane, const Footprint& footprin
       for (int g = 0; g < 9; ++g) {
         const double i = (g % 3 - 1) * half, j = (g / 3 - 1) * half;
         patch.rays[key][static_cast<std::size_t>(g)] =
-            RayOf(cx_ + i * ax + j * bx, cy_ + i * ay + j * by);
+            RayOf(cx_ + i * ax + j * bx, cy_ + i * ay + j * by, scale0_);
       }
       patch.known[key] = 1;
     }
@@ -547,8 +563,8 @@ bool Search::Project(Patch& patch, const Plane& plane, const Footprint& footprin
   }
   for (int g = 0; g < 9; ++g) {
     if (g == 4) continue;
-    grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn);
-    grid.p[g].column = GreyImage::Near(grid.p[g].column, grid.p[4].column);
+    grid.p[g] = PixelOf(control[g] - st.centre * u, st.turn, scales_[view]);
+    grid.p[g].column = views_[view].Near(grid.p[g].column, grid.p[4].column);
   }
   return true;
 }
@@ -589,7 +605,7 @@ double Search::Correlation(int view, const Grid& grid, const Layout& layout,
   const double reach =
       0.2 * std::max(right - left, bottom - top) + 1 +
       0.5 * (std::hypot(alongA.column, alongA.row) + std::hypot(alongB.column, alongB.row));
-  const double base = std::floor(grid.p[4].column / PanoWidth) * PanoWidth - shift.column;
+  const double base = std::floor(grid.p[4].column / image.Turn()) * image.Turn() - shift.column;
   if (!image.Prepare(static_cast<int>(std::floor(left - base - reach)),
                      static_cast<int>(std::floor(top + shift.row - reach)),
                      static_cast<int>(std::ceil(right - base + reach)) + 1,
@@ -688,7 +704,7 @@ Search::Scored Search::Score(Patch& patch, const Plane& plane, double u, Layout&
     Pixel across{0, 1};
     if (slide > 0) {
       const Pixel a = Centre(view, u), b = Centre(view, u * (1 + 1e-4) + 1e-9);
-      const double dc = GreyImage::Near(b.column, a.column) - a.column, dr = b.row - a.row;
+      const double dc = views_[view].Near(b.column, a.column) - a.column, dr = b.row - a.row;
       const double length = std::hypot(dc, dr);
       if (length > 1e-9) across = {-dr / length, dc / length};
     }
@@ -767,7 +783,7 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
   double moved = 0;
   for (int view = 0; view < 2; ++view) {
     const double dc = std::fabs(a.centre[view].column -
-                                GreyImage::Near(b.centre[view].column, a.centre[view].column));
+                                views_[view].Near(b.centre[view].column, a.centre[view].column));
     moved = std::max({moved, dc, std::fabs(a.centre[view].row - b.centre[view].row)});
   }
   return moved;
@@ -776,10 +792,9 @@ double Search::Movement(const Candidate& a, const Candidate& b) const {
 DistanceMatch Search::Run(int forced) {
   DistanceMatch result;
   planes_.clear();
-  cx_ = HorToPixel(state_.CurHor);
-  cy_ = VertToPixel(state_.CurVert);
-  cx_ = ((cx_ % PanoWidth) + PanoWidth) % PanoWidth;
-  aimed_ = RayOf(cx_, cy_);
+  cx_ = shape0_.Wrapped(shape0_.HorToPixel(state_.CurHor));
+  cy_ = shape0_.VertToPixel(state_.CurVert);
+  aimed_ = RayOf(cx_, cy_, scale0_);
   if (!MakeStations()) return result;
   if (!ChoosePatch(forced, result)) return result;
   result.half = patch_.half;

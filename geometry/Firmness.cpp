@@ -24,17 +24,21 @@ Vec From(const LocalPosition& p) {
 struct View {
   Vec d{};
   Real level = 0, slant = 0;  // horizontal and straight-line distance to the point
+  Real pixPerDeg = 0;         // the panorama's scale
   bool shows = false;
 };
 
-View Seen(const Vec& lens, const Vec& point) {
+View Seen(const Vec& lens, const Vec& point, const Panorama& pano) {
   View v;
   for (int i = 0; i < 3; ++i) v.d[i] = point[i] - lens[i];
   v.level = std::hypot(v.d[0], v.d[1]);
   v.slant = std::hypot(v.level, v.d[2]);
+  v.pixPerDeg = pano.PixPerDeg();
   // At the lens centre or a billionth of the way off straight above it, there is no column.
-  v.shows =
-      v.level > 1e-9L * v.slant && VertToPixel(std::atan2(v.d[2], v.level) * RadToDeg) < PanoHeight;
+  if (v.level > 1e-9L * v.slant) {
+    const std::int32_t row = pano.VertToPixel(std::atan2(v.d[2], v.level) * RadToDeg);
+    v.shows = row >= 0 && row < pano.Height();
+  }
   return v;
 }
 
@@ -46,7 +50,7 @@ Vec Lens(const LocalPosition& ground, Real nodalHeight) {
 // Column and row change per metre of the point's move, in pixels; both are linear in the angles.
 void AddObservations(const View& v, std::array<Vec, 3>& normal) {
   if (!v.shows) return;
-  const Real k = PixPerDeg * RadToDeg, rr = v.level * v.level, ss = v.slant * v.slant;
+  const Real k = v.pixPerDeg * RadToDeg, rr = v.level * v.level, ss = v.slant * v.slant;
   const Vec column = {k * v.d[1] / rr, -k * v.d[0] / rr, 0};
   const Vec row = {k * v.d[2] * v.d[0] / (v.level * ss), k * v.d[2] * v.d[1] / (v.level * ss),
                    -k * v.level / ss};
@@ -63,16 +67,16 @@ std::optional<Real> MeetingAngle(const View& p0, const View& station) {
 
 }  // namespace
 
-Firmness FirmnessOf(const SolverState& state, Real pointingPx) {
+Firmness FirmnessOf(const SolverState& state, const PanoShapes& shapes, Real pointingPx) {
   View p0, p1, p2;
   Vec across;
   try {
     const StationGrounds grounds = StationsOf(state);
     const Real nodal = state.NodalHeight;
     const Vec point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, nodal));
-    p0 = Seen(Lens(grounds.P0, nodal), point);
-    p1 = Seen(Lens(grounds.P1, nodal), point);
-    p2 = Seen(Lens(grounds.P2, nodal), point);
+    p0 = Seen(Lens(grounds.P0, nodal), point, shapes[0]);
+    p1 = Seen(Lens(grounds.P1, nodal), point, shapes[1]);
+    p2 = Seen(Lens(grounds.P2, nodal), point, shapes[2]);
     across = {CosDeg(state.CurHor), -SinDeg(state.CurHor), 0};
   } catch (const TorbelError&) {
     return {};  // stations not measured, or beyond any number

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "geometry/Mapping.h"
 #include "geometry/Solver.h"
 
 // How firmly the three views fix a point, in the terms a user defends it with: standard
@@ -30,4 +31,6 @@ inline constexpr Real kMinMeetingAngle = 15;
 // A panorama shows the point where it lies above the picture's bottom edge and neither at the
 // station's lens centre nor straight above it (the column means nothing there). Nothing at all
 // where P0's panorama does not show it.
-Firmness FirmnessOf(const SolverState& s, Real pointingPx = DefaultPointingPx);
+// Pixels are those of each station's own panorama.
+Firmness FirmnessOf(const SolverState& s, const PanoShapes& shapes,
+                    Real pointingPx = DefaultPointingPx);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "geometry/Real.h"
@@ -51,6 +52,9 @@ class Panorama {
   Real top_ = 0;
   Real pixPerDeg_ = 68.0L / 3.0L, degPerPix_ = 3.0L / 68.0L;
 };
+
+// The panoramas of P0, P1 and P2, in that order.
+using PanoShapes = std::array<Panorama, 3>;
 
 // The classic panorama's size and scale, for the code that has not yet learnt other sizes.
 inline constexpr int PanoWidth = Panorama::kClassicWidth;

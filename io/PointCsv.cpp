@@ -5,7 +5,7 @@
 #include "geometry/Firmness.h"
 
 QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
-                         char decimalSeparator, Real pointingPx) {
+                         const PanoShapes& shapes, char decimalSeparator, Real pointingPx) {
   QByteArray out =
       "Punkt;HorP0;VertP0;EntfP0;HorP1;VertP1;HorP2;VertP2;X;Y;Z;cm_je_Pixel;"
       "sigma_quer_cm;sigma_laengs_cm;Schnittwinkel_P1;Schnittwinkel_P2\r\n";
@@ -24,10 +24,10 @@ QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
     at.CurVert = p.Vert0;
     at.CurDist = p.Dist0;
     line += ';';
-    if (const std::optional<Real> best = StrengthOf(at).Best()) {
+    if (const std::optional<Real> best = StrengthOf(at, shapes).Best()) {
       line += FullText(*best, decimalSeparator);
     }
-    const Firmness firm = FirmnessOf(at, pointingPx);
+    const Firmness firm = FirmnessOf(at, shapes, pointingPx);
     for (const std::optional<Real>& value :
          {firm.AcrossCm, firm.AlongCm, firm.AngleP1, firm.AngleP2}) {
       line += ';';

@@ -11,6 +11,8 @@
 // guide-line shift means in the better survey view (empty where no view fixes it), then how firm
 // the point is at the given pointing uncertainty: its standard deviations across and along P0's
 // sight line in centimetres and the angles its sight lines from P1 and P2 meet P0's at (each empty
-// where there is none). The station geometry places the points.
+// where there is none). The station geometry places the points; pixels are those of each
+// station's panorama.
 QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
-                         char decimalSeparator, Real pointingPx = DefaultPointingPx);
+                         const PanoShapes& shapes, char decimalSeparator,
+                         Real pointingPx = DefaultPointingPx);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/Centring.h"
+#include "commands/Views.h"
 #include "geometry/TorbelError.h"
 
 namespace {
@@ -37,7 +37,7 @@ struct Centring : ::testing::Test {
   FakeView p0{347, 601, "P0", log, CursorX, CursorY};
   FakeView p1{350, 300, "P1", log, CursorX, CursorY};
   FakeView p2{345, 300, "P2", log, CursorX, CursorY};
-  SolverState s;
+  WorkingState s;
 
   void Centre(bool scrollP0) { CenterViews(scrollP0, s, {&p0, &p1, &p2}, CursorX, CursorY); }
 };
@@ -68,6 +68,19 @@ TEST_F(Centring, OddWidthsRoundTheHalfToEven) {
   s.P2Hor = 0;
   Centre(false);
   EXPECT_EQ(p2.horizontal, 3908);  // 4080 - 345 / 2 = 3907.5
+}
+
+TEST_F(Centring, EachViewCentresInItsOwnPanoramasPixels) {
+  // P1 from a 2:1 camera a third smaller, P2 a crop whose first row lies 600 rows below the zenith.
+  s.Pano1.Shape = Panorama(5376, 2688);
+  s.Pano2.Shape = Panorama(11968, 4000, 600);
+  s.P1Hor = s.P2Hor = 90;
+  s.P1Vert = s.P2Vert = 0;
+  Centre(false);
+  EXPECT_EQ(log[1], "P1@4032,1344");
+  EXPECT_EQ(log[2], "P2@8976,2392");
+  EXPECT_EQ(p1.horizontal, 4032 - 175);
+  EXPECT_EQ(p2.vertical, 2392 - 150);
 }
 
 TEST_F(Centring, WithoutScrollP0TheP0ViewStaysButRepaints) {

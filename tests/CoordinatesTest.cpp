@@ -70,7 +70,7 @@ TEST(Coordinates, StrengthIsTheDistanceOnePixelOfGuideLineMeans) {
     s.CurHor = p.hor;
     s.CurVert = p.vert;
     s.CurDist = p.dist;
-    const GuideStrength strength = StrengthOf(s);
+    const GuideStrength strength = StrengthOf(s, {});
     ASSERT_TRUE(strength.P1 && strength.P2) << p.hor;
     EXPECT_NEAR(*strength.P1 / 100, OnePixelStep(s, 1), OnePixelStep(s, 1) * 1e-3L) << p.hor;
     EXPECT_NEAR(*strength.P2 / 100, OnePixelStep(s, 2), OnePixelStep(s, 2) * 1e-3L) << p.hor;
@@ -84,7 +84,7 @@ TEST(Coordinates, APointInLineWithTheStationsOrTooFarIsWeak) {
     s.CurHor = hor;
     s.CurVert = 0;
     s.CurDist = dist;
-    return StrengthOf(s);
+    return StrengthOf(s, {});
   };
   EXPECT_FALSE(at(45, 12).Weak(12));
   // Straight towards P1: its line stands still, and P2 alone must fix the distance.

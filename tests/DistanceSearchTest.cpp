@@ -26,7 +26,7 @@ struct Search : ::testing::Test {
     std::array<PanoPixels, 3> panos;
     for (int i = 0; i < 3; ++i) {
       pictures[i] = Render(kStations[i], wall, PanoWidth, kTop, kRows);
-      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop, Panorama()};
     }
     return SearchDistance(s, panos);
   }
@@ -90,7 +90,7 @@ TEST_F(Search, AViewThatMatchesOnlyHalfGivesNoDistance) {
                                     w * Blotches(1.7 * x + 13, 1.3 * z + 5));
           },
           PanoWidth, kTop, kRows);
-      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop, Panorama()};
     }
     const DistanceMatch m = SearchDistance(s, panos, settings);
     EXPECT_FALSE(m.found) << over << ": " << m.distance << " " << AimedDistance() << " " << m.score1
@@ -155,7 +155,7 @@ struct Survey3 {
           pictures[i][std::size_t(row - top) * PanoWidth + k] = 0xff000000u | g << 16 | g << 8 | g;
         }
       }
-      panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top};
+      panos[i] = {pictures[i].data(), PanoWidth, rows, PanoWidth, 0, top, Panorama()};
     }
     s.NodalHeight = kNodal;
     for (int k = 1; k <= 2; ++k) {
@@ -508,7 +508,7 @@ TEST_F(Search, SettingsOutOfTheirRangeFindNothing) {
   std::array<PanoPixels, 3> panos;
   for (int i = 0; i < 3; ++i) {
     pictures[i] = Render(kStations[i], Blotches, PanoWidth, kTop, kRows);
-    panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+    panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop, Panorama()};
   }
   EXPECT_FALSE(SearchDistance(s, panos, broken).found);
 }
@@ -527,7 +527,7 @@ TEST_F(Search, TheRefinedPlaceLiesWithinATenthOfAPixel) {
       pictures[i] = Render(
           kStations[i], [k](double x, double z) { return Blotches(x + 0.37 * k, z + 0.21 * k); },
           PanoWidth, kTop, kRows);
-      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop};
+      panos[i] = {pictures[i].data(), PanoWidth, kRows, PanoWidth, 0, kTop, Panorama()};
     }
     const DistanceMatch m = SearchDistance(s, panos);
     ASSERT_TRUE(m.found) << k;

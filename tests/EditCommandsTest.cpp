@@ -178,8 +178,8 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
            QStringLiteral(" Z ") + c.Fix(at.Z);
   };
   EXPECT_EQ(Label(Window::Label::Position), shown());
-  const GuideStrength strength = StrengthOf(s);
-  const Firmness firm = FirmnessOf(s, 0.5L);
+  const GuideStrength strength = StrengthOf(s, s.Shapes());
+  const Firmness firm = FirmnessOf(s, s.Shapes(), 0.5L);
   EXPECT_EQ(Label(Window::Label::Strength),
             QStringLiteral("1 px in P1: ") + c.Fix(*strength.P1) +
                 QStringLiteral(" cm\n1 px in P2: ") + c.Fix(*strength.P2) +
@@ -262,7 +262,7 @@ TEST_F(Edits, TheExportWritesEveryPointAsCsv) {
   EXPECT_FALSE(QFile::exists(path));
   platform.fileAnswers = {path};
   EXPECT_TRUE(Run([&] { ExportPoints(c); }));
-  EXPECT_EQ(Read(path), PointCsvBytes(s.Points, s, ','));
+  EXPECT_EQ(Read(path), PointCsvBytes(s.Points, s, s.Shapes(), ','));
   // The next export proposes the same file.
   platform.fileAnswers = {std::nullopt};
   Run([&] { ExportPoints(c); });

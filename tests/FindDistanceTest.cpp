@@ -25,7 +25,8 @@ struct FindDistance : Commands {
   }
 
   void Pictures(const Texture& texture) {
-    QImage* panos[] = {&s.Pano0, &s.Pano1, &s.Pano2};
+    // Parts of the classic panorama: the pictures keep its shape.
+    QImage* panos[] = {&s.Pano0.Image, &s.Pano1.Image, &s.Pano2.Image};
     // The wall lies in the rows from 1500 on; above them, plain sky.
     constexpr int kTop = 1500, kRows = 900;
     for (int i = 0; i < 3; ++i) {

@@ -58,7 +58,7 @@ TEST(Firmness, MatchesAMonteCarloOfPerturbedAimsAndTheSightLinesAngles) {
     SolverState s = LevelSurvey();
     s.CurHor = c.hor, s.CurVert = c.vert, s.CurDist = c.dist;
     s.P0zu1Vert += c.p1Up;
-    const Firmness f = FirmnessOf(s, c.px);
+    const Firmness f = FirmnessOf(s, {}, c.px);
     ASSERT_TRUE(f.AcrossCm && f.AlongCm && f.AngleP1 && f.AngleP2);
 
     const Vec truth = {c.hor, c.vert, c.dist}, at = Direction(c.hor, c.vert, c.dist);
@@ -132,7 +132,7 @@ TEST(Firmness, ViewsThatCannotShowThePointAndSightLinesInOneLine) {
   for (const auto& c : cases) {
     SolverState s = c.survey;
     s.CurHor = c.hor, s.CurVert = c.vert, s.CurDist = c.dist;
-    const Firmness f = FirmnessOf(s);
+    const Firmness f = FirmnessOf(s, {});
     const std::array<bool, 4> has = {f.AcrossCm.has_value(), f.AlongCm.has_value(),
                                      f.AngleP1.has_value(), f.AngleP2.has_value()};
     EXPECT_EQ(has, c.has) << c.what;

@@ -110,7 +110,7 @@ TEST_F(Hostile, PathsThatAreNoFiles) {
     ASSERT_EQ(platform.errors.size(), 1u);
     EXPECT_TRUE(platform.errors[0] == QStringLiteral("Keine gewöhnliche Datei.") ||
                 platform.errors[0] == QStringLiteral("Dateizugriff verweigert."));
-    EXPECT_EQ(s.Pano1.size(), QSize(2, 2));
+    EXPECT_EQ(s.Pano1.Image.size(), QSize(2, 2));
     EXPECT_TRUE(s.PanoFile1.isEmpty());
   }
 }

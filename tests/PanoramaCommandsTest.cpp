@@ -43,6 +43,19 @@ TEST_F(Commands, DraggingScrollsByTheMouseStepOverTheDivisor) {
   EXPECT_EQ(s.DragX, -5000);
 }
 
+TEST_F(Commands, APanoramaOfAnotherSizeIsAimedAtItsOwnScale) {
+  // 400 x 200 spans the turn at 0.9 degrees a pixel, from +90 down to -90.
+  platform.fileAnswers = {WriteFile("s1.bmp", Bitmap24(400, 200, qRgb(1, 2, 3)))};
+  LoadPanorama(c, 1);
+  EXPECT_EQ(s.Pano1.Shape, Panorama(400, 200));
+  MoveOver(1, 100, 150);
+  EXPECT_NEAR(s.P1Hor, 270, 1e-15L);
+  EXPECT_NEAR(s.P1Vert, -45, 1e-15L);
+  // Beyond its picture there is nothing to aim at.
+  MoveOver(1, 400, 10);
+  EXPECT_NEAR(s.P1Hor, 270, 1e-15L);
+}
+
 TEST_F(Commands, CancellingThePanoramaDialogChangesNothing) {
   platform.fileAnswers = {std::nullopt};
   LoadPanorama(c, 0);
@@ -59,8 +72,8 @@ TEST_F(Commands, LoadingP0AsksTheNodalHeight) {
   platform.fileAnswers = {path};
   LoadPanorama(c, 0);
   EXPECT_EQ(s.PanoFile0, path);
-  EXPECT_EQ(s.Pano0.size(), QSize(5, 3));
-  EXPECT_EQ(s.Pano0.pixel(4, 2), qRgb(200, 100, 50));
+  EXPECT_EQ(s.Pano0.Image.size(), QSize(5, 3));
+  EXPECT_EQ(s.Pano0.Image.pixel(4, 2), qRgb(200, 100, 50));
   ASSERT_EQ(platform.inputs.size(), 1u);
   EXPECT_EQ(platform.inputs[0].caption, QStringLiteral("Nodalpunkthöhe Standortpano eingeben"));
   EXPECT_EQ(platform.inputs[0].prompt, QStringLiteral("Nodalhöhe (m):"));
@@ -90,7 +103,7 @@ TEST_F(Commands, AMissingFileKeepsTheImageButStoresThePath) {
   platform.fileAnswers = {missing};
   LoadPanorama(c, 2);
   EXPECT_EQ(s.PanoFile2, missing);
-  EXPECT_EQ(s.Pano2.size(), QSize(3, 3));
+  EXPECT_EQ(s.Pano2.Image.size(), QSize(3, 3));
   EXPECT_TRUE(platform.errors.empty());
   EXPECT_TRUE(platform.inputs.empty());  // only P0 asks for a height
 
@@ -112,7 +125,7 @@ TEST_F(Commands, ABadBitmapKeepsTheOldPathAndImage) {
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("Bitmap ist ungültig."));
   EXPECT_EQ(s.PanoFile1, good);
-  EXPECT_EQ(s.Pano1.pixel(0, 0), qRgb(1, 2, 3));
+  EXPECT_EQ(s.Pano1.Image.pixel(0, 0), qRgb(1, 2, 3));
 
   // For P0 the height question does not come either.
   platform.fileAnswers = {bad};
@@ -129,7 +142,7 @@ TEST_F(Commands, ANonNumericHeightRaisesAfterTheImageIsLoaded) {
   Run([&] { LoadPanorama(c, 0); });
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0], QStringLiteral("'hoch' ist kein gültiger Gleitkommawert."));
-  EXPECT_EQ(s.Pano0.size(), QSize(2, 2));
+  EXPECT_EQ(s.Pano0.Image.size(), QSize(2, 2));
   EXPECT_EQ(s.NodalHeight, 1.5L);
   EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("LblP0NP"));
 }

@@ -162,8 +162,8 @@ TEST(PanoramaPaint, StoredAnglesBeyondMinus180AreNotDrawn) {
 TEST(PanoramaPaint, TheBitmapIsDrawnUnscaledWithBackgroundBeyondIt) {
   WorkingState s;
   s.Pano1 = QImage(100, 50, QImage::Format_RGB32);
-  s.Pano1.fill(QColor(10, 20, 30));
-  s.Pano1.setPixelColor(99, 49, QColor(1, 2, 3));
+  s.Pano1.Image.fill(QColor(10, 20, 30));
+  s.Pano1.Image.setPixelColor(99, 49, QColor(1, 2, 3));
   const Painted p = Paint(s, 1, QRect(90, 40, 20, 20));
   EXPECT_EQ(p.pixel(90, 40), QColor(10, 20, 30));
   EXPECT_EQ(p.pixel(99, 49), QColor(1, 2, 3));

@@ -34,7 +34,7 @@ TEST(PointCsv, TenThousandPointsReadBackToTheSameNumbers) {
   points.Erase(3);  // labels are not renumbered
   const SolverState survey = LevelSurvey();
 
-  const QByteArray csv = PointCsvBytes(points, survey, ',');
+  const QByteArray csv = PointCsvBytes(points, survey, {}, ',');
   ASSERT_TRUE(csv.endsWith("\r\n"));
   const QList<QByteArray> lines = csv.chopped(1).split('\n');
   ASSERT_EQ(lines.size(), 10000);
@@ -58,9 +58,9 @@ TEST(PointCsv, TenThousandPointsReadBackToTheSameNumbers) {
     at.CurVert = p.Vert0;
     at.CurDist = p.Dist0;
     // A difference of two columns a tiny step apart: good to some eleven digits.
-    ExpectSameNumber(fields[11], *StrengthOf(at).Best(), 1e-9L);
+    ExpectSameNumber(fields[11], *StrengthOf(at, {}).Best(), 1e-9L);
     // Empty where a station does not show the point (below its picture's bottom edge).
-    const Firmness firm = FirmnessOf(at);
+    const Firmness firm = FirmnessOf(at, {});
     const std::optional<Real> figures[] = {firm.AcrossCm, firm.AlongCm, firm.AngleP1, firm.AngleP2};
     for (int f = 0; f < 4; ++f) {
       EXPECT_EQ(fields[12 + f].isEmpty(), !figures[f]);
@@ -71,11 +71,11 @@ TEST(PointCsv, TenThousandPointsReadBackToTheSameNumbers) {
 }
 
 TEST(PointCsv, WithoutPointsOnlyTheHeaderAndAPointNoViewFixesHasNoFigure) {
-  EXPECT_EQ(PointCsvBytes({}, LevelSurvey(), '.').count("\r\n"), 1);
+  EXPECT_EQ(PointCsvBytes({}, LevelSurvey(), {}, '.').count("\r\n"), 1);
   PointList points;
   points.Assign({{12.5, -1, 20, 0, 0, 0, 0}});
   // Stations never measured place no distance and fix nothing: the last five fields stay empty.
-  const QByteArray line = PointCsvBytes(points, SolverState{}, '.').split('\n')[1];
+  const QByteArray line = PointCsvBytes(points, SolverState{}, {}, '.').split('\n')[1];
   EXPECT_TRUE(line.startsWith(".0;12.5;-1;20;0;0;0;0;")) << line.toStdString();
   EXPECT_TRUE(line.endsWith(";;;;;\r")) << line.toStdString();
   EXPECT_EQ(line.count(';'), 15);

@@ -84,7 +84,7 @@ TEST_F(ProjectCommands, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   EXPECT_EQ(c.SaveDialog1.FileName, path);
   EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Koordinaten &laden.."));
   EXPECT_EQ(s.PanoFile0, saved.PanoFile0);
-  EXPECT_EQ(s.Pano0.size(), QSize(4, 4));
+  EXPECT_EQ(s.Pano0.Image.size(), QSize(4, 4));
   EXPECT_EQ(s.PanoFile1, QStringLiteral("/gone/s1.bmp"));  // kept, though missing
   EXPECT_TRUE(s.PanoFile2.isEmpty());
   EXPECT_NEAR(s.P0zu1Hor, saved.P0zu1Hor, 1e-15L);
@@ -361,8 +361,8 @@ TEST_F(ProjectCommands, APictureNamedTwiceIsReadAndHeldOnce) {
   const QString path = Save("p.txt");
   Open();
   ASSERT_TRUE(Load(path));
-  EXPECT_EQ(s.Pano0.size(), QSize(16, 6));
-  EXPECT_EQ(s.Pano0.constBits(), s.Pano2.constBits());
+  EXPECT_EQ(s.Pano0.Image.size(), QSize(16, 6));
+  EXPECT_EQ(s.Pano0.Image.constBits(), s.Pano2.Image.constBits());
 }
 
 TEST_F(ProjectCommands, NamesThatAreNoUtf8ReachTheDiskAndTheFilesUnchanged) {
@@ -396,7 +396,7 @@ TEST_F(ProjectCommands, NamesThatAreNoUtf8ReachTheDiskAndTheFilesUnchanged) {
   EXPECT_EQ(PathBytes(platform.fileDialogs.back().FileName), folder + "Vermessung \xE4lt.txt");
   ASSERT_TRUE(Load(project));
   EXPECT_EQ(s.PanoFile1, pano);
-  EXPECT_EQ(s.Pano1.size(), QSize(8, 4));
+  EXPECT_EQ(s.Pano1.Image.size(), QSize(8, 4));
   // Qt's own file functions cannot name them.
   ::unlink(folder + "M\xFCller.bmp");
   ::unlink(folder + "Vermessung \xE4lt.txt");

@@ -15,14 +15,14 @@ double Shifted(double hor) {
 
 }  // namespace
 
-bool StoredMarkPixel(double hor, double vert, QPoint& pixel) {
-  return Shifted(hor) >= 0 && ViewPixel(hor, vert, pixel);
+bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel) {
+  return Shifted(hor) >= 0 && ViewPixel(pano, hor, vert, pixel);
 }
 
-bool ViewPixel(double hor, double vert, QPoint& pixel) {
+bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel) {
   const double t = Shifted(hor);
-  const Real x = static_cast<Real>(t) * PixPerDeg;
-  const Real y = static_cast<Real>(90 - vert) * PixPerDeg;
+  const Real x = static_cast<Real>(t) * pano.PixPerDeg();
+  const Real y = static_cast<Real>(90 - vert) * pano.PixPerDeg() - pano.Top();
   // Far enough inside the 32-bit range that arms added to it cannot overflow.
   constexpr Real kLimit = 1e9L;
   if (!(std::fabs(x) < kLimit && std::fabs(y) < kLimit)) return false;
@@ -30,9 +30,9 @@ bool ViewPixel(double hor, double vert, QPoint& pixel) {
   return true;
 }
 
-void MarkIndex::Rebuild(const PointList& points) {
+void MarkIndex::Rebuild(const PointList& points, const Panorama& pano) {
   // Marks more than a tile outside the panorama never show in a view or magnifier.
-  bounds_ = QRect(-kTile, -kTile, PanoWidth + 2 * kTile, PanoHeight + 2 * kTile);
+  bounds_ = QRect(-kTile, -kTile, pano.Width() + 2 * kTile, pano.Height() + 2 * kTile);
   columns_ = (bounds_.width() + kTile - 1) / kTile;
   rows_ = (bounds_.height() + kTile - 1) / kTile;
   tiles_.assign(static_cast<std::size_t>(columns_ * rows_), {});
@@ -41,18 +41,19 @@ void MarkIndex::Rebuild(const PointList& points) {
     const double hor = r.HorIn(station_);
     const double vert = r.VertIn(station_);
     QPoint pixel;
-    if (!StoredMarkPixel(hor, vert, pixel) || !bounds_.contains(pixel)) continue;
+    if (!StoredMarkPixel(pano, hor, vert, pixel) || !bounds_.contains(pixel)) continue;
     const int column = (pixel.x() - bounds_.x()) / kTile;
     const int row = (pixel.y() - bounds_.y()) / kTile;
     tiles_[static_cast<std::size_t>(row * columns_ + column)].push_back(
         {static_cast<int>(i), pixel});
   }
   revision_ = points.Revision();
+  pano_ = pano;
 }
 
-const std::vector<MarkIndex::Mark>& MarkIndex::Near(const PointList& points, const QRect& area,
-                                                    int reach) {
-  if (revision_ != points.Revision()) Rebuild(points);
+const std::vector<MarkIndex::Mark>& MarkIndex::Near(const PointList& points, const Panorama& pano,
+                                                    const QRect& area, int reach) {
+  if (revision_ != points.Revision() || !(pano_ == pano)) Rebuild(points, pano);
   found_.clear();
   const QRect wanted = area.adjusted(-reach, -reach, reach, reach) & bounds_;
   if (wanted.isEmpty()) return found_;

@@ -19,24 +19,27 @@ class MarkIndex {
 
   explicit MarkIndex(int station) : station_(station) {}
 
-  // The marks whose point lies within `reach` pixels of `area`, in list order.
-  const std::vector<Mark>& Near(const PointList& points, const QRect& area, int reach);
+  // The marks whose point lies within `reach` pixels of `area` in the view of `pano`, in list
+  // order.
+  const std::vector<Mark>& Near(const PointList& points, const Panorama& pano, const QRect& area,
+                                int reach);
 
  private:
-  void Rebuild(const PointList& points);
+  void Rebuild(const PointList& points, const Panorama& pano);
 
   static constexpr int kTile = 128;
   const int station_;
   std::uint64_t revision_ = ~std::uint64_t{0};
-  QRect bounds_;  // the tiles' area, in pixels
+  Panorama pano_;  // the panorama the marks were placed in
+  QRect bounds_;   // the tiles' area, in pixels
   int columns_ = 0, rows_ = 0;
   std::vector<std::vector<Mark>> tiles_;  // row-major
   std::vector<Mark> found_;               // reused between queries
 };
 
-// The pixel of an angle pair as the views place it, or false when it lies too far outside any
-// view to be drawn (or is not a number).
-bool ViewPixel(double hor, double vert, QPoint& pixel);
+// The pixel of an angle pair as the view of `pano` places it, or false when it lies too far
+// outside any view to be drawn (or is not a number).
+bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel);
 // The same for a stored point, which is also not drawn when its shifted horizontal angle is
 // negative (below -180 degrees).
-bool StoredMarkPixel(double hor, double vert, QPoint& pixel);
+bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel);

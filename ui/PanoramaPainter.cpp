@@ -46,7 +46,8 @@ constexpr int kMarkReach = 16;
 
 void PaintStoredPoints(const Canvas& p, int station, const WorkingState& s, MarkIndex& marks) {
   const int penWidth = station == 2 ? 2 : 1;
-  for (const MarkIndex::Mark& m : marks.Near(s.Points, p.area, kMarkReach)) {
+  for (const MarkIndex::Mark& m :
+       marks.Near(s.Points, s.Station(station).Pano.Shape, p.area, kMarkReach)) {
     const QColor& colour = m.index == s.SelIndex ? kRed : kAqua;
     if (station == 0) {
       SmallCircle(p, m.pixel, colour);
@@ -66,7 +67,8 @@ const QColor& GuideColour(Real deltaHor) {
 // The current point's pixel, placed as the stored marks are, without their test of the angle.
 bool MarkerPixel(int station, const WorkingState& s, QPoint& pixel) {
   const auto fields = s.Station(station);
-  return ViewPixel(static_cast<double>(fields.Hor), static_cast<double>(fields.Vert), pixel);
+  return ViewPixel(fields.Pano.Shape, static_cast<double>(fields.Hor),
+                   static_cast<double>(fields.Vert), pixel);
 }
 
 CurrentMarker::Kind MarkerKind(int station, const WorkingState& s) {
@@ -96,7 +98,7 @@ void PaintMarker(const Canvas& p, const CurrentMarker& m) {
       Cross(p, c, 10, 10, 1, m.colour);
       return;
     case CurrentMarker::Kind::Guide:
-      p.Fill(VerticalLine(c.x(), 0, PanoHeight, 1), m.colour);
+      p.Fill(VerticalLine(c.x(), 0, m.height, 1), m.colour);
       p.Fill(HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1), m.colour);
       return;
   }
@@ -108,6 +110,7 @@ CurrentMarker MarkerOf(int station, const WorkingState& s) {
   CurrentMarker m;
   m.kind = MarkerKind(station, s);
   if (m.kind == CurrentMarker::Kind::None || !MarkerPixel(station, s, m.pixel)) return {};
+  m.height = s.Station(station).Pano.Shape.Height();
   m.colour = m.kind == CurrentMarker::Kind::Cross
                  ? kRed
                  : GuideColour(station == 1 ? s.DeltaHor1 : s.DeltaHor2);
@@ -123,7 +126,7 @@ QRegion MarkerRegion(const CurrentMarker& m) {
       return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
              VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
     case CurrentMarker::Kind::Guide:
-      return QRegion(VerticalLine(c.x(), 0, PanoHeight, 1)) +
+      return QRegion(VerticalLine(c.x(), 0, m.height, 1)) +
              HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
   }
   return {};
@@ -131,15 +134,16 @@ QRegion MarkerRegion(const CurrentMarker& m) {
 
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
                    MarkIndex& marks, const QColor& background, const CurrentMarker& marker) {
-  const QRect surface(0, 0, PanoWidth, PanoHeight);
+  const PanoPicture& pano = s.Station(station).Pano;
+  const QRect surface(0, 0, pano.Shape.Width(), pano.Shape.Height());
   const QRect inside = area & surface;
-  const QRect picture = inside & s.Station(station).Pano.rect();
+  const QRect picture = inside & pano.Image.rect();
   if (picture != area) {
     // Fill around the picture in a few strips, not under it.
     for (const QRect& r : QRegion(area).subtracted(picture)) painter.fillRect(r, background);
   }
   if (inside.isEmpty()) return;
-  if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), s.Station(station).Pano, picture);
+  if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), pano.Image, picture);
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, station, s, marks);
   PaintMarker(canvas, marker);

@@ -20,6 +20,7 @@ struct CurrentMarker {
   Kind kind = Kind::None;
   QPoint pixel;
   QColor colour;
+  int height = 0;  // the guide line's: the panorama's own
   bool operator==(const CurrentMarker&) const = default;
 };
 
@@ -30,8 +31,9 @@ CurrentMarker MarkerOf(int station, const WorkingState& s);
 QRegion MarkerRegion(const CurrentMarker& marker);
 
 // Draws what a panorama view shows inside `area` (surface coordinates, that is panorama pixels;
-// the painter is set up for surface coordinates): the station's bitmap, the marks of the stored
-// points, and the given marker, all cut at the edges of the 8160 x 3060 surface. Everything else
+// the painter is set up for surface coordinates): the station's picture, the marks of the stored
+// points, and the given marker, all cut at the edges of the surface, which is as large as the
+// picture (8160 x 3060 without one). Everything else
 // is filled with `background`: every pixel of `area` is painted. The magnifiers draw through the
 // same function with their view's marker, so they show exactly what the view shows.
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,

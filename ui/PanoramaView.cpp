@@ -78,7 +78,7 @@ void PanoramaView::RepaintViewAndMagnifier() {
 }
 
 PanoramaView::Content PanoramaView::CurrentContent() const {
-  return {state_.Station(station_).Pano.cacheKey(), state_.Points.Revision(),
+  return {state_.Station(station_).Pano.Image.cacheKey(), state_.Points.Revision(),
           QPoint(HorizontalPosition(), VerticalPosition()), state_.SelIndex, state_.Mode};
 }
 
@@ -92,6 +92,8 @@ void PanoramaView::MarkChanges() {
   viewport()->update(changed.translated(-SurfaceFromViewport(QPoint(0, 0))));
 }
 void PanoramaView::MarkForRepaint() {
+  // A new picture may be of another size.
+  UpdateScrollRanges();
   displayed_ = MarkerOf(station_, state_);
   viewport()->update();
 }
@@ -102,10 +104,11 @@ QPoint PanoramaView::SurfaceFromViewport(QPoint p) const {
 
 void PanoramaView::UpdateScrollRanges() {
   const QSize client = viewport()->size();
-  const int extentX = PanoWidth + surfaceOffsetX_;
+  const Panorama& pano = state_.Station(station_).Pano.Shape;
+  const int extentX = pano.Width() + surfaceOffsetX_;
   horizontalScrollBar()->setRange(0, std::max(0, extentX - client.width()));
   horizontalScrollBar()->setPageStep(client.width());
-  verticalScrollBar()->setRange(0, std::max(0, PanoHeight - client.height()));
+  verticalScrollBar()->setRange(0, std::max(0, pano.Height() - client.height()));
   verticalScrollBar()->setPageStep(client.height());
 }
 

@@ -4,17 +4,17 @@
 #include <QImage>
 
 #include "core/WorkingState.h"
-#include "geometry/Centring.h"
 #include "ui/MarkIndex.h"
 #include "ui/PanoramaPainter.h"
 
 class Magnifier;
 
-// One scrollable panorama view: the scroll box with its 8160 x 3060 paint surface. The surface
+// One scrollable panorama view: the scroll box with its paint surface, as large as the station's
+// panorama (8160 x 3060 while it has none). The surface
 // sits at a fixed offset in the scrolled area (8 for P0, 0 for P1, -24 for P2), so the scroll
 // extent is the surface's right edge. Mouse events are reported in surface coordinates, that is
 // panorama pixels, whatever the scroll position. Only the exposed part is painted.
-class PanoramaView : public QAbstractScrollArea, public CentredView {
+class PanoramaView : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
@@ -23,14 +23,15 @@ class PanoramaView : public QAbstractScrollArea, public CentredView {
   int Station() const { return station_; }
   void SetMagnifier(Magnifier* magnifier) { magnifier_ = magnifier; }
 
-  // CentredView
-  std::int32_t HorizontalPosition() const override;
-  std::int32_t VerticalPosition() const override;
-  int ClientWidth() const override;
-  int ClientHeight() const override;
-  void SetHorizontalPosition(std::int32_t position) override;
-  void SetVerticalPosition(std::int32_t position) override;
-  void RepaintViewAndMagnifier() override;
+  // The visible area's size and scroll positions; a position is clamped to the scroll range.
+  std::int32_t HorizontalPosition() const;
+  std::int32_t VerticalPosition() const;
+  int ClientWidth() const;
+  int ClientHeight() const;
+  void SetHorizontalPosition(std::int32_t position);
+  void SetVerticalPosition(std::int32_t position);
+  // Marks what changed for repaint, and repaints the magnifier around CursorX, CursorY now.
+  void RepaintViewAndMagnifier();
 
   // Marks the whole paint surface for repaint.
   void MarkForRepaint();

@@ -60,7 +60,7 @@ std::optional<PlanCurrent> PlanCurrentOf(const WorkingState& s) {
     return std::nullopt;  // a distance beyond any number has no place to draw
   }
   current.azimuthDeg = static_cast<double>(s.CurHor);
-  const Firmness firm = FirmnessOf(s);
+  const Firmness firm = FirmnessOf(s, s.Shapes());
   // Along the sight line, the plan shows the level part of the deviation.
   if (firm.AlongCm) {
     current.alongM = kPlanEllipseSigmas * static_cast<double>(*firm.AlongCm) / 100 *
