@@ -38,7 +38,7 @@ bool ExecuteFileDialog(FileDialog& dialog, QFileDialog::AcceptMode mode) {
   box.setAcceptMode(mode);
   // A typed name of a file that does not exist is accepted, as the commands expect.
   box.setFileMode(QFileDialog::AnyFile);
-  box.setNameFilter(QtNameFilter(dialog.Filter));
+  box.setNameFilters(QtNameFilters(dialog.Filter));
   QString suffix = dialog.DefaultExt;
   suffix.remove(QStringLiteral("*.")).remove(QLatin1Char('.'));
   box.setDefaultSuffix(suffix);
@@ -76,10 +76,15 @@ QString ButtonText(Platform::Button b) {
 
 }  // namespace
 
-QString QtNameFilter(const QString& filter) {
-  const qsizetype bar = filter.indexOf(QLatin1Char('|'));
-  if (bar < 0) return filter;
-  return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
+QStringList QtNameFilters(const QString& filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    filters << parts[i] + QStringLiteral(" (") + parts[i + 1].split(QLatin1Char(';')).join(' ') +
+                   QLatin1Char(')');
+  }
+  if (filters.isEmpty()) filters << filter;
+  return filters;
 }
 
 namespace {

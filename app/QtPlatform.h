@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStringList>
 #include <memory>
 
 #include "core/Platform.h"
@@ -37,5 +38,5 @@ class QtPlatform : public Platform {
   std::unique_ptr<QProcess> program_;
 };
 
-// Qt's form of a "Description|*.ext" filter: "Description (*.ext)".
-QString QtNameFilter(const QString& filter);
+// Qt's form of a "Description|*.a;*.b|Other|*.c" filter list: one "Description (*.a *.b)" each.
+QStringList QtNameFilters(const QString& filter);

@@ -78,7 +78,7 @@ void StartSession(Context& c) {
                    QStringLiteral("*.txt"),
                    {}};
   c.SaveDialog1 = {{}, QStringLiteral("Textdateien [*.txt)|*.txt"), QStringLiteral("*.txt"), {}};
-  c.OpenDialog2 = {{}, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"), QStringLiteral("*.bmp"), {}};
+  c.OpenDialog2 = {{}, QString::fromUtf8(kPanoramaFilter), QStringLiteral("*.bmp"), {}};
   c.ExportDialog = {QStringLiteral("Punkte exportieren"),
                     QStringLiteral("CSV-Dateien [*.csv]|*.csv"),
                     QStringLiteral("*.csv"),

@@ -50,6 +50,11 @@ inline constexpr char kMsgFolderNotSynced[] =
 // A project of 700,000 points is some 64 MB, far beyond any survey; a larger file is not one.
 inline constexpr char kMsgProjectTooLarge[] = "Die Datei ist zu groß für ein Projekt (über 64 MB)";
 
+// The panorama open dialog's filters: every kind a camera or stitcher writes, then each alone.
+inline constexpr char kPanoramaFilter[] =
+    "Panoramabilder (JPEG, PNG, TIFF, Windows Bitmap)|*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.bmp|"
+    "JPEG|*.jpg;*.jpeg|PNG|*.png|TIFF|*.tif;*.tiff|Windows Bitmap [*.bmp]|*.bmp";
+
 // Information and plain boxes.
 inline constexpr char kMsgAlignFirst[] = "Bitte zuerst die Panos zueinander ausrichten (F9..F12)";
 inline constexpr char kMsgNoDistance[] = "Keine eindeutige Entfernung gefunden.";

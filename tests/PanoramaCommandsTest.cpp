@@ -64,7 +64,7 @@ TEST_F(Commands, CancellingThePanoramaDialogChangesNothing) {
   EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("LblP0NP"));
   ASSERT_EQ(platform.fileDialogs.size(), 1u);
   EXPECT_EQ(platform.fileDialogs[0].Title, QStringLiteral("Standortpano laden"));
-  EXPECT_EQ(platform.fileDialogs[0].Filter, QStringLiteral("Windows Bitmap [*.bmp]|*.bmp"));
+  EXPECT_EQ(platform.fileDialogs[0].Filter, QString::fromUtf8(kPanoramaFilter));
 }
 
 TEST_F(Commands, LoadingP0AsksTheNodalHeight) {

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "app/QtPlatform.h"
+#include "core/Errors.h"
 #include "core/PathText.h"
 
 namespace {
@@ -129,6 +130,26 @@ TEST(QtDialogs, AProposedNameThatIsNoUtf8ComesBackAsItWas) {
   ASSERT_TRUE(platform.ExecuteOpenDialog(dialog));
   EXPECT_EQ(PathBytes(dialog.FileName), name);
   ::unlink(name.constData());
+}
+
+TEST(QtDialogs, ThePanoramaDialogOffersEveryKindFirstAndTheBitmapStill) {
+  QtPlatform platform;
+  FileDialog dialog{QStringLiteral("Vermessungspano 1 laden"),
+                    QString::fromUtf8(kPanoramaFilter),
+                    QStringLiteral("*.bmp"),
+                    {}};
+  QStringList shown;
+  QTimer::singleShot(0, [&shown] {
+    if (auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      shown = box->nameFilters();
+      QMetaObject::invokeMethod(box, "reject");
+    }
+  });
+  EXPECT_FALSE(platform.ExecuteOpenDialog(dialog));
+  ASSERT_EQ(shown.size(), 5);
+  EXPECT_EQ(shown.first(), QStringLiteral("Panoramabilder (JPEG, PNG, TIFF, Windows Bitmap) "
+                                          "(*.jpg *.jpeg *.png *.tif *.tiff *.bmp)"));
+  EXPECT_EQ(shown.last(), QStringLiteral("Windows Bitmap [*.bmp] (*.bmp)"));
 }
 
 }  // namespace
