@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
 #include "tools/demo/Render.h"
@@ -46,8 +45,9 @@ int main(int argc, char** argv) {
     const fs::path folder = fs::absolute(argv[std::string(argv[1]) == "--truth" ? 2 : 1]);
     fs::create_directories(folder);
     const demo::Scene scene;
+    const demo::Panoramas panoramas;
     std::vector<demo::TargetTruth> targets = demo::Truth(scene);
-    demo::AddSpreads(scene, targets);
+    demo::AddSpreads(scene, panoramas, targets);
     const std::string truth = demo::TruthText(targets);
     if (truthOnly) {
       demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
@@ -56,19 +56,21 @@ int main(int argc, char** argv) {
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     const auto start = std::chrono::steady_clock::now();
-    std::array<QString, 3> panoramas;
+    std::array<QString, 3> files;
     for (int k = 0; k < 3; ++k) {
       const auto begin = std::chrono::steady_clock::now();
       const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
-      const auto bmp =
-          demo::BmpBytes(PanoWidth, PanoHeight, demo::RenderPanorama(scene, k, threads));
+      const Panorama& panorama = panoramas[static_cast<std::size_t>(k)];
+      const auto bmp = demo::BmpBytes(panorama.Width(), panorama.Height(),
+                                      demo::RenderPanorama(scene, k, panorama, threads));
       demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
+      files[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
       std::printf("%s  %.1f s\n", path.c_str(), SecondsSince(begin));
       std::fflush(stdout);
     }
 
-    const QByteArray project = ProjectFileBytes(demo::MeasuredStations(scene), panoramas, {}, '.');
+    const QByteArray project =
+        ProjectFileBytes(demo::MeasuredStations(scene, panoramas), files, {}, '.');
     demo::WriteOutput(folder / "demo.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());

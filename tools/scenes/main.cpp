@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
 #include "tools/demo/Render.h"
@@ -54,8 +53,9 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) != "--truth") operands.push_back(argv[i]);
   try {
     const photo::Scene scene = photo::Scene::Parse(ReadText(operands[0]));
+    const demo::Panoramas panoramas;
     // The truth first: a target that no station sees stops the run before the long rendering.
-    const std::vector<photo::TargetTruth> truth = photo::Truth(scene);
+    const std::vector<photo::TargetTruth> truth = photo::Truth(scene, panoramas);
     for (const photo::TargetTruth& t : truth)
       std::printf(
           "%-5s %-9s %8.3Lf m, seen at %4.0f / %4.0f / %4.0f degrees from square on, grey spread "
@@ -73,16 +73,17 @@ int main(int argc, char** argv) {
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const auto start = std::chrono::steady_clock::now();
-    std::array<QString, 3> panoramas;
+    std::array<QString, 3> files;
     for (int k = 0; k < 3; ++k) {
       const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
-      const auto bmp =
-          demo::BmpBytes(PanoWidth, PanoHeight, photo::RenderPanorama(scene, k, threads));
+      const Panorama& panorama = panoramas[static_cast<std::size_t>(k)];
+      const auto bmp = demo::BmpBytes(panorama.Width(), panorama.Height(),
+                                      photo::RenderPanorama(scene, k, panorama, threads));
       demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
+      files[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
     }
     const QByteArray project = ProjectFileBytes(
-        demo::MeasuredStations(scene.Cameras(), scene.Grounds()), panoramas, {}, '.');
+        demo::MeasuredStations(scene.Cameras(), scene.Grounds(), panoramas), files, {}, '.');
     demo::WriteOutput(folder / "survey.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
