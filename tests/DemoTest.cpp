@@ -21,6 +21,8 @@ namespace {
 using namespace demo;
 
 constexpr double kDeg = 3.14159265358979323846 / 180;
+// The demo survey's panoramas, unless a test says otherwise.
+const Panorama kClassic;
 
 const Scene& TheScene() {
   static const Scene scene;
@@ -37,9 +39,9 @@ Real Length(const Vec3& a, const Vec3& b) {
 }
 
 // The station geometry as Torbel reads it back from the demo project's bytes.
-SolverState ProjectStations() {
-  const QByteArray bytes =
-      ProjectFileBytes(MeasuredStations(TheScene()), {"S0.bmp", "S1.bmp", "S2.bmp"}, {}, '.');
+SolverState ProjectStations(const Panoramas& panoramas = Panoramas{}) {
+  const QByteArray bytes = ProjectFileBytes(MeasuredStations(TheScene(), panoramas),
+                                            {"S0.bmp", "S1.bmp", "S2.bmp"}, {}, '.');
   return ReadProject(bytes, SolverState()).state;
 }
 
@@ -88,37 +90,48 @@ TEST(DemoScene, EveryStationSeesEveryTargetWholeAndFaceOn) {
 
 TEST(DemoSurvey, TheProjectAimsAtTheStationMarksAndTapesTheirDistances) {
   const Scene& scene = TheScene();
-  const SolverState s = ProjectStations();
   struct Aim {
     int from, to;
     Real hor, vert;
   };
-  const Aim aims[] = {{0, 1, s.P0zu1Hor, s.P0zu1Vert},
-                      {0, 2, s.P0zu2Hor, s.P0zu2Vert},
-                      {1, 0, s.P1zu0Hor, s.P1zu0Vert},
-                      {2, 0, s.P2zu0Hor, s.P2zu0Vert}};
-  for (const Aim& aim : aims) {
-    const std::string line = "P" + std::to_string(aim.from) + " to P" + std::to_string(aim.to);
-    SCOPED_TRACE(line);
-    const Camera& camera = scene.Cameras()[static_cast<std::size_t>(aim.from)];
-    const Vec3 mark = scene.GroundPoints()[static_cast<std::size_t>(aim.to)];
-    // Nothing stands between the camera and the mark's centre.
-    const Hit hit = scene.Trace(camera.eye, Normalized(mark - camera.eye));
-    EXPECT_EQ(hit.prim, -1);
-    EXPECT_NEAR(hit.t, Length(mark, camera.eye), 1e-6);
-    // The aimed pixel shows the mark, and is the one its centre falls in.
-    const Pixel aimed{(HorToPixel(aim.hor) + PanoWidth) % PanoWidth, VertToPixel(aim.vert)};
-    const Sample seen = View(scene, aim.from).At(aimed.x, aimed.y);
-    EXPECT_EQ(KindOf(seen.key), Kind::Mark);
-    EXPECT_EQ(IndexOf(seen.key), static_cast<std::uint32_t>(aim.to));
-    const Direction exact = Project(camera, mark);
-    const Real horOff = Turn(aim.hor - exact.hor) * PixPerDeg;
-    const Real vertOff = (aim.vert - exact.vert) * PixPerDeg;
-    EXPECT_LE(std::abs(horOff), 0.5L + 1e-9L);
-    EXPECT_LE(std::abs(vertOff), 0.5L + 1e-9L);
-    std::printf("%s aimed %+.2Lf px across, %+.2Lf px up from the mark's centre\n", line.c_str(),
-                horOff, -vertOff);
+  // The classic panoramas, and three of other sizes, one a crop: each station aims in its own.
+  for (const Panoramas& panoramas :
+       {Panoramas{},
+        Panoramas{Panorama(5376, 2688), Panorama(3000, 900, 417), Panorama(11008, 5504)}}) {
+    const SolverState s = ProjectStations(panoramas);
+    const Aim aims[] = {{0, 1, s.P0zu1Hor, s.P0zu1Vert},
+                        {0, 2, s.P0zu2Hor, s.P0zu2Vert},
+                        {1, 0, s.P1zu0Hor, s.P1zu0Vert},
+                        {2, 0, s.P2zu0Hor, s.P2zu0Vert}};
+    for (const Aim& aim : aims) {
+      const Panorama& own = panoramas[static_cast<std::size_t>(aim.from)];
+      const std::string line = "P" + std::to_string(aim.from) + " to P" + std::to_string(aim.to) +
+                               " (" + std::to_string(own.Width()) + " wide)";
+      SCOPED_TRACE(line);
+      const Camera& camera = scene.Cameras()[static_cast<std::size_t>(aim.from)];
+      const Vec3 mark = scene.GroundPoints()[static_cast<std::size_t>(aim.to)];
+      // Nothing stands between the camera and the mark's centre.
+      const Hit hit = scene.Trace(camera.eye, Normalized(mark - camera.eye));
+      EXPECT_EQ(hit.prim, -1);
+      EXPECT_NEAR(hit.t, Length(mark, camera.eye), 1e-6);
+      // The aimed pixel shows the mark, and is the one its centre falls in.
+      const Pixel aimed = NearestPixel(own, {aim.hor, aim.vert});
+      const Sample seen = View(scene, aim.from, own).At(aimed.x, aimed.y);
+      EXPECT_EQ(KindOf(seen.key), Kind::Mark);
+      EXPECT_EQ(IndexOf(seen.key), static_cast<std::uint32_t>(aim.to));
+      // At the centre of a pixel of the station's own panorama, as the user clicks it there.
+      EXPECT_NEAR(own.Column(aim.hor), aimed.x, 1e-6);
+      EXPECT_NEAR(own.Row(aim.vert), aimed.y, 1e-6);
+      const Direction exact = Project(camera, mark);
+      const Real horOff = Turn(aim.hor - exact.hor) * own.PixPerDeg();
+      const Real vertOff = (aim.vert - exact.vert) * own.PixPerDeg();
+      EXPECT_LE(std::abs(horOff), 0.5L + 1e-9L);
+      EXPECT_LE(std::abs(vertOff), 0.5L + 1e-9L);
+      std::printf("%s aimed %+.2Lf px across, %+.2Lf px up from the mark's centre\n", line.c_str(),
+                  horOff, -vertOff);
+    }
   }
+  const SolverState s = ProjectStations();
   const auto& ground = scene.GroundPoints();
   for (int k = 1; k <= 2; ++k) {
     const Real taped = k == 1 ? s.DistP0P1 : s.DistP0P2;
@@ -166,13 +179,13 @@ std::optional<std::pair<double, double>> DrawnCentre(const View& view, std::uint
 TEST(DemoScene, RenderedTargetCentresLieWhereTheCameraModelProjectsThem) {
   const Scene& scene = TheScene();
   for (int k = 0; k < 3; ++k) {
-    const View view(scene, k);
+    const View view(scene, k, kClassic);
     for (std::size_t i = 0; i < scene.Targets().size(); ++i) {
       const Target& target = scene.Targets()[i];
       SCOPED_TRACE(target.name + " in P" + std::to_string(k));
       const Direction d = Project(view.camera(), target.centre);
-      const double column = static_cast<double>(ColumnOf(d.hor));
-      const double row = static_cast<double>(RowOf(d.vert));
+      const double column = static_cast<double>(kClassic.Column(d.hor));
+      const double row = static_cast<double>(kClassic.Row(d.vert));
       const auto drawn = DrawnCentre(view, static_cast<std::uint32_t>(i), column, row);
       ASSERT_TRUE(drawn.has_value());
       EXPECT_NEAR(drawn->first, column, 0.25);
@@ -184,9 +197,9 @@ TEST(DemoScene, RenderedTargetCentresLieWhereTheCameraModelProjectsThem) {
 TEST(DemoBitmap, RenderedWindowReadsBackThroughTorbelsLoaderTheRightWayUp) {
   // T01, three metres from P0, fills this odd-width window (its rows need padding).
   const Scene& scene = TheScene();
-  const View view(scene, 0);
+  const View view(scene, 0, kClassic);
   const Direction d = Project(view.camera(), scene.Targets()[0].centre);
-  const Pixel centre = NearestPixel(d);
+  const Pixel centre = NearestPixel(kClassic, d);
   constexpr int kW = 21, kH = 15;
   const auto rgb = RenderWindow(view, centre.x - kW / 2, centre.y - kH / 2, kW, kH);
   const auto bmp = BmpBytes(kW, kH, rgb);
@@ -219,13 +232,13 @@ TEST(DemoSurvey, SolvedPositionsLieOnTheRenderedTargets) {
       // The solver's model is exact for stations at different heights: with the camera model's
       // own station geometry it lands on the target's centre.
       const Direction ideal = SolvedIn(Solved(exact, t.p0, t.distance), station);
-      EXPECT_NEAR(Turn(ideal.hor - truth.hor) * PixPerDeg, 0, 1e-6);
-      EXPECT_NEAR((ideal.vert - truth.vert) * PixPerDeg, 0, 1e-6);
+      EXPECT_NEAR(Turn(ideal.hor - truth.hor) * kClassic.PixPerDeg(), 0, 1e-6);
+      EXPECT_NEAR((ideal.vert - truth.vert) * kClassic.PixPerDeg(), 0, 1e-6);
       // With the geometry the user measured (pixel-rounded aims, centimetre-rounded tape) it
       // lands within a pixel of it.
       const Direction got = SolvedIn(Solved(measured, t.p0, t.distance), station);
-      EXPECT_LE(std::abs(Turn(got.hor - truth.hor) * PixPerDeg), 1);
-      EXPECT_LE(std::abs((got.vert - truth.vert) * PixPerDeg), 1);
+      EXPECT_LE(std::abs(Turn(got.hor - truth.hor) * kClassic.PixPerDeg()), 1);
+      EXPECT_LE(std::abs((got.vert - truth.vert) * kClassic.PixPerDeg()), 1);
     }
   }
 }
@@ -236,7 +249,7 @@ Real MetresPerPixel(const SolverState& exact, const TargetTruth& t, int station)
   constexpr Real h = 0.001L;
   const Real a = SolvedIn(Solved(exact, t.p0, t.distance - h), station).hor;
   const Real b = SolvedIn(Solved(exact, t.p0, t.distance + h), station).hor;
-  return 2 * h / std::abs(Turn(b - a) * PixPerDeg);
+  return 2 * h / std::abs(Turn(b - a) * kClassic.PixPerDeg());
 }
 
 struct Search {
@@ -248,11 +261,13 @@ struct Search {
 // What the user does with + and -: starting at 5 m, step by a centimetre towards the target's
 // column until the guide line stands on it, then find how far it stays there.
 Search SearchColumn(const SolverState& s, const TargetTruth& t, int station) {
-  const std::int32_t column = NearestPixel(TruthIn(t, station)).x;
+  const std::int32_t column = NearestPixel(kClassic, TruthIn(t, station)).x;
   auto guide = [&](long cm) { return SolvedIn(Solved(s, t.p0, cm / 100.0L), station).hor; };
-  auto offset = [&](long cm) { return Turn(guide(cm) - PixelToHor(column)) * PixPerDeg; };
+  auto offset = [&](long cm) {
+    return Turn(guide(cm) - kClassic.PixelToHor(column)) * kClassic.PixPerDeg();
+  };
   auto onColumn = [&](long cm) {
-    return (HorToPixel(guide(cm)) % PanoWidth + PanoWidth) % PanoWidth == column;
+    return kClassic.Wrapped(kClassic.HorToPixel(guide(cm))) == column;
   };
   long cm = 500;
   const long step = (offset(cm + 1) - offset(cm) > 0) == (offset(cm) > 0) ? -1 : 1;
@@ -293,7 +308,7 @@ TEST(DemoSurvey, TurningTheDistanceOntoTheTargetFindsItsTrueDistance) {
       const Real error = search.Found() - t.distance;
       const Real guide = Turn(SolvedIn(Solved(measured, t.p0, t.distance), station).hor -
                               TruthIn(t, station).hor) *
-                         PixPerDeg;
+                         kClassic.PixPerDeg();
       std::printf(" | %s%10.3Lf %7.1Lf %7.2Lf %7.1Lf %9.2Lf", search.onColumn ? " " : "~",
                   search.Found(), error * 1000, error / perPixel, perPixel * 1000, guide);
       // The midpoint of the distances that show the target's column misses by the target's place

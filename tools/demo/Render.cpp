@@ -5,8 +5,6 @@
 #include <cstring>
 #include <thread>
 
-#include "geometry/Mapping.h"
-
 namespace demo {
 
 namespace {
@@ -67,16 +65,18 @@ std::vector<std::uint8_t> RenderWindow(const View& view, int x0, int y0, int wid
   return rgb;
 }
 
-std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int threads) {
-  const View view(scene, station);
-  const std::size_t stride = std::size_t{PanoWidth} * 3;
-  std::vector<std::uint8_t> rgb(stride * PanoHeight);
+std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, const Panorama& panorama,
+                                         int threads) {
+  const View view(scene, station, panorama);
+  const int width = panorama.Width(), height = panorama.Height();
+  const std::size_t stride = static_cast<std::size_t>(width) * 3;
+  std::vector<std::uint8_t> rgb(stride * static_cast<std::size_t>(height));
   // Bands of rows handed out one by one: the sky bands are cheap, the ground bands are not.
   constexpr int kBand = 16;
   std::atomic<int> next{0};
   auto work = [&] {
-    for (int y; (y = next.fetch_add(kBand)) < PanoHeight;)
-      RenderInto(view, 0, y, PanoWidth, std::min(kBand, PanoHeight - y),
+    for (int y; (y = next.fetch_add(kBand)) < height;)
+      RenderInto(view, 0, y, width, std::min(kBand, height - y),
                  rgb.data() + static_cast<std::size_t>(y) * stride, stride);
   };
   std::vector<std::thread> pool;

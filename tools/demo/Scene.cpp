@@ -12,7 +12,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180;
-constexpr double kDegPerPix = 3.0 / 68.0;
 
 // The ground rises smoothly to the north: A tanh(y / L). It is level at P0 and far away, so that
 // the horizon stays on the horizon row, and slopes gently (at most A / L) between the stations.
@@ -233,15 +232,13 @@ Vec3 FacingAll(const Vec3& from, const std::array<Vec3, 3>& stations) {
   return {std::sin(middle), std::cos(middle), 0};
 }
 
+// The pixel size straight from the width in double: rounding Panorama's extended value to double
+// again would miss the nearest double for some widths.
+double DegreesPerPixel(const Panorama& panorama) {
+  return 360.0 / panorama.Width();
+}
+
 }  // namespace
-
-Real ColumnOf(Real hor) {
-  return ShiftedHor(hor) * PixPerDeg;
-}
-
-Real RowOf(Real vert) {
-  return (90 - vert) * PixPerDeg;
-}
 
 Direction Project(const Camera& camera, const Vec3& point) {
   const Real dx = static_cast<Real>(point.x) - camera.eye.x;
@@ -253,12 +250,13 @@ Direction Project(const Camera& camera, const Vec3& point) {
   return {hor, std::atan2(dz, std::hypot(dx, dy)) * RadToDeg};
 }
 
-Vec3 RayDirection(const Camera& camera, double column, double row) {
+Vec3 RayDirection(const Camera& camera, const Panorama& panorama, double column, double row) {
   // The same reading as PixelToHor and PixelToVert, for any position between the pixels.
-  const double a = column * kDegPerPix;
+  const double degPerPix = DegreesPerPixel(panorama);
+  const double a = column * degPerPix;
   const double hor = a > 180 ? a - 180 : a + 180;
   const double azimuth = (hor + camera.zero) * kDeg;
-  const double elevation = (90 - row * kDegPerPix) * kDeg;
+  const double elevation = (90 - (row + static_cast<double>(panorama.Top())) * degPerPix) * kDeg;
   const double c = std::cos(elevation);
   return {c * std::sin(azimuth), c * std::cos(azimuth), std::sin(elevation)};
 }
@@ -615,8 +613,12 @@ Sample Scene::ShadePrim(const Prim& prim, const Vec3& p, const Vec3& dir, double
              MakeKey(Kind::Thing, prim.index, static_cast<std::uint32_t>(face * 2 + window)));
 }
 
-View::View(const Scene& scene, int station)
-    : scene_(scene), camera_(scene.Cameras()[static_cast<std::size_t>(station)]) {
+View::View(const Scene& scene, int station, const Panorama& panorama)
+    : scene_(scene),
+      camera_(scene.Cameras()[static_cast<std::size_t>(station)]),
+      panorama_(panorama),
+      degPerPix_(DegreesPerPixel(panorama)),
+      top_(static_cast<double>(panorama.Top())) {
   constexpr double kPad = 0.05;  // degrees, for rounding
   for (const Scene::Prim& p : scene.Prims()) {
     Bounds b;
@@ -637,11 +639,11 @@ View::View(const Scene& scene, int station)
     }
     bounds_.push_back(b);
   }
-  rowBands_.resize(PanoHeight + 2);
+  rowBands_.resize(static_cast<std::size_t>(panorama.Height()) + 2);
   for (std::size_t band = 0; band < rowBands_.size(); ++band) {
-    const double top = 90 - (static_cast<double>(band) - 1) * kDegPerPix;
+    const double top = 90 - (static_cast<double>(band) - 1 + top_) * degPerPix_;
     for (std::size_t i = 0; i < bounds_.size(); ++i)
-      if (bounds_[i].elLo <= top && bounds_[i].elHi >= top - kDegPerPix)
+      if (bounds_[i].elLo <= top && bounds_[i].elHi >= top - degPerPix_)
         rowBands_[band].push_back(static_cast<int>(i));
   }
 }
@@ -671,21 +673,21 @@ int View::Candidates(double azimuth, double elevation, double row, int* out) con
 }
 
 Hit View::TraceAt(double column, double row) const {
-  return TraceAlong(column, row, RayDirection(camera_, column, row));
+  return TraceAlong(column, row, RayDirection(camera_, panorama_, column, row));
 }
 
 Hit View::TraceAlong(double column, double row, const Vec3& dir) const {
-  const double a = column * kDegPerPix;
+  const double a = column * degPerPix_;
   const double azimuth = (a > 180 ? a - 180 : a + 180) + camera_.zero;
-  const double elevation = 90 - row * kDegPerPix;
+  const double elevation = 90 - (row + top_) * degPerPix_;
   int prims[Scene::kMaxPrims];
   const int count = Candidates(azimuth, elevation, row, prims);
   return scene_.Trace(camera_.eye, dir, prims, count);
 }
 
 Sample View::At(double column, double row) const {
-  const Vec3 dir = RayDirection(camera_, column, row);
-  return scene_.Shade(camera_.eye, dir, TraceAlong(column, row, dir), kDegPerPix * kDeg);
+  const Vec3 dir = RayDirection(camera_, panorama_, column, row);
+  return scene_.Shade(camera_.eye, dir, TraceAlong(column, row, dir), degPerPix_ * kDeg);
 }
 
 }  // namespace demo

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/Mapping.h"
 #include "geometry/Real.h"
 #include "tools/demo/Vec3.h"
 
@@ -30,11 +31,9 @@ struct Direction {
 
 // Where a world point appears in a camera's panorama, in extended precision.
 Direction Project(const Camera& camera, const Vec3& point);
-// Continuous pixel position of a direction: pixel centres lie on whole numbers, as in Mapping.h.
-Real ColumnOf(Real hor);
-Real RowOf(Real vert);
-// The sight line through a continuous pixel position (column, row).
-Vec3 RayDirection(const Camera& camera, double column, double row);
+// The sight line through a continuous position (column, row) of the camera's panorama; pixel
+// centres lie on whole numbers, as Panorama's Column and Row give them.
+Vec3 RayDirection(const Camera& camera, const Panorama& panorama, double column, double row);
 
 struct Target {
   std::string name;
@@ -134,12 +133,13 @@ struct Scene::Prim {
   double boundRadius = 0;
 };
 
-// One camera's view of the scene: samples at continuous pixel positions, testing only the
-// primitives whose bounds come near the sight line.
+// One camera's view of the scene in its panorama: samples at continuous pixel positions, testing
+// only the primitives whose bounds come near the sight line.
 class View {
  public:
-  View(const Scene& scene, int station);
+  View(const Scene& scene, int station, const Panorama& panorama);
   const Camera& camera() const { return camera_; }
+  const Panorama& panorama() const { return panorama_; }
   Sample At(double column, double row) const;
   // The sight line's first hit.
   Hit TraceAt(double column, double row) const;
@@ -156,8 +156,11 @@ class View {
 
   const Scene& scene_;
   Camera camera_;
+  Panorama panorama_;
+  double degPerPix_, top_;  // the panorama's, in the precision the sight lines are traced in
   std::vector<Bounds> bounds_;
-  // For each band of one row, rows -1 to PanoHeight + 1: the primitives reaching into it.
+  // For each band of one row, rows -1 to the panorama's height + 1: the primitives reaching into
+  // it.
   std::vector<std::vector<int>> rowBands_;
 };
 

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "geometry/Mapping.h"
-
 namespace demo {
 
 namespace {
@@ -16,16 +14,17 @@ Real Distance(const Vec3& a, const Vec3& b) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-// `aim` turns the camera model's direction into the one entered.
+// `aim` turns the camera model's direction, seen from the station it is given, into the one
+// entered.
 template <typename Aim>
 SolverState Stations(const std::array<Camera, 3>& cams, const std::array<Vec3, 3>& ground, Aim aim,
                      bool taped) {
   SolverState s;
   s.NodalHeight = kNodalHeight;
-  const Direction p0to1 = aim(Project(cams[0], ground[1]));
-  const Direction p0to2 = aim(Project(cams[0], ground[2]));
-  const Direction p1to0 = aim(Project(cams[1], ground[0]));
-  const Direction p2to0 = aim(Project(cams[2], ground[0]));
+  const Direction p0to1 = aim(0, Project(cams[0], ground[1]));
+  const Direction p0to2 = aim(0, Project(cams[0], ground[2]));
+  const Direction p1to0 = aim(1, Project(cams[1], ground[0]));
+  const Direction p2to0 = aim(2, Project(cams[2], ground[0]));
   s.P0zu1Hor = p0to1.hor, s.P0zu1Vert = p0to1.vert;
   s.P0zu2Hor = p0to2.hor, s.P0zu2Vert = p0to2.vert;
   s.P1zu0Hor = p1to0.hor, s.P1zu0Vert = p1to0.vert;
@@ -41,28 +40,32 @@ SolverState Stations(const std::array<Camera, 3>& cams, const std::array<Vec3, 3
 
 }  // namespace
 
-Pixel NearestPixel(const Direction& d) {
-  const int x = HorToPixel(d.hor);
-  return {(x % PanoWidth + PanoWidth) % PanoWidth, VertToPixel(d.vert)};
+Pixel NearestPixel(const Panorama& panorama, const Direction& d) {
+  return {panorama.Wrapped(panorama.HorToPixel(d.hor)), panorama.VertToPixel(d.vert)};
 }
 
-Direction PixelDirection(const Pixel& p) {
-  return {PixelToHor(p.x), PixelToVert(p.y)};
+Direction PixelDirection(const Panorama& panorama, const Pixel& p) {
+  return {panorama.PixelToHor(p.x), panorama.PixelToVert(p.y)};
 }
 
 SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
-                             const std::array<Vec3, 3>& grounds) {
+                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas) {
   return Stations(
-      cameras, grounds, [](const Direction& d) { return PixelDirection(NearestPixel(d)); }, true);
+      cameras, grounds,
+      [&](int from, const Direction& d) {
+        const Panorama& own = panoramas[static_cast<std::size_t>(from)];
+        return PixelDirection(own, NearestPixel(own, d));
+      },
+      true);
 }
 
-SolverState MeasuredStations(const Scene& scene) {
-  return MeasuredStations(scene.Cameras(), scene.GroundPoints());
+SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas) {
+  return MeasuredStations(scene.Cameras(), scene.GroundPoints(), panoramas);
 }
 
 SolverState ExactStations(const Scene& scene) {
   return Stations(
-      scene.Cameras(), scene.GroundPoints(), [](const Direction& d) { return d; }, false);
+      scene.Cameras(), scene.GroundPoints(), [](int, const Direction& d) { return d; }, false);
 }
 
 std::vector<TargetTruth> Truth(const Scene& scene) {
@@ -75,10 +78,11 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
   return truth;
 }
 
-void AddSpreads(const Scene& scene, std::vector<TargetTruth>& truth) {
-  const View views[3] = {View(scene, 0), View(scene, 1), View(scene, 2)};
+void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth) {
+  const View views[3] = {View(scene, 0, panoramas[0]), View(scene, 1, panoramas[1]),
+                         View(scene, 2, panoramas[2])};
   for (TargetTruth& t : truth) {
-    const Pixel aimed = NearestPixel(t.p0);
+    const Pixel aimed = NearestPixel(panoramas[0], t.p0);
     std::vector<Vec3> footprint;
     const int half = kFootprintPixels / 2;
     for (int dy = -half; dy <= half; ++dy)
@@ -87,14 +91,15 @@ void AddSpreads(const Scene& scene, std::vector<TargetTruth>& truth) {
         const Hit hit = views[0].TraceAt(column, row);
         if (hit.t == kNoHit) continue;
         footprint.push_back(views[0].camera().eye +
-                            RayDirection(views[0].camera(), column, row) * hit.t);
+                            RayDirection(views[0].camera(), panoramas[0], column, row) * hit.t);
       }
     for (int k = 0; k < 3; ++k) {
       double sum = 0, squares = 0;
       for (const Vec3& point : footprint) {
         const Direction d = Project(views[k].camera(), point);
-        const Sample v =
-            views[k].At(static_cast<double>(ColumnOf(d.hor)), static_cast<double>(RowOf(d.vert)));
+        const Panorama& own = views[k].panorama();
+        const Sample v = views[k].At(static_cast<double>(own.Column(d.hor)),
+                                     static_cast<double>(own.Row(d.vert)));
         const double grey = 255 * (77 * v.r + 150 * v.g + 29 * v.b) / 256;
         sum += grey;
         squares += grey * grey;

@@ -12,18 +12,21 @@ struct Pixel {
   int x = 0, y = 0;
 };
 
+// The panoramas of P0, P1 and P2, each of its own size (by default all three classic).
+using Panoramas = std::array<Panorama, 3>;
+
 // The pixel a direction falls in, its column wrapped into the panorama.
-Pixel NearestPixel(const Direction& d);
+Pixel NearestPixel(const Panorama& panorama, const Direction& d);
 // The direction Torbel reads from a pixel.
-Direction PixelDirection(const Pixel& p);
+Direction PixelDirection(const Panorama& panorama, const Pixel& p);
 
 // The station geometry as a user measures it on the rendered panoramas: each station's ground mark
-// aimed at in the pixel that holds its centre, the distances taped from P0's ground point and
-// rounded to the centimetre.
-SolverState MeasuredStations(const Scene& scene);
+// aimed at in the pixel of the aiming station's own panorama that holds its centre, the distances
+// taped from P0's ground point and rounded to the centimetre.
+SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas);
 // The same for any three cameras standing kNodalHeight above their ground points.
 SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
-                             const std::array<Vec3, 3>& grounds);
+                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas);
 // The same without rounding: what the camera model itself says.
 SolverState ExactStations(const Scene& scene);
 
@@ -33,14 +36,15 @@ struct TargetTruth {
   Direction p0, p1, p2;
   Real distance = 0;
   // How much picture each station sees over the target's footprint, the scene that
-  // kFootprintPixels x kFootprintPixels pixels of P0 around the target show: the standard
-  // deviation of the grey value (0...255) at the footprint's points as each station sees them.
+  // kFootprintPixels x kFootprintPixels pixels of P0's panorama around the target show: the
+  // standard deviation of the grey value (0...255) at the footprint's points as each station's
+  // own pixels see them.
   double spread[3] = {0, 0, 0};
 };
 inline constexpr int kFootprintPixels = 31;
 std::vector<TargetTruth> Truth(const Scene& scene);
 // Works out TargetTruth::spread.
-void AddSpreads(const Scene& scene, std::vector<TargetTruth>& truth);
+void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth);
 // One line per target under a header line.
 std::string TruthText(const std::vector<TargetTruth>& truth);
 

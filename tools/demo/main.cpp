@@ -1,5 +1,5 @@
-// torbel_demo <output-folder>: renders the demo survey's three panoramas and writes them with the
-// project that opens them in Torbel and the table of the targets' true positions.
+// torbel_demo [options] <output-folder>: renders the demo survey's three panoramas and writes them
+// with the project that opens them in Torbel and the table of the targets' true positions.
 
 #include <QFile>
 #include <algorithm>
@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
+#include "tools/demo/PictureFile.h"
+#include "tools/demo/PictureOptions.h"
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
 #include "tools/demo/Survey.h"
@@ -25,10 +26,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
-    "usage: torbel_demo [--truth] <output-folder>\n"
+    "usage: torbel_demo [--truth] [picture options] <output-folder>\n"
     "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt and\n"
     "the targets' true positions truth.txt) into the folder, which is made if need be; with\n"
-    "--truth writes only truth.txt, for panoramas rendered already.\n";
+    "--truth writes only truth.txt, for panoramas rendered already with the same options.\n";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -37,38 +38,42 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool truthOnly = false;
+  demo::SurveyOptions options;
   if (const std::optional<int> status =
-          demo::CheckArguments(argc, argv, 1, "torbel_demo", kUsage, "--truth", &truthOnly)) {
+          demo::ParseSurveyOptions(argc, argv, 1, "torbel_demo",
+                                   std::string(kUsage) + demo::kPictureOptionsUsage, options)) {
     return *status;
   }
   try {
-    const fs::path folder = fs::absolute(argv[std::string(argv[1]) == "--truth" ? 2 : 1]);
+    const fs::path folder = fs::absolute(options.operands[0]);
     fs::create_directories(folder);
     const demo::Scene scene;
+    const demo::Panoramas panoramas = options.AllPanoramas();
     std::vector<demo::TargetTruth> targets = demo::Truth(scene);
-    demo::AddSpreads(scene, targets);
+    demo::AddSpreads(scene, panoramas, targets);
     const std::string truth = demo::TruthText(targets);
-    if (truthOnly) {
+    if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
     const auto start = std::chrono::steady_clock::now();
-    std::array<QString, 3> panoramas;
+    std::array<QString, 3> files;
     for (int k = 0; k < 3; ++k) {
       const auto begin = std::chrono::steady_clock::now();
-      const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
-      const auto bmp =
-          demo::BmpBytes(PanoWidth, PanoHeight, demo::RenderPanorama(scene, k, threads));
-      demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
+      const fs::path path = folder / options.FileName(k);
+      const demo::StationPicture& picture = options.pictures[static_cast<std::size_t>(k)];
+      const auto bytes = demo::PictureBytes(
+          picture, options.jpeg, demo::RenderPanorama(scene, k, picture.panorama, threads));
+      demo::WriteOutput(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      files[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
       std::printf("%s  %.1f s\n", path.c_str(), SecondsSince(begin));
       std::fflush(stdout);
     }
 
-    const QByteArray project = ProjectFileBytes(demo::MeasuredStations(scene), panoramas, {}, '.');
+    const QByteArray project =
+        ProjectFileBytes(demo::MeasuredStations(scene, panoramas), files, {}, '.');
     demo::WriteOutput(folder / "demo.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());

@@ -9,16 +9,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "geometry/Mapping.h"
-#include "tools/demo/Survey.h"
-
 namespace photo {
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180;
-constexpr double kDegPerPix = 3.0 / 68.0;
 constexpr double kEpsilon = 1e-7;
 constexpr double kNoHit = demo::kNoHit;
 
@@ -310,36 +306,43 @@ namespace {
 
 // A pixel's colour as the camera takes it: 2 x 2 samples, each filtering the pictures over its
 // own footprint.
-Vec3 PixelColour(const Scene& scene, const Camera& camera, double column, double row) {
+Vec3 PixelColour(const Scene& scene, const Camera& camera, const Panorama& panorama, double column,
+                 double row) {
+  const double sampleAngle = 360.0 / panorama.Width() * kDeg / 2;
   Vec3 sum;
   for (int s = 0; s < 4; ++s) {
-    const Vec3 dir =
-        demo::RayDirection(camera, column - 0.25 + 0.5 * (s % 2), row - 0.25 + 0.5 * (s / 2));
-    sum = sum + scene.Shade(camera.eye, dir, kDegPerPix * kDeg / 2);
+    const Vec3 dir = demo::RayDirection(camera, panorama, column - 0.25 + 0.5 * (s % 2),
+                                        row - 0.25 + 0.5 * (s / 2));
+    sum = sum + scene.Shade(camera.eye, dir, sampleAngle);
   }
   return sum * 0.25;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int threads) {
+std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, const Panorama& panorama,
+                                         int threads) {
   const Camera& camera = scene.Cameras()[static_cast<std::size_t>(station)];
   const Exposure& exposure = scene.Exposures()[static_cast<std::size_t>(station)];
-  const std::size_t stride = std::size_t{PanoWidth} * 3;
-  std::vector<std::uint8_t> rgb(stride * PanoHeight);
+  const int width = panorama.Width(), height = panorama.Height();
+  const auto top = static_cast<std::int64_t>(panorama.Top());
+  const std::size_t stride = static_cast<std::size_t>(width) * 3;
+  std::vector<std::uint8_t> rgb(stride * static_cast<std::size_t>(height));
   std::atomic<int> next{0};
   auto work = [&] {
-    for (int y; (y = next.fetch_add(1)) < PanoHeight;) {
+    for (int y; (y = next.fetch_add(1)) < height;) {
       std::uint8_t* row = rgb.data() + static_cast<std::size_t>(y) * stride;
-      for (int x = 0; x < PanoWidth; ++x) {
-        const Vec3 colour = PixelColour(scene, camera, x, y);
+      // The noise follows the row of the full sphere.
+      const auto noiseRow = static_cast<std::uint64_t>(y + top);
+      for (int x = 0; x < width; ++x) {
+        const Vec3 colour = PixelColour(scene, camera, panorama, x, y);
         const double c[3] = {colour.x, colour.y, colour.z};
         for (int k = 0; k < 3; ++k) {
           const double v =
               255 * std::pow(std::clamp(c[k] * exposure.gain, 0.0, 1.0), exposure.gamma) +
-              exposure.noise *
-                  Gaussian(static_cast<std::uint64_t>(station), static_cast<std::uint64_t>(x),
-                           static_cast<std::uint64_t>(y), static_cast<std::uint64_t>(k));
+              exposure.noise * Gaussian(static_cast<std::uint64_t>(station),
+                                        static_cast<std::uint64_t>(x), noiseRow,
+                                        static_cast<std::uint64_t>(k));
           row[x * 3 + k] = static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
         }
       }
@@ -356,14 +359,14 @@ namespace {
 
 // What TargetTruth::spread holds for one station.
 double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera,
-              const std::vector<Vec3>& points) {
+              const Panorama& panorama, const std::vector<Vec3>& points) {
   double sum = 0, squares = 0;
   for (const Vec3& point : points) {
     const demo::Direction d = demo::Project(camera, point);
-    const double column = static_cast<double>(demo::ColumnOf(d.hor)),
-                 row = static_cast<double>(demo::RowOf(d.vert));
+    const double column = static_cast<double>(panorama.Column(d.hor)),
+                 row = static_cast<double>(panorama.Row(d.vert));
     // As the renderer fills a pixel.
-    const Vec3 colour = PixelColour(scene, camera, column, row);
+    const Vec3 colour = PixelColour(scene, camera, panorama, column, row);
     const double c[3] = {colour.x, colour.y, colour.z};
     double channel[3];
     for (int k = 0; k < 3; ++k)
@@ -378,8 +381,9 @@ double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera
 
 }  // namespace
 
-std::vector<TargetTruth> Truth(const Scene& scene) {
+std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panoramas) {
   const auto& cams = scene.Cameras();
+  const Panorama& own0 = panoramas[0];
   std::vector<TargetTruth> truth;
   for (const TargetEntry& entry : scene.Targets()) {
     TargetTruth t;
@@ -387,15 +391,25 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
     auto fail = [&](const std::string& why) {
       throw std::runtime_error("target " + entry.name + ": " + why);
     };
+    // With a degree to spare above and below the station's picture, wherever its rows end.
+    auto inside = [&](std::size_t k, const demo::Direction& d) {
+      const Panorama& own = panoramas[k];
+      if (d.vert < own.PixelToVert(own.Height()) + 1 || d.vert > own.PixelToVert(0) - 1)
+        fail("outside the panorama of P" + std::to_string(k));
+    };
+    // P0's aimed pixel, and the sight line through its centre as Torbel reads it.
+    auto aimAt = [&](const Vec3& point) {
+      t.p0 = demo::PixelDirection(own0, demo::NearestPixel(own0, demo::Project(cams[0], point)));
+      inside(0, t.p0);
+      return demo::RayDirection(cams[0], own0, static_cast<double>(own0.Column(t.p0.hor)),
+                                static_cast<double>(own0.Row(t.p0.vert)));
+    };
     if (entry.surface == "sky") {
       const Vec3 dir{std::sin(entry.a * kDeg) * std::cos(entry.b * kDeg),
                      std::cos(entry.a * kDeg) * std::cos(entry.b * kDeg), std::sin(entry.b * kDeg)};
       t.kind = Kind::Sky;
-      const Vec3 far = cams[0].eye + dir * 1e9;
-      t.p0 = demo::PixelDirection(demo::NearestPixel(demo::Project(cams[0], far)));
       double hitT;
-      const Vec3 aimed = demo::RayDirection(cams[0], static_cast<double>(demo::ColumnOf(t.p0.hor)),
-                                            static_cast<double>(demo::RowOf(t.p0.vert)));
+      const Vec3 aimed = aimAt(cams[0].eye + dir * 1e9);
       if (scene.Trace(cams[0].eye, aimed, hitT) >= 0) fail("the sky is not in sight");
       t.p1 = demo::Project(cams[1], cams[1].eye + aimed * 1e9);
       t.p2 = demo::Project(cams[2], cams[2].eye + aimed * 1e9);
@@ -414,9 +428,7 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
     }
     // Aimed at the pixel that holds the point: the sight line through the pixel's centre, as
     // Torbel reads it, meets the surface a little beside it.
-    t.p0 = demo::PixelDirection(demo::NearestPixel(demo::Project(cams[0], named)));
-    const Vec3 dir = demo::RayDirection(cams[0], static_cast<double>(demo::ColumnOf(t.p0.hor)),
-                                        static_cast<double>(demo::RowOf(t.p0.vert)));
+    const Vec3 dir = aimAt(named);
     double hitT;
     const int hit = scene.Trace(cams[0].eye, dir, hitT);
     if (hit < 0 || &scene.Surfaces()[static_cast<std::size_t>(hit)] != &*surface)
@@ -433,7 +445,7 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
       scene.Trace(cams[k].eye, demo::Normalized(to), seen);
       if (std::abs(seen - demo::Length(to)) > 1e-6) fail("hidden from P" + std::to_string(k));
       const demo::Direction d = demo::Project(cams[k], point);
-      if (d.vert < -44 || d.vert > 89) fail("outside the panorama of P" + std::to_string(k));
+      inside(k, d);
       (k == 1 ? t.p1 : t.p2) = d;
     }
     // The footprint: where P0's pixels around the target's meet the scene.
@@ -442,13 +454,13 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
     for (int dy = -half; dy <= half; ++dy)
       for (int dx = -half; dx <= half; ++dx) {
         const Vec3 ray =
-            demo::RayDirection(cams[0], static_cast<double>(demo::ColumnOf(t.p0.hor)) + dx,
-                               static_cast<double>(demo::RowOf(t.p0.vert)) + dy);
+            demo::RayDirection(cams[0], own0, static_cast<double>(own0.Column(t.p0.hor)) + dx,
+                               static_cast<double>(own0.Row(t.p0.vert)) + dy);
         double at;
         if (scene.Trace(cams[0].eye, ray, at) >= 0) footprint.push_back(cams[0].eye + ray * at);
       }
     for (std::size_t k = 0; k < 3; ++k)
-      t.spread[k] = Spread(scene, scene.Exposures()[k], cams[k], footprint);
+      t.spread[k] = Spread(scene, scene.Exposures()[k], cams[k], panoramas[k], footprint);
     truth.push_back(t);
   }
   return truth;

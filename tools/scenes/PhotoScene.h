@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/demo/Scene.h"
+#include "tools/demo/Survey.h"
 
 // A survey of walls and ground covered with photographs, described by a small text file, rendered
 // in Torbel's projection as the demo survey is: to see whether the distance search copes with
@@ -92,11 +93,13 @@ class Scene {
   Vec3 skyHorizon_{0.78, 0.84, 0.92}, skyZenith_{0.36, 0.52, 0.80};
 };
 
-// The station's whole panorama (PanoWidth x PanoHeight) as 8-bit RGB, exposed and with noise.
-std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, int threads);
+// The station's whole panorama as 8-bit RGB, exposed and with noise. A crop holds the very pixels
+// of the same rows of its full sphere, noise and all.
+std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, const Panorama& panorama,
+                                         int threads);
 
-// One target as aimed at from P0: the pixel that holds the named point, the surface its centre's
-// sight line meets, and where that point lies in the three panoramas.
+// One target as aimed at from P0: the pixel of P0's panorama that holds the named point, the
+// surface its centre's sight line meets, and where that point lies in the three panoramas.
 struct TargetTruth {
   std::string name;
   Kind kind = Kind::Sky;
@@ -104,14 +107,15 @@ struct TargetTruth {
   Real distance = 0;                // from P0's nodal point; 0 for the sky
   double obliquity[3] = {0, 0, 0};  // degrees between each station's sight line and the normal
   // How much picture each station sees over the target's footprint: the surface that
-  // kFootprintPixels x kFootprintPixels pixels of P0 around the target cover. The standard
-  // deviation of the grey value without noise, exposed as that station's panorama is, at the
-  // footprint's points as the station's pixels filter the photograph there.
+  // kFootprintPixels x kFootprintPixels pixels of P0's panorama around the target cover. The
+  // standard deviation of the grey value without noise, exposed as that station's panorama is, at
+  // the footprint's points as the station's own pixels filter the photograph there.
   double spread[3] = {0, 0, 0};
 };
 inline constexpr int kFootprintPixels = 31;
-// Throws std::runtime_error when a target's point is hidden from a station or misses its surface.
-std::vector<TargetTruth> Truth(const Scene& scene);
+// Throws std::runtime_error when a target's point is hidden from a station, misses its surface or
+// lies outside a station's panorama.
+std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panoramas);
 std::string TruthText(const std::vector<TargetTruth>& truth);
 
 }  // namespace photo

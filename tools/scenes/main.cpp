@@ -1,6 +1,7 @@
-// torbel_scene <scene file> <output folder>: renders a photographic survey described by a scene
-// file into the three panoramas, the project that opens them in Torbel (measured as a surveyor
-// would: stations aimed at to the pixel, taped to the centimetre) and the table of its targets.
+// torbel_scene [options] <scene file> <output folder>: renders a photographic survey described by a
+// scene file into the three panoramas, the project that opens them in Torbel (measured as a
+// surveyor would: stations aimed at to the pixel, taped to the centimetre) and the table of its
+// targets.
 
 #include <QFile>
 #include <algorithm>
@@ -16,10 +17,10 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "geometry/Mapping.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Output.h"
-#include "tools/demo/Render.h"
+#include "tools/demo/PictureFile.h"
+#include "tools/demo/PictureOptions.h"
 #include "tools/demo/Survey.h"
 #include "tools/scenes/PhotoScene.h"
 
@@ -38,24 +39,24 @@ std::string ReadText(const fs::path& path) {
 }  // namespace
 
 constexpr char kUsage[] =
-    "usage: torbel_scene [--truth] <scene file> <output-folder>\n"
+    "usage: torbel_scene [--truth] [picture options] <scene file> <output-folder>\n"
     "Renders the photographic survey the scene file describes (three panoramas S0.bmp, S1.bmp,\n"
     "S2.bmp, the project survey.txt and the targets' truth.txt) into the folder; with --truth\n"
-    "writes only truth.txt, for panoramas rendered already.\n";
+    "writes only truth.txt, for panoramas rendered already with the same options.\n";
 
 int main(int argc, char** argv) {
-  bool truthOnly = false;
+  demo::SurveyOptions options;
   if (const std::optional<int> status =
-          demo::CheckArguments(argc, argv, 2, "torbel_scene", kUsage, "--truth", &truthOnly)) {
+          demo::ParseSurveyOptions(argc, argv, 2, "torbel_scene",
+                                   std::string(kUsage) + demo::kPictureOptionsUsage, options)) {
     return *status;
   }
-  std::vector<const char*> operands;
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]) != "--truth") operands.push_back(argv[i]);
+  const std::vector<std::string>& operands = options.operands;
   try {
     const photo::Scene scene = photo::Scene::Parse(ReadText(operands[0]));
+    const demo::Panoramas panoramas = options.AllPanoramas();
     // The truth first: a target that no station sees stops the run before the long rendering.
-    const std::vector<photo::TargetTruth> truth = photo::Truth(scene);
+    const std::vector<photo::TargetTruth> truth = photo::Truth(scene, panoramas);
     for (const photo::TargetTruth& t : truth)
       std::printf(
           "%-5s %-9s %8.3Lf m, seen at %4.0f / %4.0f / %4.0f degrees from square on, grey spread "
@@ -67,22 +68,23 @@ int main(int argc, char** argv) {
     const fs::path folder = fs::absolute(operands[1]);
     fs::create_directories(folder);
     const std::string text = photo::TruthText(truth);
-    if (truthOnly) {
+    if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const auto start = std::chrono::steady_clock::now();
-    std::array<QString, 3> panoramas;
+    std::array<QString, 3> files;
     for (int k = 0; k < 3; ++k) {
-      const fs::path path = folder / ("S" + std::to_string(k) + ".bmp");
-      const auto bmp =
-          demo::BmpBytes(PanoWidth, PanoHeight, photo::RenderPanorama(scene, k, threads));
-      demo::WriteOutput(path, reinterpret_cast<const char*>(bmp.data()), bmp.size());
-      panoramas[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
+      const fs::path path = folder / options.FileName(k);
+      const demo::StationPicture& picture = options.pictures[static_cast<std::size_t>(k)];
+      const auto bytes = demo::PictureBytes(
+          picture, options.jpeg, photo::RenderPanorama(scene, k, picture.panorama, threads));
+      demo::WriteOutput(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      files[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
     }
     const QByteArray project = ProjectFileBytes(
-        demo::MeasuredStations(scene.Cameras(), scene.Grounds()), panoramas, {}, '.');
+        demo::MeasuredStations(scene.Cameras(), scene.Grounds(), panoramas), files, {}, '.');
     demo::WriteOutput(folder / "survey.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
