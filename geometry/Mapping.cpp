@@ -19,23 +19,3 @@ Real Panorama::PixelToHor(std::int32_t X) const {
 Real Panorama::PixelToVert(std::int32_t Y) const {
   return 90 - (Y + top_) * degPerPix_;
 }
-
-Real PixelToHor(std::int32_t X) {
-  return Panorama().PixelToHor(X);
-}
-
-Real PixelToVert(std::int32_t Y) {
-  return Panorama().PixelToVert(Y);
-}
-
-Real ShiftedHor(Real hor) {
-  return Panorama::ShiftedHor(hor);
-}
-
-std::int32_t HorToPixel(Real hor) {
-  return Panorama().HorToPixel(hor);
-}
-
-std::int32_t VertToPixel(Real vert) {
-  return Panorama().VertToPixel(vert);
-}

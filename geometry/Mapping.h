@@ -55,15 +55,3 @@ class Panorama {
 
 // The panoramas of P0, P1 and P2, in that order.
 using PanoShapes = std::array<Panorama, 3>;
-
-// The classic panorama's size and scale, for the code that has not yet learnt other sizes.
-inline constexpr int PanoWidth = Panorama::kClassicWidth;
-inline constexpr int PanoHeight = Panorama::kClassicHeight;
-inline constexpr Real PixPerDeg = 68.0L / 3.0L;
-inline constexpr Real DegPerPix = 3.0L / 68.0L;
-
-Real PixelToHor(std::int32_t X);
-Real PixelToVert(std::int32_t Y);
-Real ShiftedHor(Real hor);
-std::int32_t HorToPixel(Real hor);
-std::int32_t VertToPixel(Real vert);

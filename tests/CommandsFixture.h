@@ -18,6 +18,7 @@
 #include "core/Guarded.h"
 #include "core/KeyCodes.h"
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/ScriptedPlatform.h"
 #include "tests/TestFiles.h"
 

@@ -5,6 +5,7 @@
 
 #include "geometry/Coordinates.h"
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/Surveys.h"
 
 namespace {

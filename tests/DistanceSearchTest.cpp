@@ -9,6 +9,7 @@
 
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/WallScene.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/CommandsFixture.h"
 #include "tests/WallScene.h"
 

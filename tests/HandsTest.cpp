@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/QtPlatform.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/ModesFixture.h"
 #include "ui/Keys.h"
 #include "ui/Magnifier.h"

@@ -5,6 +5,7 @@
 
 #include "geometry/Mapping.h"
 #include "geometry/TorbelError.h"
+#include "tests/ClassicPanorama.h"
 
 namespace {
 

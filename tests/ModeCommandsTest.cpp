@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/NumberText.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/CommandsFixture.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/WindowFixture.h"
 #include "ui/PointTable.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/Panoramas.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/CommandsFixture.h"
 
 namespace {

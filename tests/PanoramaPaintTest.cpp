@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "ui/Keys.h"
 #include "ui/PanoramaPainter.h"
 

@@ -12,6 +12,7 @@
 
 #include "geometry/Mapping.h"
 #include "geometry/Solver.h"
+#include "tests/ClassicPanorama.h"
 
 namespace wall {
 

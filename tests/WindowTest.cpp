@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 
 #include "geometry/Mapping.h"
+#include "tests/ClassicPanorama.h"
 #include "tests/WindowFixture.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaPainter.h"
