@@ -158,8 +158,8 @@ struct TiffKind {
   bool tiled = false, bigEndian = false, separate = false;
 };
 
-// Strips of two rows, or tiles of 16 x 16; a fourth channel (or a second with grey) is alpha.
-// Without samples, the header and one byte of pixels only.
+// Strips of two rows (JPEG: 16), or tiles of 16 x 16; a fourth channel (or a second with grey) is
+// alpha. Without samples, the header and one byte of pixels only.
 inline Bytes Tiff(const Samples& s, const TiffKind& k) {
   char name[] = "/tmp/torbel-tiff-XXXXXX";
   TIFF* t = TIFFFdOpen(::mkstemp(name), name, k.bigEndian ? "wb" : "wl");
@@ -184,7 +184,10 @@ inline Bytes Tiff(const Samples& s, const TiffKind& k) {
   if (k.tiled) {
     TIFFSetField(t, TIFFTAG_TILEWIDTH, 16), TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
   } else {
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, s.values.empty() ? s.height : 2);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP,
+                 s.values.empty()                    ? s.height
+                 : k.compression == COMPRESSION_JPEG ? 16
+                                                     : 2);
   }
   const auto put = [&](std::vector<unsigned char>& buffer, std::size_t at, unsigned v) {
     if (s.depth == 32) return void(reinterpret_cast<float*>(buffer.data())[at] = v / 4e9f);
