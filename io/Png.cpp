@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,10 @@
 namespace {
 
 constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";
+// libpng reads a text chunk (XMP among them) whole, into a buffer of the length the file gives,
+// before it finds that the file is shorter: a few bytes could reserve 2 GB. Its other buffers are
+// a few rows at most. Beyond this, a text chunk is passed over as one memory was not to be had for.
+constexpr png_alloc_size_t kMaxAllocation = png_alloc_size_t{32} << 20;
 
 // Everything the decoding changes lives here, outside the frame that calls setjmp, so that
 // nothing is left indeterminate when libpng jumps back.
@@ -41,6 +46,14 @@ struct Job {
 }
 
 void Warning(png_structp, png_const_charp) {}
+
+png_voidp Allocate(png_structp, png_alloc_size_t size) {
+  return size > kMaxAllocation ? nullptr : std::malloc(size);
+}
+
+void Free(png_structp, png_voidp p) {
+  std::free(p);
+}
 
 void Read(png_structp png, png_bytep out, std::size_t size) {
   auto* job = static_cast<Job*>(png_get_io_ptr(png));
@@ -98,7 +111,8 @@ bool Run(Job& job) {
 
 DecodedPicture DecodePng(ImageSource& source) {
   Job job(source);
-  job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, Error, Warning);
+  job.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, Error, Warning, nullptr, Allocate,
+                                     Free);
   if (job.png != nullptr) job.info = png_create_info_struct(job.png);
   if (job.info == nullptr) throw TorbelError(kMsgOutOfMemory);
   if (!Run(job)) {

@@ -166,6 +166,19 @@ TEST(FuzzRegressions, ProjectsFailCleanlyOrSurviveSaving) {
   }
 }
 
+TEST(FuzzRegressions, PicturesFailCleanlyOrDecode) {
+  for (const Input& input : Inputs("regressions", "png")) {
+    SCOPED_TRACE(input.name.toStdString());
+    try {
+      ExpectUsableImage(
+          DecodePanoramaFile(reinterpret_cast<const unsigned char*>(input.bytes.constData()),
+                             static_cast<std::size_t>(input.bytes.size()))
+              .Image);
+    } catch (const TorbelError&) {
+    }
+  }
+}
+
 TEST(FuzzRegressions, BitmapsFailCleanlyOrDecode) {
   for (const Input& input : Inputs("regressions", "bitmap")) {
     SCOPED_TRACE(input.name.toStdString());
