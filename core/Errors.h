@@ -27,6 +27,28 @@ inline constexpr char kMsgUndecodablePath[] =
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
 inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
+// A panorama's kind is told by its first bytes, whatever its name says.
+inline constexpr char kMsgEmptyFile[] = "Die Datei ist leer";
+inline constexpr char kMsgUnknownPictureFormat[] =
+    "Unbekanntes Bildformat: erwartet werden JPEG, PNG, TIFF oder Windows-Bitmap";
+// Damaged or cut short: pixels that are not in the file are not guessed.
+inline constexpr char kMsgInvalidJpeg[] = "JPEG-Datei ist ungültig oder unvollständig";
+inline constexpr char kMsgInvalidPng[] = "PNG-Datei ist ungültig oder unvollständig";
+inline constexpr char kMsgInvalidTiff[] = "TIFF-Datei ist ungültig oder unvollständig";
+// Whole files of a kind the libraries do not read, with what to do about it.
+inline constexpr char kMsgUnsupportedJpeg[] =
+    "Diese Art JPEG (etwa 12 Bit oder verlustfrei) lässt sich nicht lesen; bitte als gewöhnliches "
+    "JPEG speichern";
+inline constexpr char kMsgUnsupportedTiff[] =
+    "Diese Art TIFF (etwa mit Gleitkomma-Pixeln) lässt sich nicht lesen; bitte mit 8 oder 16 Bit "
+    "je Farbe speichern";
+// The photo-sphere tags (XMP, GPano) a camera or stitcher writes about the picture's crop.
+inline constexpr char kMsgPanoramaNotFullTurn[] =
+    "Das Panorama umfasst nicht die vollen 360°; nur Rundum-Panoramen lassen sich vermessen";
+inline constexpr char kMsgPanoramaNotEquirectangular[] =
+    "Das Panorama ist nicht equirektangular abgebildet; nur solche Panoramen lassen sich vermessen";
+inline constexpr char kMsgPanoramaTagsInvalid[] =
+    "Die Panorama-Angaben der Datei (XMP, GPano) sind ungültig oder passen nicht zum Bild";
 // A full sphere 16384 pixels round, some 60 pixels a degree, is the largest panorama taken.
 inline constexpr char kMsgPictureTooLarge[] =
     "Das Bild ist zu groß für ein Panorama (höchstens 16384 x 8192 Pixel)";

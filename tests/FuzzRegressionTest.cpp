@@ -15,9 +15,11 @@
 #include <optional>
 #include <string>
 
+#include "fuzz/PictureFuzz.h"
 #include "fuzz/ProjectRoundTrip.h"
 #include "geometry/TorbelError.h"
 #include "io/Bitmap.h"
+#include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
 
 #ifndef TORBEL_SOURCE_DIR
@@ -119,11 +121,61 @@ TEST(FuzzSeeds, BitmapsDecodeUnlessMadeInvalid) {
   }
 }
 
+// The photographic formats through the whole reading, photo-sphere tags included.
+TEST(FuzzSeeds, PicturesDecodeUnlessMadeInvalid) {
+  for (const char* kind : {"jpeg", "png", "tiff"}) {
+    const std::vector<Input> seeds = Inputs("corpus", kind);
+    EXPECT_GE(seeds.size(), 10u) << kind;
+    for (const Input& seed : seeds) {
+      SCOPED_TRACE(seed.name.toStdString());
+      std::optional<QImage> image;
+      try {
+        image = DecodePanoramaFile(reinterpret_cast<const unsigned char*>(seed.bytes.constData()),
+                                   static_cast<std::size_t>(seed.bytes.size()))
+                    .Image;
+      } catch (const TorbelError&) {
+      }
+      EXPECT_EQ(image.has_value(), !MustBeRefused(seed));
+      if (image) ExpectUsableImage(*image);
+    }
+  }
+}
+
+TEST(FuzzSeeds, CropsReadUnlessMadeInvalid) {
+  const std::vector<Input> seeds = Inputs("corpus", "xmp");
+  ASSERT_GE(seeds.size(), 6u);
+  for (const Input& seed : seeds) {
+    SCOPED_TRACE(seed.name.toStdString());
+    const auto* data = reinterpret_cast<const std::uint8_t*>(seed.bytes.constData());
+    const std::string packet = seed.bytes.mid(kXmpSizeBytes).toStdString();
+    bool read = true;
+    try {
+      PanoramaTop(packet, XmpFuzzWidth(data), XmpFuzzHeight(data));
+    } catch (const TorbelError&) {
+      read = false;
+    }
+    EXPECT_EQ(read, !MustBeRefused(seed));
+  }
+}
+
 // Inputs the fuzzers once failed on: now refused cleanly or read in full.
 TEST(FuzzRegressions, ProjectsFailCleanlyOrSurviveSaving) {
   for (const Input& input : Inputs("regressions", "project")) {
     SCOPED_TRACE(input.name.toStdString());
     if (const std::optional<ProjectLoad> load = Load(input.bytes)) ExpectSavesAndLoadsAgain(*load);
+  }
+}
+
+TEST(FuzzRegressions, PicturesFailCleanlyOrDecode) {
+  for (const Input& input : Inputs("regressions", "png")) {
+    SCOPED_TRACE(input.name.toStdString());
+    try {
+      ExpectUsableImage(
+          DecodePanoramaFile(reinterpret_cast<const unsigned char*>(input.bytes.constData()),
+                             static_cast<std::size_t>(input.bytes.size()))
+              .Image);
+    } catch (const TorbelError&) {
+    }
   }
 }
 
