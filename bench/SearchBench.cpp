@@ -20,7 +20,7 @@
 #include "core/PanoPicture.h"
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
-#include "io/Bitmap.h"
+#include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
 
 namespace {
@@ -72,9 +72,7 @@ double Apart(double ax, double ay, double bx, double by, const Panorama& pano) {
 }
 
 PanoPicture Read(const QString& path) {
-  QImage image = LoadBitmap(path);
-  const Panorama shape(image.width(), image.height());
-  return {std::move(image), shape};
+  return ReadPanoramaFile(path);
 }
 
 }  // namespace

@@ -2,13 +2,7 @@
 
 #include "core/PathText.h"
 
-#include "io/Bitmap.h"
-
-PanoPicture ReadPicture(const QString& path) {
-  QImage image = LoadBitmap(path);
-  const Panorama shape(image.width(), image.height());
-  return {std::move(image), shape};
-}
+#include "io/PanoramaFile.h"
 
 void LoadPanorama(Context& c, int station) {
   static const QString kTitles[] = {QStringLiteral("Standortpano laden"),
@@ -24,7 +18,7 @@ void LoadPanorama(Context& c, int station) {
   // writes a path that cannot be opened again.
   if (PathExists(path)) {
     const Busy busy(c.platform);
-    fields.Pano = ReadPicture(path);
+    fields.Pano = ReadPanoramaFile(path);
   }
   fields.PanoFile = path;
   c.window.MarkViewForRepaint(station);

@@ -8,10 +8,10 @@
 #include <array>
 #include <optional>
 
-#include "commands/Panoramas.h"
 #include "commands/Points.h"
 #include "core/Errors.h"
 #include "core/PathText.h"
+#include "io/PanoramaFile.h"
 #include "io/PointCsv.h"
 #include "io/PointDxf.h"
 #include "io/ProjectFile.h"
@@ -127,7 +127,7 @@ void LoadProject(Context& c) {
     }
     // A picture that cannot be read is kept out like a missing one, not the whole project.
     try {
-      images[i] = ReadPicture(*file);
+      images[i] = ReadPanoramaFile(*file);
     } catch (const TorbelError& e) {
       unreadable << QString::fromStdString(e.Message()) + QStringLiteral(": ") + *file;
     }

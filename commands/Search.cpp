@@ -6,7 +6,6 @@
 #include "commands/Views.h"
 #include "core/Errors.h"
 #include "core/PanoPicture.h"
-#include "io/Bitmap.h"
 
 namespace {
 

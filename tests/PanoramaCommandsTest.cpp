@@ -120,7 +120,7 @@ TEST_F(Commands, ABadBitmapKeepsTheOldPathAndImage) {
   LoadPanorama(c, 1);
   ASSERT_EQ(s.PanoFile1, good);
 
-  const QString bad = WriteFile("bad.bmp", QByteArray("XX not a bitmap"));
+  const QString bad = WriteFile("bad.bmp", QByteArray("BM but no bitmap"));
   platform.fileAnswers = {bad};
   EXPECT_FALSE(Run([&] { LoadPanorama(c, 1); }));
   ASSERT_EQ(platform.errors.size(), 1u);
