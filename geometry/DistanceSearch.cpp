@@ -333,6 +333,9 @@ class Search {
   // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
   // than chance.
   bool Agrees(const Plane& plane, double u);
+  // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
+  // largest patch, along both axes.
+  bool Spread(const Refined& r);
 
   SolverState state_;
   SearchSettings set_;
@@ -939,12 +942,26 @@ Refusal Search::Decide(const Refined& best, double runnerUp) {
   if (lone >= 0 && best.scores.score[lone] < set_.minLoneScore) return Refusal::OneView;
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
-  if (patch_.half > set_.half && !Agrees(best.plane, best.place.u)) return Refusal::NoMatch;
+  // So may a patch whose samples a survey view needs spread over more of P0 than the largest
+  // patch covers, both ways: where that view sees the place several times smaller than P0 does.
+  if ((patch_.half > set_.half || Spread(best)) && !Agrees(best.plane, best.place.u))
+    return Refusal::NoMatch;
   // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
   // a patch of another size then holds what lies around it, and the true place fits that better.
   if (set_.crossCheck && second_.scores.combined > -2 && !KeepsItsLead(best, second_))
     return Refusal::Ambiguous;
   return Refusal::None;
+}
+
+bool Search::Spread(const Refined& r) {
+  for (int view = 0; view < 2; ++view) {
+    Grid grid;
+    if (r.plane.square || !Project(patch_, r.plane, Footprint{}, view, r.place.u, grid)) continue;
+    const Footprint f = FootprintOf(grid);
+    const double least = std::exp2(std::min(f.stretch[0], f.stretch[1]) / 2.0);
+    if (least * patch_.half > set_.maxHalf) return true;
+  }
+  return false;
 }
 
 bool Search::KeepsItsLead(const Refined& best, const Refined& second) {
