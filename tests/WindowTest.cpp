@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QWheelEvent>
 
+#include "commands/Panoramas.h"
 #include "geometry/Mapping.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/WindowFixture.h"
@@ -92,6 +94,23 @@ TEST_F(Window, LayoutFollowsTheClientSize) {
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 856, 747));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->geometry(), QRect(868, 143, 430, 369));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->geometry(), QRect(868, 518, 430, 373));
+}
+
+TEST_F(Window, APanoramaOfAnotherSizeScrollsAndAimsAtItsOwnScale) {
+  // A small 2:1 camera picture: 0.225 degrees a pixel, from 90 degrees up to 90 down.
+  QImage picture(1600, 800, QImage::Format_RGB32);
+  picture.fill(QColor(90, 120, 60));
+  const QString path = dir.filePath(QStringLiteral("S1.jpg"));
+  ASSERT_TRUE(picture.save(path, "JPG"));
+  platform.fileAnswers = {path};
+  LoadPanorama(form->Commands(), 1);
+  auto* view = Widget<PanoramaView>("ScrollBox2");
+  EXPECT_EQ(view->horizontalScrollBar()->maximum(), 1600 - view->ClientWidth());
+  EXPECT_EQ(view->verticalScrollBar()->maximum(), 800 - view->ClientHeight());
+  view->SetHorizontalPosition(390);
+  view->SetVerticalPosition(180);
+  MoveOver(view->viewport(), QPoint(10, 20));
+  EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("270,00° 45,00°"));
 }
 
 TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
