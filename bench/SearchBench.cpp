@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "bench/Bench.h"
+#include "commands/Search.h"
 #include "core/PanoPicture.h"
 #include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <utility>
 
-#include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
 
 // A loaded panorama: its pixels (QImage::Format_RGB32, row 0 at the top) and where they look.
@@ -22,15 +21,3 @@ struct PanoPicture {
 
   bool isNull() const { return Image.isNull(); }
 };
-
-// The pixels of a loaded panorama as the distance search reads them.
-inline PanoPixels PixelsOf(const PanoPicture& picture) {
-  const QImage& image = picture.Image;
-  return {reinterpret_cast<const std::uint32_t*>(image.constBits()),
-          image.width(),
-          image.height(),
-          image.bytesPerLine() / 4,
-          0,
-          0,
-          picture.Shape};
-}

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "commands/Search.h"
 #include "core/PanoPicture.h"
 #include "geometry/DistanceSearch.h"
 #include "io/PanoramaFile.h"
