@@ -27,6 +27,18 @@ foreach(layer geometry core io commands ui app companion tools)
   endforeach()
 endforeach()
 
+# The file formats read pictures and text; the distance search is the commands' to call.
+foreach(layer io core)
+  file(GLOB_RECURSE sources "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" matcher REGEX "^[ \t]*#[ \t]*include[ \t]*\"geometry/DistanceSearch\.h\"")
+    if(matcher)
+      file(RELATIVE_PATH name "${ROOT}" "${source}")
+      string(APPEND violations "  ${name}: ${matcher}\n")
+    endif()
+  endforeach()
+endforeach()
+
 if(violations)
   message(FATAL_ERROR "Includes that point up or across the layers:\n${violations}")
 endif()
