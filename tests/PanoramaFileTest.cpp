@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
-#include <cstring>
 #include <string>
 
 #include "core/Errors.h"
@@ -253,6 +254,8 @@ TEST(PanoramaFile, ReadFromTheFileAsFromMemory) {
   }
   EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.filePath("fehlt.jpg")); }), "Datei nicht gefunden");
   EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.path()); }), "Dateizugriff verweigert");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+  EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.filePath("fifo")); }), kMsgNotAFile);
 }
 
 // Not a partial picture: every cut through a file is found out, wherever it falls.
