@@ -25,13 +25,17 @@ constexpr char kGPanoNamespace[] = "http://ns.google.com/photos/1.0/panorama/";
   throw TorbelError(kMsgPanoramaTagsInvalid);
 }
 
-// The XMP toolkit's set-up is not safe to run twice at once; its log would go to stderr.
-void StartExiv2() {
+// Exiv2's XMP toolkit and its namespace registry are one for the whole process, and not safe to
+// use from two threads at once (three panoramas may well be read side by side); its log would go to
+// stderr.
+std::mutex& Exiv2Lock() {
+  static std::mutex lock;
   static std::once_flag once;
   std::call_once(once, [] {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     Exiv2::XmpParser::initialize();
   });
+  return lock;
 }
 
 // A whole number of pixels, as GPano writes them: digits, perhaps blanks around them.
@@ -87,7 +91,7 @@ Real TopFromTags(const Exiv2::XmpData& xmp, std::int32_t width, std::int32_t hei
 Real PanoramaTop(const std::string& xmpPacket, std::int32_t width, std::int32_t height) {
   // Most files carry XMP about other things, or none; only the panorama namespace matters.
   if (xmpPacket.find(kGPanoNamespace) == std::string::npos) return 0;
-  StartExiv2();
+  const std::lock_guard<std::mutex> exiv2(Exiv2Lock());
   try {
     Exiv2::XmpData xmp;
     if (Exiv2::XmpParser::decode(xmp, xmpPacket) != 0) Invalid();

@@ -21,8 +21,8 @@
 
 namespace {
 
-// libtiff's largest single allocation: a strip or tile buffer, at most one row of strips of the
-// largest picture in 16-bit RGBA, so that a header of a few bytes cannot reserve more.
+// libtiff's largest single allocation, its buffer for one strip or tile: up to the whole of the
+// largest picture in 16-bit RGBA, and no more, whatever a header of a few bytes says.
 constexpr tmsize_t kMaxSingleAlloc = tmsize_t{1} << 30;
 
 constexpr std::uint32_t kOpaque = 0xff000000u;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Small picture files of every kind the panorama decoders read, made with the formats' own
-// libraries (and exiv2 for the photo-sphere tags): for the tests and the fuzzers' seeds.
+// libraries (and exiv2 for the photo-sphere tags), for the fuzzers' seeds (MakeImageSeeds.cpp),
+// which the tests read back as well.
 
 #include <fcntl.h>
 #include <unistd.h>
