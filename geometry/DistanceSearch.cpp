@@ -252,6 +252,11 @@ class Search {
         shape0_(panos[0].shape),
         scale0_(panos[0].shape),
         scales_{Scale(panos[1].shape), Scale(panos[2].shape)},
+        // The first pass steps through the distances by angles the classic panorama's pixel
+        // wide at most: it only finds the places to refine, and on finer pixels it would score
+        // more places, taking longer, without finding more.
+        coarse_{std::max(1.0, panos[1].shape.Width() / double(Panorama::kClassicWidth)),
+                std::max(1.0, panos[2].shape.Width() / double(Panorama::kClassicWidth))},
         p0_(panos[0]),
         views_{GreyImage(panos[1]), GreyImage(panos[2])} {}
 
@@ -307,7 +312,8 @@ class Search {
   // The best plane's scores.
   Scored Best(Patch& patch, const std::vector<Plane>& planes, double u, Layout& layout, int slide,
               bool settle = false);
-  double Movement(const Candidate& a, const Candidate& b) const;
+  // `coarse`: in the first pass's pixels, those of the classic turn where a view's are finer.
+  double Movement(const Candidate& a, const Candidate& b, bool coarse = false) const;
   // The stages of a search. The patch size: false where P0 lacks the picture or the patch is
   // flat (the refusal then in `result`).
   bool ChoosePatch(int forced, DistanceMatch& result);
@@ -341,6 +347,7 @@ class Search {
   SearchSettings set_;
   Panorama shape0_;
   Scale scale0_, scales_[2];
+  double coarse_[2];  // a view's pixels in one of the first pass's
   GreyImage p0_;
   GreyImage views_[2];
   Station stations_[2];
@@ -782,12 +789,14 @@ Search::Scored Search::Best(Patch& patch, const std::vector<Plane>& planes, doub
   return best;
 }
 
-double Search::Movement(const Candidate& a, const Candidate& b) const {
+double Search::Movement(const Candidate& a, const Candidate& b, bool coarse) const {
   double moved = 0;
   for (int view = 0; view < 2; ++view) {
     const double dc = std::fabs(a.centre[view].column -
                                 views_[view].Near(b.centre[view].column, a.centre[view].column));
-    moved = std::max({moved, dc, std::fabs(a.centre[view].row - b.centre[view].row)});
+    const double scale = coarse ? coarse_[view] : 1;
+    moved =
+        std::max({moved, dc / scale, std::fabs(a.centre[view].row - b.centre[view].row) / scale});
   }
   return moved;
 }
@@ -862,7 +871,7 @@ std::vector<Search::Candidate> Search::FirstPass() {
   while (u > last) {
     const double next = std::max(u - step, last);
     Candidate there{next, {Centre(0, next), Centre(1, next)}, -2};
-    const double moved = Movement(here, there);
+    const double moved = Movement(here, there, true);
     if (moved > set_.coarseStep && step > 1e-12) {
       step *= std::max(0.9 * set_.coarseStep / moved, 0.25);
       continue;
