@@ -9,6 +9,7 @@
 #include "geometry/TorbelError.h"
 #include "io/Bitmap.h"
 #include "tests/MemoryLimit.h"
+#include "tests/TestFiles.h"
 
 namespace {
 
@@ -85,15 +86,7 @@ QImage Decode(const Bytes& f) {
   return DecodeBitmap(f.data(), f.size());
 }
 
-template <typename Read>
-std::string ErrorOf(Read read) {
-  try {
-    read();
-  } catch (const TorbelError& e) {
-    return e.Message();
-  }
-  return "kein Fehler";
-}
+using ::ErrorOf;
 
 std::string ErrorOf(const Bytes& f) {
   return ErrorOf([&] { Decode(f); });

@@ -34,15 +34,7 @@ PanoPicture Decode(const Bytes& f) {
   return DecodePanoramaFile(f.data(), f.size());
 }
 
-template <typename Read>
-std::string ErrorOf(Read read) {
-  try {
-    read();
-  } catch (const TorbelError& e) {
-    return e.Message();
-  }
-  return "kein Fehler";
-}
+using ::ErrorOf;
 
 std::string ErrorOf(const Bytes& f) {
   return ErrorOf([&] { Decode(f); });

@@ -6,6 +6,20 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <string>
+
+#include "geometry/TorbelError.h"
+
+// The message a read raises, or "kein Fehler".
+template <typename Read>
+std::string ErrorOf(Read read) {
+  try {
+    read();
+  } catch (const TorbelError& e) {
+    return e.Message();
+  }
+  return "kein Fehler";
+}
 
 // A 24-bit Windows bitmap, bottom-up, every pixel of the given colour.
 inline QByteArray Bitmap24(int width, int height, QRgb colour) {
