@@ -4,6 +4,7 @@
 #include <random>
 
 #include "geometry/Coordinates.h"
+#include "geometry/Firmness.h"
 #include "geometry/Mapping.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/Surveys.h"
@@ -77,6 +78,22 @@ TEST(Coordinates, StrengthIsTheDistanceOnePixelOfGuideLineMeans) {
     EXPECT_NEAR(*strength.P2 / 100, OnePixelStep(s, 2), OnePixelStep(s, 2) * 1e-3L) << p.hor;
     EXPECT_EQ(*strength.Best(), std::min(*strength.P1, *strength.P2));
   }
+}
+
+TEST(Coordinates, StrengthAndFirmnessCountEachPanoramasOwnPixels) {
+  SolverState s = LevelSurvey();
+  s.CurHor = 45;
+  s.CurVert = -2;
+  s.CurDist = 12;
+  // Pictures half as fine as the classic one: a pixel is twice the angle, and so twice the
+  // distance and twice the deviation.
+  const PanoShapes half = {Panorama(4080, 2040), Panorama(4080, 2040), Panorama(4080, 2040)};
+  const GuideStrength classic = StrengthOf(s, {}), coarse = StrengthOf(s, half);
+  EXPECT_NEAR(*coarse.P1, 2 * *classic.P1, *classic.P1 * 1e-6L);
+  EXPECT_NEAR(*coarse.P2, 2 * *classic.P2, *classic.P2 * 1e-6L);
+  const Firmness fine = FirmnessOf(s, {}), rough = FirmnessOf(s, half);
+  EXPECT_NEAR(*rough.AcrossCm, 2 * *fine.AcrossCm, *fine.AcrossCm * 1e-6L);
+  EXPECT_NEAR(*rough.AlongCm, 2 * *fine.AlongCm, *fine.AlongCm * 1e-6L);
 }
 
 TEST(Coordinates, APointInLineWithTheStationsOrTooFarIsWeak) {

@@ -172,6 +172,26 @@ TEST(PanoramaPaint, TheBitmapIsDrawnUnscaledWithBackgroundBeyondIt) {
   EXPECT_EQ(p.pixel(99, 50), kBackground);
 }
 
+TEST(PanoramaPaint, MarksAndGuideLinesFollowThePicturesOwnShape) {
+  // A crop of a 4000-pixel sphere whose first row lies 250 rows below the zenith: 90 degrees is
+  // column 3000, the horizon row 750.
+  WorkingState s;
+  s.Pano1 = PanoPicture(QImage(4000, 1500, QImage::Format_RGB32), Panorama(4000, 1500, 250));
+  s.Pano1.Image.fill(QColor(10, 20, 30));
+  s.Points.Assign({PointAt(90, 0)});
+  s.SelIndex = -1;
+  const Painted mark = Paint(s, 1, QRect(2980, 730, 40, 40));
+  EXPECT_EQ(mark.pixel(3000, 740), kAqua);
+  // The guide line runs down a taller panorama's whole height (its pixels left out here).
+  s.Pano1 = PanoPicture(QImage(), Panorama(8000, 3200));
+  s.Mode = Mode::ModePoint;
+  s.P1Hor = 90;
+  s.DeltaHor1 = 90;
+  const Painted bottom = Paint(s, 1, QRect(5990, 3190, 20, 20));
+  EXPECT_EQ(bottom.pixel(6000, 3199), kRed);
+  EXPECT_EQ(bottom.pixel(6000, 3200), kBackground);
+}
+
 TEST(VirtualKeyCode, GermanAndUsLayouts) {
   const auto code = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     return VirtualKeyCode(QKeyEvent(QEvent::KeyPress, key, mods));
