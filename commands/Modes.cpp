@@ -17,9 +17,7 @@ void StartPointEntry(Context& c) {
   if (s.P0zu1Hor != s.P1zu0Hor && s.P0zu2Hor != s.P2zu0Hor && s.Mode == Mode::ModeIdle) {
     s.Mode = Mode::ModePoint;
     c.window.EnableTable(false);
-    SolvePoint(s);
-    CenterViews(c, false);
-    ShowPosition(c);
+    ShowSolvedPoint(c, false, PointLabel::Keep);
   } else {
     c.platform.InformationBox(QString::fromUtf8(kMsgAlignFirst), {Platform::Button::Ok},
                               Platform::Button::Ok, Platform::Button::Ok);
@@ -103,10 +101,7 @@ void DistanceKey(Context& c, int sign) {
     s.CurDist -= step;
     if (!(s.CurDist >= 1)) s.CurDist = 1;
   }
-  SolvePoint(s);
-  CenterViews(c, false);
-  c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
-  ShowPosition(c);
+  ShowSolvedPoint(c, false, PointLabel::Metres);
 }
 
 // A digit in point entry: the distance typed in, for points whose distance was taped. The box
@@ -117,10 +112,7 @@ void TypeDistance(Context& c, int digit) {
                             QStringLiteral("Entfernung (m):"), QString::number(digit));
   if (!answer) return;
   c.s.CurDist = std::clamp(ParseReal(answer->toStdString()), Real{1}, Real{55000});
-  SolvePoint(c.s);
-  CenterViews(c, false);
-  c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
-  ShowPosition(c);
+  ShowSolvedPoint(c, false, PointLabel::Metres);
 }
 
 }  // namespace
@@ -188,10 +180,7 @@ void MouseWheel(Context& c, int angleDelta) {
     const int sign = c.wheelRest > 0 ? 1 : -1;
     c.wheelRest -= sign * 120;
     c.s.CurDist += sign * 0.01L;
-    SolvePoint(c.s);
-    CenterViews(c, false);
-    c.window.SetLabel(Window::Label::Cp, CurrentPointText(c));
-    ShowPosition(c);
+    ShowSolvedPoint(c, false, PointLabel::Bare);
   }
 }
 

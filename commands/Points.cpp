@@ -115,9 +115,7 @@ void ShowRowPoint(Context& c, int ARow) {
   s.CurVert = r.Vert0;
   s.CurDist = r.Dist0;
   // Solved afresh from the present station data, not taken from the stored angles.
-  SolvePoint(s);
-  CenterViews(c, true);
-  ShowPosition(c);
+  ShowSolvedPoint(c, true, PointLabel::Keep);
 }
 
 void DeletePoint(Context& c) {

@@ -58,9 +58,6 @@ void FindDistance(Context& c) {
     return;
   }
   s.CurDist = std::clamp(match.distance, Real{1}, Real{55000});
-  SolvePoint(s);
   c.found = Context::FoundDistance{s.CurHor, s.CurVert, s.CurDist, match.score1, match.score2};
-  CenterViews(c, false);
-  c.window.SetLabel(Window::Label::Cp, CurrentPointText(c) + QStringLiteral("m"));
-  ShowPosition(c);
+  ShowSolvedPoint(c, false, PointLabel::Metres);
 }

@@ -56,9 +56,7 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int
   }
 
   if (station == 0 && c.s.Mode == Mode::ModePoint) {
-    SolvePoint(c.s);
-    CentreViewsUnpainted(c, false);
-    ShowPosition(c);
+    ShowSolvedPoint(c, false, PointLabel::Keep, false);
   } else if (AimsIn(c.s.Mode, station)) {
     c.window.View(station).RepaintViewAndMagnifier();
   }
@@ -104,6 +102,18 @@ void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredV
 void CentreViewsUnpainted(Context& c, bool ScrollP0) {
   CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)}, c.s.CursorX,
               c.s.CursorY);
+}
+
+void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint) {
+  SolvePoint(c.s);
+  CentreViewsUnpainted(c, ScrollP0);
+  if (label != PointLabel::Keep) {
+    c.window.SetLabel(
+        Window::Label::Cp,
+        CurrentPointText(c) + (label == PointLabel::Metres ? QStringLiteral("m") : QString()));
+  }
+  ShowPosition(c);
+  if (paint) c.window.PaintNow();
 }
 
 void ShowPosition(Context& c) {

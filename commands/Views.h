@@ -27,6 +27,15 @@ void CenterViews(Context& c, bool ScrollP0);
 // The same, with the repaints left for the command's one paint at its end.
 void CentreViewsUnpainted(Context& c, bool ScrollP0);
 
+// What LblCp shows of the current point after a command moved it: nothing new, its text with the
+// unit (the keys, F3), or without it (the wheel and the mouse, as they always did).
+enum class PointLabel { Keep, Metres, Bare };
+
+// The current point moved: solves it, centres the views on it (P0's too when ScrollP0), shows it
+// in LblCp and the position labels, and paints, unless `paint` is false and the command paints
+// once at its end.
+void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint = true);
+
 // Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
 // distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
 // view fixes the distance to no better than 1 %; how firmly the views fix its place (deviations
