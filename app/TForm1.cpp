@@ -434,7 +434,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::FormCloseQuery() {
-  return Guarded([this] { Speichern1Click(); });
+  bool mayClose = false;
+  return Guarded([this, &mayClose] { mayClose = SaveAtClose(context_); }) && mayClose;
 }
 
 bool TForm1::FormClose() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -47,6 +48,11 @@ struct Context {
   Real pointingPx = DefaultPointingPx;
   // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
   std::vector<PointEdit> undoEdits, redoEdits;
+  // A digest of the project file as the state stood at the last save or load (or the fresh
+  // start): the state differs from it exactly when the project holds changes no file holds.
+  // Nothing while the state holds changes that were never in a file (points entered before a
+  // load).
+  std::optional<QByteArray> savedProject;
 
   // The display text of a number.
   QString Fix(Real x) const { return QString::fromStdString(FixText(x, separator)); }

@@ -1,12 +1,15 @@
 #include "commands/Project.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <new>
 #include <optional>
+#include <stdexcept>
 
 #include "commands/Points.h"
 #include "core/Errors.h"
@@ -54,6 +57,24 @@ void MakePrivateFolder(const QString& folder) {
   QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+QByteArray ProjectBytes(const Context& c) {
+  const WorkingState& s = c.s;
+  return ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, s.Points, c.separator);
+}
+
+// A digest of the project file the state would be written as now: a large survey's file runs to
+// megabytes, which are not kept for the comparison. Nothing when memory runs out for it, as it
+// may at the end of a load that has changed everything: the project then counts as changed, and
+// the close asks rather than fail or lose it.
+std::optional<QByteArray> Digest(const Context& c) {
+  try {
+    return QCryptographicHash::hash(ProjectBytes(c), QCryptographicHash::Sha256);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void StartSession(Context& c) {
@@ -89,19 +110,32 @@ void StartSession(Context& c) {
                  {}};
   c.undoEdits.clear();
   c.redoEdits.clear();
+  c.savedProject = Digest(c);
 }
 
-void SaveProject(Context& c) {
+bool SaveProject(Context& c) {
   FileDialog dialog = c.SaveDialog1;
-  if (!c.platform.ExecuteSaveDialog(dialog)) return;
+  if (!c.platform.ExecuteSaveDialog(dialog)) return false;
   // The settings file names the project on a line of its own; a name it cannot hold is not
   // remembered either.
   CheckPath(dialog.FileName);
   c.SaveDialog1 = dialog;
-  const WorkingState& s = c.s;
-  WriteFileSafely(
-      c.SaveDialog1.FileName,
-      ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, s.Points, c.separator));
+  const QByteArray bytes = ProjectBytes(c);
+  WriteFileSafely(c.SaveDialog1.FileName, bytes);
+  c.savedProject = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+  return true;
+}
+
+bool HasUnsavedChanges(const Context& c) {
+  const std::optional<QByteArray> now = Digest(c);
+  return !now || now != c.savedProject;
+}
+
+bool SaveAtClose(Context& c) {
+  if (SaveProject(c) || !HasUnsavedChanges(c)) return true;
+  using Button = Platform::Button;
+  return c.platform.InformationBox(QString::fromUtf8(kMsgDiscardChanges), {Button::Yes, Button::No},
+                                   Button::No, Button::No) == Button::Yes;
 }
 
 void LoadProject(Context& c) {
@@ -109,6 +143,8 @@ void LoadProject(Context& c) {
   const QString path = c.OpenDialog1.FileName;
   CheckPath(path);
   const Busy busy(c.platform);
+  // Changes made before the load are in no file, and the load does not make them saved.
+  const bool wasSaved = !HasUnsavedChanges(c);
 
   // Everything is read and checked before anything changes, so that a file that fails leaves
   // the work as it was and can be mended and loaded again.
@@ -166,6 +202,8 @@ void LoadProject(Context& c) {
   // load cannot be taken back across it.
   SelectRow(c, c.window.PointRows() + 1);
   ForgetEdits(c);
+  // As the state now stands, not as the file reads: its numbers may be written otherwise.
+  c.savedProject = wasSaved ? Digest(c) : std::nullopt;
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
 }

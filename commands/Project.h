@@ -12,8 +12,15 @@ void StartSession(Context& c);
 void LoadProject(Context& c);
 
 // "Projekt speichern...": shows the save dialog and writes the project; an existing file is
-// replaced only by a complete new one.
-void SaveProject(Context& c);
+// replaced only by a complete new one. False when nothing was saved.
+bool SaveProject(Context& c);
+
+// Whether the project holds changes that were not in it at the last save or load.
+bool HasUnsavedChanges(const Context& c);
+
+// The close request: the save dialog first. Cancelled while the project holds changes that no
+// file holds, the user is asked whether to drop them. True when the window may close.
+bool SaveAtClose(Context& c);
 
 // "Punkte exportieren...": every point with its local coordinates as a CSV table, for a GIS or a
 // point-cloud program.

@@ -95,6 +95,10 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+// Asked at the close when the save dialog was cancelled.
+inline constexpr char kMsgDiscardChanges[] =
+    "Das Projekt hat ungespeicherte Änderungen.\nOhne Speichern schließen und die Änderungen "
+    "verwerfen?";
 inline constexpr char kMsgDxfSightLines[] =
     "Die Sichtlinien von den drei Standpunkten zu jedem Punkt mit in die Zeichnung schreiben?";
 inline constexpr char kMsgPointingRange[] =

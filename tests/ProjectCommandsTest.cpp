@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <functional>
 
 #include "commands/Panoramas.h"
 #include "core/PathText.h"
@@ -214,6 +215,44 @@ TEST_F(ProjectCommands, ADecimalCommaFileLoadsUnderADecimalPoint) {
   EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("90.00° -9.09° 10.25m"));
   // Written again, it takes this locale's separator.
   EXPECT_TRUE(Read(Save("punkt.txt")).contains("\r\n10.25\r\n"));
+}
+
+TEST_F(ProjectCommands, ClosingAsksBeforeChangesThatNoFileHoldsAreLost) {
+  Survey();
+  const QString path = Save("p.txt");
+  const QString pano = WriteFile("s1.bmp", Bitmap24(8, 4, qRgb(1, 2, 3)));
+  // Each after a fresh start with the survey loaded; the save dialog at the close is cancelled.
+  const struct {
+    const char* change;
+    std::function<void()> make;
+    bool asks;
+  } cases[] = {
+      {"nothing", [] {}, false},
+      {"a point", [&] { StorePoint(4600, 2000); }, true},
+      {"a point taken back", [&] { StorePoint(4600, 2000), Run([&] { Undo(c); }); }, false},
+      {"a point saved", [&] { StorePoint(4600, 2000), Save("q.txt"); }, false},
+      {"a point deleted", [&] { window.selected = 1, Run([&] { DeletePoint(c); }); }, true},
+      {"a station", [&] { Key(VkF11), MoveOver(1, 99, 2000), Key(VkReturn); }, true},
+      {"a picture", [&] { platform.fileAnswers = {pano}, Run([&] { LoadPanorama(c, 1); }); }, true},
+      {"before a load", [&] { Open(), s.Points.Append({}), Load(path); }, true},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.change);
+    Open();
+    Load(path);
+    t.make();
+    platform.informations.clear();
+    for (const auto answer : {Platform::Button::No, Platform::Button::Yes}) {
+      platform.boxAnswers = {answer};
+      bool closes = false;
+      EXPECT_TRUE(Run([&] { closes = SaveAtClose(c); }));
+      EXPECT_EQ(closes, !t.asks || answer == Platform::Button::Yes);
+    }
+    EXPECT_EQ(platform.informations.size(), t.asks ? 2u : 0u);
+  }
+  EXPECT_EQ(platform.informations[0], QString::fromUtf8(kMsgDiscardChanges));
+  Open();  // and a fresh start with nothing done
+  EXPECT_TRUE(SaveAtClose(c));
 }
 
 TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {

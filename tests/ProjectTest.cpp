@@ -27,6 +27,18 @@ TEST_F(Project, ClosingWithoutAProjectWritesAnEmptyLineAndAFailedSaveKeepsTheWin
   EXPECT_EQ(platform.errors.back(), QStringLiteral("Datei nicht gefunden."));
 }
 
+TEST_F(Project, ClosingWithANewPointAsksBeforeItIsLost) {
+  S().Mode = Mode::ModePoint;
+  Key(Qt::Key_Return);
+  // The save dialog cancelled: "Nein" keeps the window and the point, "Ja" closes.
+  platform.boxAnswers = {Platform::Button::No};
+  EXPECT_FALSE(form->close());
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
+  platform.boxAnswers = {Platform::Button::Yes};
+  EXPECT_TRUE(form->close());
+}
+
 // A settings file that cannot be written is reported with its cause and left as it was, and the
 // window closes all the same.
 TEST_F(Project, ASettingsFileThatCannotBeWrittenAtCloseIsReportedAndKept) {
