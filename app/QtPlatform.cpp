@@ -214,8 +214,16 @@ void QtPlatform::WaitForProgram() {
   if (program_->state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
+bool QtPlatform::StartDetached(const QString& program, const QStringList& arguments) {
+  return QProcess::startDetached(program, arguments);
+}
+
 QString QtPlatform::ExeDir() {
   return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+QString QtPlatform::ExeFile() {
+  return QCoreApplication::applicationFilePath();
 }
 
 void QtPlatform::SetBusy(bool busy) {

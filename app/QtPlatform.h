@@ -29,7 +29,9 @@ class QtPlatform : public Platform {
   void SetClipboardText(const QString& text) override;
   bool StartProgram(const QString& file, const QString& workingDirectory) override;
   void WaitForProgram() override;
+  bool StartDetached(const QString& program, const QStringList& arguments) override;
   QString ExeDir() override;
+  QString ExeFile() override;
   void SetBusy(bool busy) override;
   QString ConfigDir() override;
   bool FolderTakesNewFiles(const QString& folder) override;

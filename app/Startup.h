@@ -12,6 +12,9 @@ class Startup {
   explicit Startup(QApplication& app);
   char DecimalSeparator() const { return separator_; }
   static void ShowMaximised(TForm1& form);
+  // The project named on the command line ("Torbel PATH", as the desktop entry starts it), made
+  // absolute; empty when none is named. Qt's own options are taken out of argv by then.
+  static QString ProjectArgument(int argc, char** argv);
 
  private:
   QTranslator qtTexts_;

@@ -45,7 +45,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
+TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project, QWidget* parent)
     : QMainWindow(parent), platform_(platform), context_(s_, platform, *this, decimalSeparator) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Molvan Torbel* V1.07"));
@@ -57,7 +57,7 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, QWidget* parent)
   BuildPlan();
   BuildMenus();
   RestoreWindowSettings();
-  Guarded([this] { FormCreate(); });
+  Guarded([&] { FormCreate(project); });
   // Key preview: the window sees its keys and the wheel before its controls do.
   QCoreApplication::instance()->installEventFilter(this);
 }
@@ -223,6 +223,10 @@ void TForm1::BuildMenus() {
   Datei1->setObjectName(QStringLiteral("Datei1"));
   Laden1 =
       command(Datei1, QStringLiteral("Projekt &laden..."), "Laden1", [this] { Laden1Click(); });
+  // Stays available: one project a window, but as many windows as the user likes.
+  ProjektinneuemFensterffnen1 =
+      command(Datei1, QStringLiteral("Projekt in neuem &Fenster öffnen..."),
+              "ProjektinneuemFensterffnen1", [this] { ProjektinneuemFensterffnen1Click(); });
   Speichern1 = command(Datei1, QStringLiteral("Projekt &speichern..."), "Speichern1",
                        [this] { Speichern1Click(); });
   Punkteexportieren1 = command(Datei1, QStringLiteral("Punkte &exportieren..."),
@@ -341,13 +345,13 @@ void TForm1::SaveWindowSettings() {
   settings.setValue(QStringLiteral("Fenster/Zustand"), saveState());
 }
 
-void TForm1::FormCreate() {
+void TForm1::FormCreate(const QString& project) {
   move(0, 0);
   GridModel->SetHeader(QStringLiteral("Pkt.#,Hor.(°),Vert.(°),Entf.(m)"));
   // Qt paints every widget double-buffered; there is nothing to switch on.
   StartSession(context_);
   FormResize();
-  ReadSettingsFile(context_);
+  OpenAtStart(context_, project);
 }
 
 void TForm1::FormResize() {
@@ -507,6 +511,9 @@ void TForm1::PunktlisteabCursorerzeugen1Click() {
 
 void TForm1::Laden1Click() {
   LoadProject(context_);
+}
+void TForm1::ProjektinneuemFensterffnen1Click() {
+  OpenInNewWindow(context_);
 }
 void TForm1::Speichern1Click() {
   SaveProject(context_);

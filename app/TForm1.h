@@ -32,8 +32,10 @@ class TForm1 : public QMainWindow, private Window {
   Q_OBJECT
 
  public:
-  // decimalSeparator: the locale's, for every number shown or written.
-  TForm1(Platform& platform, char decimalSeparator, QWidget* parent = nullptr);
+  // decimalSeparator: the locale's, for every number shown or written. project: one named on the
+  // command line, loaded at start without a dialog in place of the one the settings offer.
+  TForm1(Platform& platform, char decimalSeparator, const QString& project = {},
+         QWidget* parent = nullptr);
   ~TForm1() override;
 
   WorkingState& State() { return s_; }
@@ -51,7 +53,7 @@ class TForm1 : public QMainWindow, private Window {
   }
 
   // Start-up, layout and closing.
-  void FormCreate();
+  void FormCreate(const QString& project);
   void FormResize();
   bool FormCloseQuery();
   bool FormClose();
@@ -76,6 +78,7 @@ class TForm1 : public QMainWindow, private Window {
 
   // The menus.
   void Laden1Click();
+  void ProjektinneuemFensterffnen1Click();
   void Speichern1Click();
   void Standortpanoladen1Click();
   void Vermessungspano1laden1Click();
@@ -167,8 +170,8 @@ class TForm1 : public QMainWindow, private Window {
   QDockWidget* GrundrissDock = nullptr;
   PlanView* Grundriss = nullptr;
   QAction *Grundriss1, *GrundrissSpeichern1;
-  QAction *Laden1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1, *Einstellungen1, *Rckgngig1,
-      *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1, *Vermessungspano1laden1,
-      *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1, *Punkteditieren1, *Punktlschen1,
-      *PunktlisteabCursorerzeugen1;
+  QAction *Laden1, *ProjektinneuemFensterffnen1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1,
+      *Einstellungen1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1,
+      *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1,
+      *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
 };

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const Startup startup(app);
   QtPlatform platform;
-  TForm1 form(platform, startup.DecimalSeparator());
+  TForm1 form(platform, startup.DecimalSeparator(), Startup::ProjectArgument(argc, argv));
   Startup::ShowMaximised(form);
   return QApplication::exec();
 }

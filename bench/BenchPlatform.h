@@ -28,6 +28,8 @@ struct BenchPlatform : Platform {
   QString ExeDir() override { return {}; }
   bool StartProgram(const QString&, const QString&) override { return false; }
   void WaitForProgram() override {}
+  bool StartDetached(const QString&, const QStringList&) override { return false; }
+  QString ExeFile() override { return {}; }
   void SetBusy(bool) override {}
   QString ConfigDir() override { return {}; }
   bool FolderTakesNewFiles(const QString&) override { return true; }

@@ -138,9 +138,9 @@ bool SaveAtClose(Context& c) {
                                    Button::No, Button::No) == Button::Yes;
 }
 
-void LoadProject(Context& c) {
-  if (!c.platform.ExecuteOpenDialog(c.OpenDialog1)) return;
-  const QString path = c.OpenDialog1.FileName;
+namespace {
+
+void LoadProjectFile(Context& c, const QString& path) {
   CheckPath(path);
   const Busy busy(c.platform);
   // Changes made before the load are in no file, and the load does not make them saved.
@@ -206,6 +206,29 @@ void LoadProject(Context& c) {
   c.savedProject = wasSaved ? Digest(c) : std::nullopt;
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
+}
+
+}  // namespace
+
+void LoadProject(Context& c) {
+  if (c.platform.ExecuteOpenDialog(c.OpenDialog1)) LoadProjectFile(c, c.OpenDialog1.FileName);
+}
+
+void OpenInNewWindow(Context& c) {
+  // The load's dialog, with a name of its own: this window's project stays as it is.
+  FileDialog dialog = c.OpenDialog1;
+  if (!c.platform.ExecuteOpenDialog(dialog)) return;
+  CheckPath(dialog.FileName);
+  if (!c.platform.StartDetached(c.platform.ExeFile(), {dialog.FileName})) {
+    throw TorbelError(kMsgNoNewWindow);
+  }
+}
+
+void OpenAtStart(Context& c, const QString& project) {
+  if (project.isEmpty()) return ReadSettingsFile(c);
+  FinishInterruptedRewrites();
+  c.OpenDialog1.FileName = project;
+  LoadProjectFile(c, project);
 }
 
 void ReadSettingsFile(Context& c) {

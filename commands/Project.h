@@ -11,6 +11,9 @@ void StartSession(Context& c);
 // checked whole before anything changes, so a file that fails leaves the work as it was.
 void LoadProject(Context& c);
 
+// "Projekt in neuem Fenster öffnen...": the chosen project opens in another Torbel of its own.
+void OpenInNewWindow(Context& c);
+
 // "Projekt speichern...": shows the save dialog and writes the project; an existing file is
 // replaced only by a complete new one. False when nothing was saved.
 bool SaveProject(Context& c);
@@ -35,5 +38,8 @@ void ExportDxf(Context& c);
 // user has none there.
 // At start: when the settings file names a project, it is offered in the open dialog.
 void ReadSettingsFile(Context& c);
+// At start: a project named on the command line is loaded at once, without a dialog; without one
+// the settings file offers the last project.
+void OpenAtStart(Context& c, const QString& project);
 // At close: the present project path goes into the settings file.
 void WriteSettingsFile(Context& c);

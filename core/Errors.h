@@ -95,6 +95,7 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+inline constexpr char kMsgNoNewWindow[] = "Ein weiteres Torbel-Fenster ließ sich nicht starten";
 // Asked at the close when the save dialog was cancelled.
 inline constexpr char kMsgDiscardChanges[] =
     "Das Projekt hat ungespeicherte Änderungen.\nOhne Speichern schließen und die Änderungen "

@@ -59,8 +59,13 @@ class Platform {
   // Waits, without a time limit, until the program started last has ended. The clipboard is
   // served meanwhile (the program may be reading it); user input waits.
   virtual void WaitForProgram() = 0;
+  // Starts a program with arguments as a process of its own, which goes on when this one ends;
+  // false when it could not be started.
+  virtual bool StartDetached(const QString& program, const QStringList& arguments) = 0;
   // The directory of the running executable, ending in the platform's separator.
   virtual QString ExeDir() = 0;
+  // The running executable's own full path.
+  virtual QString ExeFile() = 0;
   // Shows that the program is busy (the wait cursor) until called again with false.
   virtual void SetBusy(bool busy) = 0;
   // The user's configuration folder ($XDG_CONFIG_HOME, or ~/.config), ending in the separator.

@@ -80,7 +80,8 @@ struct Installed : ::testing::Test {
   QString DesktopProgram() {
     const QSettings entry(readOnly.filePath("share/applications/torbel.desktop"),
                           QSettings::IniFormat);
-    const QString exec = entry.value(QStringLiteral("Desktop Entry/Exec")).toString();
+    const QString exec =
+        entry.value(QStringLiteral("Desktop Entry/Exec")).toString().section(' ', 0, 0);
     EXPECT_FALSE(exec.isEmpty());
     return QStandardPaths::findExecutable(exec, {readOnly.filePath("bin")});
   }

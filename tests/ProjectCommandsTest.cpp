@@ -56,14 +56,14 @@ struct ProjectCommands : Commands {
     return Run([&] { LoadProject(c); });
   }
 
-  // A new start of the program, with the settings file as it is; the user answers the open
-  // dialog as queued.
-  void Open(char separator = ',') {
+  // A new start of the program, with the settings file as it is and `project` on the command
+  // line; the user answers the open dialog as queued.
+  void Open(char separator = ',', const QString& project = {}) {
     s = WorkingState();
     window = FakeWindow();
     c.separator = separator;
     StartSession(c);
-    Run([&] { ReadSettingsFile(c); });
+    Run([&] { OpenAtStart(c, project); });
   }
 };
 
@@ -276,6 +276,26 @@ TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {
   WriteFile("MolvanQuv.ini", QFile::encodeName(path) + "\r\nmore\r\n");
   platform.fileAnswers = {path};
   Open();
+  EXPECT_EQ(s.Points.size(), 3u);
+  EXPECT_FALSE(window.loadEnabled);
+}
+
+TEST_F(ProjectCommands, AProjectOpensInAnotherTorbelOrAtStartFromTheCommandLine) {
+  Survey();
+  const QString path = Save("p.txt");
+  for (const bool starts : {true, false}) {
+    platform.programStarts = starts;
+    platform.fileAnswers = {path};
+    EXPECT_EQ(Run([&] { OpenInNewWindow(c); }), starts);
+  }
+  EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Koordinaten &laden.."));
+  EXPECT_EQ(platform.detached[0], std::pair(platform.ExeFile(), QStringList{path}));
+  EXPECT_EQ(platform.errors, std::vector{QString::fromUtf8(kMsgNoNewWindow) + "."});
+  // Named on the command line, it loads without a dialog, in place of the one last open.
+  WriteFile("MolvanQuv.ini", "/anders.txt\r\n");
+  platform.fileDialogs.clear();
+  Open(',', path);
+  EXPECT_TRUE(platform.fileDialogs.empty());
   EXPECT_EQ(s.Points.size(), 3u);
   EXPECT_FALSE(window.loadEnabled);
 }

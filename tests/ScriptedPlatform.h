@@ -82,6 +82,12 @@ struct ScriptedPlatform : Platform {
     return programStarts;
   }
   void WaitForProgram() override { ++waits; }
+  std::vector<std::pair<QString, QStringList>> detached;  // program, arguments
+  bool StartDetached(const QString& program, const QStringList& arguments) override {
+    detached.push_back({program, arguments});
+    return programStarts;
+  }
+  QString ExeFile() override { return exeDir + QStringLiteral("Torbel"); }
   void SetBusy(bool busy) override { busyNow = busy; }
   bool busyNow = false;
   QString ConfigDir() override { return configDir; }
