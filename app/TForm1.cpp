@@ -446,6 +446,7 @@ bool TForm1::FormClose() {
   // A settings file that cannot be written is reported, but keeps no one from closing: in a
   // write-protected program folder the window could otherwise never close.
   Guarded([this] { WriteSettingsFile(context_); });
+  context_.projectLock.Release();
   SaveWindowSettings();
   s_.Pano0 = PanoPicture();
   s_.Pano1 = PanoPicture();

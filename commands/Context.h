@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "commands/ProjectLock.h"
 #include "commands/Window.h"
 #include "core/NumberText.h"
 #include "core/Platform.h"
@@ -53,6 +54,8 @@ struct Context {
   // Nothing while the state holds changes that were never in a file (points entered before a
   // load).
   std::optional<QByteArray> savedProject;
+  // The lock of the project open here (the save dialog's file name), where one could be taken.
+  ProjectLock projectLock;
 
   // The display text of a number.
   QString Fix(Real x) const { return QString::fromStdString(FixText(x, separator)); }

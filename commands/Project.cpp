@@ -75,6 +75,12 @@ std::optional<QByteArray> Digest(const Context& c) {
   return std::nullopt;
 }
 
+// The warning that another Torbel has the project open, with what follows from it.
+QString OpenElsewhere(const QString& project, const ProjectLock::Holder& other, const char* then) {
+  return QString::fromUtf8(kMsgOpenElsewhere).arg(project, QString::number(other.pid), other.host) +
+         QLatin1Char('\n') + QString::fromUtf8(then);
+}
+
 }  // namespace
 
 void StartSession(Context& c) {
@@ -111,6 +117,7 @@ void StartSession(Context& c) {
   c.undoEdits.clear();
   c.redoEdits.clear();
   c.savedProject = Digest(c);
+  c.projectLock.Release();
 }
 
 bool SaveProject(Context& c) {
@@ -119,6 +126,15 @@ bool SaveProject(Context& c) {
   // The settings file names the project on a line of its own; a name it cannot hold is not
   // remembered either.
   CheckPath(dialog.FileName);
+  using Button = Platform::Button;
+  if (const auto other = c.projectLock.Take(dialog.FileName)) {
+    const QString question = OpenElsewhere(dialog.FileName, *other, kMsgSaveAnyway);
+    if (c.platform.InformationBox(question, {Button::Yes, Button::No}, Button::No, Button::No) !=
+        Button::Yes) {
+      return false;
+    }
+    c.projectLock.Release();
+  }
   c.SaveDialog1 = dialog;
   const QByteArray bytes = ProjectBytes(c);
   WriteFileSafely(c.SaveDialog1.FileName, bytes);
@@ -204,6 +220,11 @@ void LoadProjectFile(Context& c, const QString& path) {
   ForgetEdits(c);
   // As the state now stands, not as the file reads: its numbers may be written otherwise.
   c.savedProject = wasSaved ? Digest(c) : std::nullopt;
+  if (const auto other = c.projectLock.Take(path)) {
+    c.projectLock.Release();
+    c.platform.InformationBox(OpenElsewhere(path, *other, kMsgBothSaving), {Platform::Button::Ok},
+                              Platform::Button::Ok, Platform::Button::Ok);
+  }
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
 }

@@ -96,6 +96,13 @@ inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
 inline constexpr char kMsgNoNewWindow[] = "Ein weiteres Torbel-Fenster ließ sich nicht starten";
+// A project another Torbel has open (%1 the file, %2 its process, %3 its computer), said at its
+// load, and asked before it is saved over.
+inline constexpr char kMsgOpenElsewhere[] =
+    "Das Projekt %1 ist in einem anderen Torbel geöffnet (Prozess %2 auf %3).";
+inline constexpr char kMsgBothSaving[] =
+    "Speichern beide, überschreibt das zuletzt gespeicherte die Änderungen des anderen.";
+inline constexpr char kMsgSaveAnyway[] = "Trotzdem speichern?";
 // Asked at the close when the save dialog was cancelled.
 inline constexpr char kMsgDiscardChanges[] =
     "Das Projekt hat ungespeicherte Änderungen.\nOhne Speichern schließen und die Änderungen "

@@ -92,11 +92,11 @@ struct FakeWindow : Window {
 
 // Commands run as the window runs them, against the scripted user and the recording window.
 struct Commands : ::testing::Test {
+  QTemporaryDir dir;
   WorkingState s;
   ScriptedPlatform platform;
   FakeWindow window;
   Context c{s, platform, window, ','};
-  QTemporaryDir dir;
 
   Commands() {
     // The executable's directory, where the settings file lives, is the test's own.

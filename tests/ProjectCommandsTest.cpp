@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
+#include <QSysInfo>
 #include <functional>
 
 #include "commands/Panoramas.h"
@@ -298,6 +300,39 @@ TEST_F(ProjectCommands, AProjectOpensInAnotherTorbelOrAtStartFromTheCommandLine)
   EXPECT_TRUE(platform.fileDialogs.empty());
   EXPECT_EQ(s.Points.size(), 3u);
   EXPECT_FALSE(window.loadEnabled);
+}
+
+TEST_F(ProjectCommands, AProjectOpenInAnotherTorbelIsNamedBeforeItIsSavedOver) {
+  Survey();
+  const QString path = Save("p.txt");
+  Open();
+  // Another Torbel holds it: a live process, of the name its lock gives.
+  QProcess other;
+  other.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+  ASSERT_TRUE(other.waitForStarted());
+  const QString host = QSysInfo::machineHostName();
+  WriteFile("p.txt.lock",
+            QByteArray::number(other.processId()) + "\nsleep\n" + host.toUtf8() + "\n");
+  ASSERT_TRUE(Load(path));
+  const QString named =
+      QString::fromUtf8(kMsgOpenElsewhere).arg(path, QString::number(other.processId()), host);
+  StorePoint(4600, 2000);
+  const QByteArray before = Read(path);
+  for (const auto answer : {Platform::Button::No, Platform::Button::Yes}) {
+    platform.boxAnswers = {answer};
+    Save("p.txt");
+    EXPECT_EQ(Read(path) == before, answer == Platform::Button::No);
+  }
+  ASSERT_EQ(platform.informations.size(), 3u);  // at the load, and before each save
+  for (const QString& shown : platform.informations) EXPECT_TRUE(shown.startsWith(named));
+  // Its holder gone, as after a crash, the lock is taken over without a word.
+  other.kill();
+  other.waitForFinished();
+  Save("p.txt");
+  EXPECT_EQ(platform.informations.size(), 3u);
+  EXPECT_TRUE(Read(path + ".lock").startsWith(QByteArray::number(getpid()) + "\n"));
+  Save("q.txt");  // saved under another name, the project's old lock is given up
+  EXPECT_FALSE(QFileInfo::exists(path + ".lock"));
 }
 
 TEST_F(ProjectCommands, TheSettingsLiveBesideTheProgramOrInTheUsersConfigurationFolder) {

@@ -35,9 +35,9 @@ inline void MoveOver(QWidget* widget, QPoint p, Qt::MouseButtons buttons = Qt::N
 }
 
 struct WindowFixture : ::testing::Test {
+  QTemporaryDir dir;
   ScriptedPlatform platform;
   std::unique_ptr<TForm1> form;
-  QTemporaryDir dir;
 
   // The executable's directory, where the settings file lives, is the test's own, and so is the
   // configuration folder, where the window keeps its layout.
