@@ -80,10 +80,9 @@ struct Installed : ::testing::Test {
   QString DesktopProgram() {
     const QSettings entry(readOnly.filePath("share/applications/torbel.desktop"),
                           QSettings::IniFormat);
-    const QString exec =
-        entry.value(QStringLiteral("Desktop Entry/Exec")).toString().section(' ', 0, 0);
+    const QString exec = entry.value(QStringLiteral("Desktop Entry/Exec")).toString();
     EXPECT_FALSE(exec.isEmpty());
-    return QStandardPaths::findExecutable(exec, {readOnly.filePath("bin")});
+    return QStandardPaths::findExecutable(exec.section(' ', 0, 0), {readOnly.filePath("bin")});
   }
 
   // One xdotool command; false when it failed or did not end within `ms`.

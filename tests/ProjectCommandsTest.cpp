@@ -58,8 +58,8 @@ struct ProjectCommands : Commands {
     return Run([&] { LoadProject(c); });
   }
 
-  // A new start of the program, with the settings file as it is and `project` on the command
-  // line; the user answers the open dialog as queued.
+  // A new start of the program, with the settings file as it is; the user answers the open
+  // dialog as queued.
   void Open(char separator = ',', const QString& project = {}) {
     s = WorkingState();
     window = FakeWindow();
@@ -222,39 +222,22 @@ TEST_F(ProjectCommands, ADecimalCommaFileLoadsUnderADecimalPoint) {
 TEST_F(ProjectCommands, ClosingAsksBeforeChangesThatNoFileHoldsAreLost) {
   Survey();
   const QString path = Save("p.txt");
-  const QString pano = WriteFile("s1.bmp", Bitmap24(8, 4, qRgb(1, 2, 3)));
-  // Each after a fresh start with the survey loaded; the save dialog at the close is cancelled.
-  const struct {
-    const char* change;
-    std::function<void()> make;
-    bool asks;
-  } cases[] = {
-      {"nothing", [] {}, false},
-      {"a point", [&] { StorePoint(4600, 2000); }, true},
-      {"a point taken back", [&] { StorePoint(4600, 2000), Run([&] { Undo(c); }); }, false},
-      {"a point saved", [&] { StorePoint(4600, 2000), Save("q.txt"); }, false},
-      {"a point deleted", [&] { window.selected = 1, Run([&] { DeletePoint(c); }); }, true},
-      {"a station", [&] { Key(VkF11), MoveOver(1, 99, 2000), Key(VkReturn); }, true},
-      {"a picture", [&] { platform.fileAnswers = {pano}, Run([&] { LoadPanorama(c, 1); }); }, true},
-      {"before a load", [&] { Open(), s.Points.Append({}), Load(path); }, true},
+  // What is done after the survey's load, and whether closing then asks (no file chosen, "Nein").
+  const std::pair<std::function<void()>, bool> cases[] = {
+      {[] {}, false},
+      {[&] { StorePoint(4600, 2000); }, true},
+      {[&] { StorePoint(4600, 2000), Run([&] { Undo(c); }); }, false},
+      {[&] { StorePoint(4600, 2000), Save("q.txt"); }, false},
+      {[&] { Key(VkF11), MoveOver(1, 99, 2000), Key(VkReturn); }, true},
+      {[&] { Open(), s.Points.Append({}), Load(path); }, true},  // a point no file holds
   };
-  for (const auto& t : cases) {
-    SCOPED_TRACE(t.change);
-    Open();
-    Load(path);
-    t.make();
-    platform.informations.clear();
-    for (const auto answer : {Platform::Button::No, Platform::Button::Yes}) {
-      platform.boxAnswers = {answer};
-      bool closes = false;
-      EXPECT_TRUE(Run([&] { closes = SaveAtClose(c); }));
-      EXPECT_EQ(closes, !t.asks || answer == Platform::Button::Yes);
-    }
-    EXPECT_EQ(platform.informations.size(), t.asks ? 2u : 0u);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    Open(), Load(path), cases[i].first();
+    platform.boxAnswers = {Platform::Button::No};
+    EXPECT_EQ(SaveAtClose(c), !cases[i].second);
   }
-  EXPECT_EQ(platform.informations[0], QString::fromUtf8(kMsgDiscardChanges));
-  Open();  // and a fresh start with nothing done
-  EXPECT_TRUE(SaveAtClose(c));
+  EXPECT_EQ(platform.informations.back(), QString::fromUtf8(kMsgDiscardChanges));
 }
 
 TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {
@@ -282,30 +265,19 @@ TEST_F(ProjectCommands, TheSettingsFileOffersTheLastProjectAtStart) {
   EXPECT_FALSE(window.loadEnabled);
 }
 
-TEST_F(ProjectCommands, AProjectOpensInAnotherTorbelOrAtStartFromTheCommandLine) {
-  Survey();
-  const QString path = Save("p.txt");
-  for (const bool starts : {true, false}) {
-    platform.programStarts = starts;
-    platform.fileAnswers = {path};
-    EXPECT_EQ(Run([&] { OpenInNewWindow(c); }), starts);
-  }
-  EXPECT_EQ(platform.fileDialogs.back().Title, QStringLiteral("Koordinaten &laden.."));
-  EXPECT_EQ(platform.detached[0], std::pair(platform.ExeFile(), QStringList{path}));
+TEST_F(ProjectCommands, AProjectOpensInAnotherTorbelWithItsPathOnTheCommandLine) {
+  platform.fileAnswers = {"/p.txt", "/p.txt"};
+  EXPECT_TRUE(Run([&] { OpenInNewWindow(c); }));
+  platform.programStarts = false;
+  EXPECT_FALSE(Run([&] { OpenInNewWindow(c); }));
+  EXPECT_EQ(platform.detached[0], std::pair(platform.ExeFile(), QStringList{"/p.txt"}));
   EXPECT_EQ(platform.errors, std::vector{QString::fromUtf8(kMsgNoNewWindow) + "."});
-  // Named on the command line, it loads without a dialog, in place of the one last open.
-  WriteFile("MolvanQuv.ini", "/anders.txt\r\n");
-  platform.fileDialogs.clear();
-  Open(',', path);
-  EXPECT_TRUE(platform.fileDialogs.empty());
-  EXPECT_EQ(s.Points.size(), 3u);
-  EXPECT_FALSE(window.loadEnabled);
 }
 
 TEST_F(ProjectCommands, AProjectOpenInAnotherTorbelIsNamedBeforeItIsSavedOver) {
   Survey();
   const QString path = Save("p.txt");
-  Open();
+  Open();  // which gives up the lock the save took
   // Another Torbel holds it: a live process, of the name its lock gives.
   QProcess other;
   other.start(QStringLiteral("sleep"), {QStringLiteral("600")});
@@ -313,23 +285,24 @@ TEST_F(ProjectCommands, AProjectOpenInAnotherTorbelIsNamedBeforeItIsSavedOver) {
   const QString host = QSysInfo::machineHostName();
   WriteFile("p.txt.lock",
             QByteArray::number(other.processId()) + "\nsleep\n" + host.toUtf8() + "\n");
-  ASSERT_TRUE(Load(path));
-  const QString named =
-      QString::fromUtf8(kMsgOpenElsewhere).arg(path, QString::number(other.processId()), host);
+  // Named on the command line, it loads without a dialog, in place of the one the settings offer.
+  WriteFile("MolvanQuv.ini", "/anders.txt\r\n");
+  const std::size_t dialogs = platform.fileDialogs.size();
+  Open(',', path);
+  EXPECT_EQ(platform.fileDialogs.size(), dialogs);
   StorePoint(4600, 2000);
   const QByteArray before = Read(path);
-  for (const auto answer : {Platform::Button::No, Platform::Button::Yes}) {
-    platform.boxAnswers = {answer};
-    Save("p.txt");
-    EXPECT_EQ(Read(path) == before, answer == Platform::Button::No);
-  }
-  ASSERT_EQ(platform.informations.size(), 3u);  // at the load, and before each save
-  for (const QString& shown : platform.informations) EXPECT_TRUE(shown.startsWith(named));
+  platform.boxAnswers = {Platform::Button::No};
+  Save("p.txt");
+  EXPECT_EQ(Read(path), before);
+  ASSERT_EQ(platform.informations.size(), 2u);  // at the load, and before the save
+  EXPECT_TRUE(platform.informations[1].startsWith(
+      QString::fromUtf8(kMsgOpenElsewhere).arg(path, QString::number(other.processId()), host)));
   // Its holder gone, as after a crash, the lock is taken over without a word.
   other.kill();
   other.waitForFinished();
   Save("p.txt");
-  EXPECT_EQ(platform.informations.size(), 3u);
+  EXPECT_EQ(platform.informations.size(), 2u);
   EXPECT_TRUE(Read(path + ".lock").startsWith(QByteArray::number(getpid()) + "\n"));
   Save("q.txt");  // saved under another name, the project's old lock is given up
   EXPECT_FALSE(QFileInfo::exists(path + ".lock"));

@@ -34,8 +34,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_EQ(Widget<QMenu>("Datei1")->title(), QStringLiteral("&Datei"));
   EXPECT_EQ(Widget<QAction>("Laden1")->text(), QStringLiteral("Projekt &laden..."));
   EXPECT_EQ(Widget<QMenu>("PopupMenu1")->actions().at(1)->text(), QStringLiteral("Punkt löschen"));
-  EXPECT_EQ(Widget<QMenu>("Datei1")->actions().at(1),
-            Widget<QAction>("ProjektinneuemFensterffnen1"));
+  EXPECT_EQ(Widget<QMenu>("Datei1")->actions().at(1)->objectName(), "ProjektinneuemFensterffnen1");
   EXPECT_TRUE(platform.errors.empty());
   // Beyond the original window: the edit menu, export, the key list, the position row.
   const QStringList menus = {QStringLiteral("&Datei"), QStringLiteral("&Bearbeiten"),
@@ -48,7 +47,6 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
     const char* text;
     QKeySequence keys;
   } actions[] = {
-      {"ProjektinneuemFensterffnen1", "Projekt in neuem &Fenster öffnen...", QKeySequence()},
       {"Punkteexportieren1", "Punkte &exportieren...", QKeySequence(Qt::CTRL | Qt::Key_E)},
       {"PunkteAlsDxf1", "Punkte als &DXF exportieren...", QKeySequence()},
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
