@@ -4,11 +4,22 @@
 
 // The mouse over the panorama views, and centring them on the current point.
 
-// The mouse moved over a station's view to the surface pixel X, Y (or anywhere, while the left
-// button pressed over it is held): aims there, shows the angles, gives the mode its live
-// picture, drags the view along while the left button is held, and centres the magnifier.
-// `shift`: the label keeps its text.
-void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y);
+// Where the mouse stands over a view: the surface point it aims at (whole numbers are pixels; a
+// magnified view aims between them), and its place in the units the view scrolls by, for the
+// drag (at 1:1, the surface pixel).
+struct MouseAt {
+  Real x = 0, y = 0;
+  std::int32_t dragX = 0, dragY = 0;
+};
+
+// The mouse moved over a station's view (or anywhere, while the left button pressed over it is
+// held): aims there, shows the angles, gives the mode its live picture, drags the view along
+// while the left button is held, and centres the magnifier. `shift`: the label keeps its text.
+void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, const MouseAt& at);
+// The same over the surface pixel X, Y of a view at 1:1.
+inline void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y) {
+  PanoramaMouseMove(c, station, shift, leftButton, MouseAt{Real{0} + X, Real{0} + Y, X, Y});
+}
 
 // A mouse button went down over a view; the left one starts a drag there.
 void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y);
@@ -17,8 +28,10 @@ void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y);
 // in each lies in the middle of its panorama's view, and repaints each view with its magnifier,
 // in that order. CursorX, CursorY (the magnifiers' shared centre) hold each view's marker pixel
 // while it repaints, and P2's afterwards.
+// CursorSubX, CursorSubY, where given, take the marker's fraction of a pixel.
 void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredView*, 3>& views,
-                 std::int32_t& CursorX, std::int32_t& CursorY);
+                 std::int32_t& CursorX, std::int32_t& CursorY, Real* CursorSubX = nullptr,
+                 Real* CursorSubY = nullptr);
 
 // Scrolls the survey views (and the P0 view when ScrollP0) so that the current point lies in the
 // middle of each, and repaints them with their magnifiers before returning.

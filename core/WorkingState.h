@@ -134,6 +134,8 @@ struct WorkingState : SolverState {
   int RepeatCount = 0;
   int SelIndex = 0;
   std::int32_t CursorX = 0, CursorY = 0;  // the magnifiers' shared centre
+  // The centre's fraction of a pixel (-0.5 ... 0.5) where an aim falls between pixels.
+  Real CursorSubX = 0, CursorSubY = 0;
   std::int32_t DragX = 0, DragY = 0;
   QString PanoFile0, PanoFile1, PanoFile2;
   PanoPicture Pano0, Pano1, Pano2;

@@ -88,7 +88,7 @@ TEST_F(Window, LayoutFollowsTheClientSize) {
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 656, 547));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->geometry(), QRect(668, 143, 330, 269));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->geometry(), QRect(668, 418, 330, 273));
-  form->resize(1300, 900 + form->menuBar()->sizeHint().height());
+  form->resize(1300, 900 + Bars());
   QApplication::processEvents();
   ASSERT_EQ(form->centralWidget()->size(), QSize(1300, 900));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 856, 747));
