@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "commands/Modes.h"
 #include "core/Errors.h"
@@ -120,6 +121,23 @@ void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint) {
   }
   ShowPosition(c);
   if (paint) c.window.PaintNow();
+}
+
+void PlaceAtClick(Context& c, int station, Real hor) {
+  if (c.s.Mode != Mode::ModePoint || (station != 1 && station != 2)) return;
+  const std::optional<Real> dist = DistanceForGuideLine(c.s, station, hor);
+  if (!dist) {
+    c.platform.InformationBox(QString::fromUtf8(kMsgNoDistanceAtClick).arg(station),
+                              {Platform::Button::Ok}, Platform::Button::Ok, Platform::Button::Ok);
+    return;
+  }
+  c.s.CurDist = *dist;
+  CentredView& clicked = c.window.View(station);
+  const std::int32_t x = clicked.HorizontalPosition(), y = clicked.VerticalPosition();
+  ShowSolvedPoint(c, false, PointLabel::Metres, false);
+  clicked.SetHorizontalPosition(x);
+  clicked.SetVerticalPosition(y);
+  c.window.PaintNow();
 }
 
 void ShowPosition(Context& c) {

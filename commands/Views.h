@@ -49,6 +49,14 @@ enum class PointLabel { Keep, Metres, Bare };
 // once at its end.
 void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint = true);
 
+// A left click (without dragging) in point entry at the horizontal angle `hor` of the survey view
+// of `station` (1 or 2): the distance is set so that this view's guide line runs through the
+// click, and the point is solved and shown; the other survey view centres on its guide line, the
+// check, while the clicked view stays where it is, with the line now under the pointer. Where no
+// distance on P0's sight ray reaches the click, a box says so and nothing changes. Other modes and
+// stations do nothing.
+void PlaceAtClick(Context& c, int station, Real hor);
+
 // Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
 // distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
 // view fixes the distance to no better than 1 %; how firmly the views fix its place (deviations
