@@ -302,7 +302,6 @@ void TForm1::BuildMenus() {
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   Punkteditieren1 = PopupMenu1->addAction(QStringLiteral("Punkt editieren"));
   Punkteditieren1->setObjectName(QStringLiteral("Punkteditieren1"));
-  Punkteditieren1->setEnabled(false);
   Punktlschen1 = PopupMenu1->addAction(QStringLiteral("Punkt löschen"));
   Punktlschen1->setObjectName(QStringLiteral("Punktlschen1"));
   PunktlisteabCursorerzeugen1 =
@@ -310,12 +309,15 @@ void TForm1::BuildMenus() {
   PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
   connect(PunktlisteabCursorerzeugen1, &QAction::triggered, this,
           [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
+  connect(Punkteditieren1, &QAction::triggered, this,
+          [this] { Guarded([this] { Punkteditieren1Click(); }); });
   connect(Punktlschen1, &QAction::triggered, this,
           [this] { Guarded([this] { Punktlschen1Click(); }); });
   // The menu opens on a row; where the click hits none, a command would act on the row
   // selected before.
   connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
     if (StringGrid1->indexAt(p).isValid()) {
+      Punkteditieren1->setEnabled(PointEditable(context_));
       PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
     }
   });
@@ -596,6 +598,9 @@ void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   const QModelIndex cell = StringGrid1->indexAt(position);
   if (cell.isValid()) ::SelectRow(context_, cell.row() + 1);
 }
+void TForm1::Punkteditieren1Click() {
+  EditPoint(context_);
+}
 void TForm1::Punktlschen1Click() {
   DeletePoint(context_);
 }
@@ -701,6 +706,10 @@ void TForm1::RemoveRow(int gridRow) {
 
 void TForm1::InsertRow(int gridRow, TableRow row) {
   Quietly([&] { GridModel->InsertRow(gridRow - 1, std::move(row)); });
+}
+
+void TForm1::ReplaceRow(int gridRow, TableRow row) {
+  GridModel->ReplaceRow(gridRow - 1, std::move(row));
 }
 
 int TForm1::SelectedRow() const {

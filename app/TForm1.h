@@ -99,6 +99,7 @@ class TForm1 : public QMainWindow, private Window {
   // The point table.
   void StringGrid1SelectCell(int ACol, int ARow);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
+  void Punkteditieren1Click();
   void Punktlschen1Click();
   void PunktlisteabCursorerzeugen1Click();
 
@@ -138,6 +139,7 @@ class TForm1 : public QMainWindow, private Window {
   void AppendRows(std::vector<TableRow> rows) override;
   void RemoveRow(int gridRow) override;
   void InsertRow(int gridRow, TableRow row) override;
+  void ReplaceRow(int gridRow, TableRow row) override;
   int SelectedRow() const override;
   std::vector<int> SelectedRows() const override;
   void SelectRow(int gridRow) override;

@@ -1,6 +1,7 @@
 #include "commands/Modes.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "commands/Points.h"
 #include "commands/Search.h"
@@ -20,6 +21,8 @@ void StartPointEntry(Context& c) {
   WorkingState& s = c.s;
   if (Aligned(s) && s.Mode == Mode::ModeIdle) {
     s.Mode = Mode::ModePoint;
+    // A new point: Enter adds it, whatever an edit left behind.
+    c.editing.reset();
     c.window.EnableTable(false);
     ShowSolvedPoint(c, false, PointLabel::Keep);
   } else {
@@ -75,11 +78,17 @@ void TakeBackDirection(Context& c, bool fromP1) {
 
 void ConfirmMode(Context& c) {
   switch (c.s.Mode) {
-    case Mode::ModePoint:
+    case Mode::ModePoint: {
       c.s.Mode = Mode::ModeIdle;
-      AddPoint(c);
+      const std::optional<std::size_t> edited = std::exchange(c.editing, std::nullopt);
+      if (edited) {
+        ReplacePoint(c, *edited);
+      } else {
+        AddPoint(c);
+      }
       LeaveMode(c);
       break;
+    }
     case Mode::ModeP0zu1:
     case Mode::ModeP0zu2:
       TakeStationDirection(c, c.s.Mode == Mode::ModeP0zu1);

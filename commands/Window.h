@@ -68,6 +68,8 @@ class Window {
   virtual void RemoveRow(int gridRow) = 0;
   // Puts a row back at its place; the rows from there on move down.
   virtual void InsertRow(int gridRow, TableRow row) = 0;
+  // New texts for a row with a point.
+  virtual void ReplaceRow(int gridRow, TableRow row) = 0;
   virtual int SelectedRow() const = 0;
   // Every selected grid row (Ctrl+click adds one), in ascending order.
   virtual std::vector<int> SelectedRows() const = 0;

@@ -85,6 +85,11 @@ class PointList {
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), Entry{p, label});
     Touch();
   }
+  // New values for a point where it stands; its label stays, as does its row in the table.
+  void Replace(std::size_t i, const PointRec& p) {
+    entries_[i].point = p;
+    Touch();
+  }
   void Erase(std::size_t i) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     Touch();

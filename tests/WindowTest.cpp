@@ -83,6 +83,26 @@ TEST_F(Window, CtrlZTakesTheLastPointBackAndCtrlYPutsItAgain) {
   EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
 }
 
+TEST_F(Window, PunktEditierenTurnsARowsDistanceInPlace) {
+  S().P0zu1Hor = S().P0zu2Hor = 10;
+  Key(Qt::Key_F2);
+  Key(Qt::Key_Return);
+  auto* table = Widget<QTableView>("StringGrid1");
+  // Through the window system, which opens the context menu as well.
+  const QPoint cell = table->visualRect(Grid()->index(0, 1)).center();
+  QTest::mousePress(form->windowHandle(), Qt::RightButton, {},
+                    table->viewport()->mapTo(form.get(), cell));
+  auto* menu = Widget<QMenu>("PopupMenu1");
+  auto* edit = Widget<QAction>("Punkteditieren1");
+  ASSERT_TRUE(menu->isVisible() && edit->isEnabled() && edit->text() == "Punkt editieren");
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(edit).center());
+  Key(Qt::Key_Plus);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Grid()->rowCount(), 2);
+  EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Grid()->Cell(0, 3), QStringLiteral("5,01"));
+}
+
 TEST_F(Window, LayoutFollowsTheClientSize) {
   ASSERT_EQ(form->centralWidget()->size(), QSize(1000, 700));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 656, 547));
