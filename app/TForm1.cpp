@@ -208,6 +208,9 @@ void TForm1::BuildViews(QWidget* client) {
                     mods, buttons, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
               });
             });
+    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
+      Guarded([&] { PaintBoxClick(station, MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0}); });
+    });
     connect(
         view, &PanoramaView::SurfaceMouseDown, this,
         [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
@@ -395,6 +398,7 @@ void TForm1::FormCreate() {
   // Qt paints every widget double-buffered; there is nothing to switch on.
   StartSession(context_);
   FormResize();
+  CentreOnWork(context_);
   ReadSettingsFile(context_);
 }
 
@@ -578,6 +582,10 @@ void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons bu
 }
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at) {
   PanoramaMouseDown(context_, Button == Qt::LeftButton, at.dragX, at.dragY);
+}
+
+void TForm1::PaintBoxClick(int station, const MouseAt& at) {
+  PanoramaClick(context_, station, at);
 }
 
 void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift) {

@@ -66,6 +66,7 @@ class TForm1 : public QMainWindow, private Window {
   void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
   void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
   void PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at);
+  void PaintBoxClick(int station, const MouseAt& at);
   // The same over the surface pixel X, Y of a view at 1:1.
   void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
     PaintBox1MouseMove(Shift, buttons, At(X, Y));

@@ -224,7 +224,9 @@ ModeWords ModeText(const Context& c) {
   };
   switch (c.s.Mode) {
     case Mode::ModePoint:
-      return {QStringLiteral("Punkt messen"),
+      return {c.editing && *c.editing < c.s.Points.size()
+                  ? QStringLiteral("Punkt .%1 editieren").arg(c.s.Points.Label(*c.editing))
+                  : QStringLiteral("Punkt messen"),
               QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
                              "F3: suchen; Enter: übernehmen")};
     case Mode::ModeP0zu1:

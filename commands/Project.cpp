@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "commands/Points.h"
+#include "commands/Views.h"
 #include "core/Errors.h"
 #include "core/PathText.h"
 #include "io/PanoramaFile.h"
@@ -166,6 +167,7 @@ void LoadProject(Context& c) {
   // load cannot be taken back across it.
   SelectRow(c, c.window.PointRows() + 1);
   ForgetEdits(c);
+  CentreOnWork(c);
 
   if (!unreadable.isEmpty()) c.platform.ErrorBox(unreadable.join(QLatin1Char('\n')));
 }

@@ -111,6 +111,23 @@ void CentreViewsUnpainted(Context& c, bool ScrollP0) {
               c.s.CursorY, &c.s.CursorSubX, &c.s.CursorSubY);
 }
 
+void CentreOnWork(Context& c) {
+  const PointList& points = c.s.Points;
+  for (int station = 0; station < 3; ++station) {
+    Real hor = 360, vert = 0;
+    if (!points.empty()) {
+      hor = points[points.size() - 1].HorIn(station);
+      vert = points[points.size() - 1].VertIn(station);
+    }
+    CentredView& view = c.window.View(station);
+    const Centred at = CentreOf(c.s.Station(station).Pano.Shape, hor, vert, view.ClientWidth(),
+                                view.ClientHeight(), view.Scale(), view.SurfaceOffsetX());
+    view.SetHorizontalPosition(at.scrollX);
+    view.SetVerticalPosition(at.scrollY);
+    c.window.MarkViewForRepaint(station);
+  }
+}
+
 void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint) {
   SolvePoint(c.s);
   CentreViewsUnpainted(c, ScrollP0);
@@ -138,6 +155,12 @@ void PlaceAtClick(Context& c, int station, Real hor) {
   clicked.SetHorizontalPosition(x);
   clicked.SetVerticalPosition(y);
   c.window.PaintNow();
+}
+
+void PanoramaClick(Context& c, int station, const MouseAt& at) {
+  const Panorama& pano = c.s.Station(station).Pano.Shape;
+  if (station == 0 || !(at.x >= -0.5L && at.x < pano.Width() - 0.5L)) return;
+  PlaceAtClick(c, station, pano.HorAt(at.x));
 }
 
 void ShowPosition(Context& c) {

@@ -57,6 +57,14 @@ void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint = t
 // stations do nothing.
 void PlaceAtClick(Context& c, int station, Real hor);
 
+// A left click without dragging over a view: in a survey view during point entry, the point
+// goes where that view's guide line runs through the clicked spot.
+void PanoramaClick(Context& c, int station, const MouseAt& at);
+
+// Scrolls each view to where the work is: the last stored point, or the horizon straight ahead
+// (0 degrees) where there is none.
+void CentreOnWork(Context& c);
+
 // Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
 // distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
 // view fixes the distance to no better than 1 %; how firmly the views fix its place (deviations

@@ -125,6 +125,7 @@ TEST_F(Window, APanoramaOfAnotherSizeScrollsAndAimsAtItsOwnScale) {
   platform.fileAnswers = {path};
   LoadPanorama(form->Commands(), 1);
   auto* view = Widget<PanoramaView>("ScrollBox2");
+  EXPECT_EQ(view->Caption(), QStringLiteral("P1 · S1.jpg"));
   EXPECT_EQ(view->horizontalScrollBar()->maximum(), 1600 - view->ClientWidth());
   EXPECT_EQ(view->verticalScrollBar()->maximum(), 800 - view->ClientHeight());
   view->SetHorizontalPosition(390);
@@ -135,7 +136,11 @@ TEST_F(Window, APanoramaOfAnotherSizeScrollsAndAimsAtItsOwnScale) {
 
 TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
   // At scroll position 0 the P0 view shows 8 pixels of background before column 0, the P2 view
-  // starts at column 24.
+  // starts at column 24. (The views open at the horizon.)
+  for (const char* name : {"ScrollBox1", "ScrollBox3"}) {
+    Widget<PanoramaView>(name)->SetHorizontalPosition(0);
+    Widget<PanoramaView>(name)->SetVerticalPosition(0);
+  }
   MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(50, 60));
   EXPECT_EQ(S().CurHor, PixelToHor(42));
   EXPECT_EQ(S().CurVert, PixelToVert(60));
