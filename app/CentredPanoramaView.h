@@ -17,6 +17,8 @@ class CentredPanoramaView final : public CentredView {
     view_->SetHorizontalPosition(position);
   }
   void SetVerticalPosition(std::int32_t position) override { view_->SetVerticalPosition(position); }
+  double Scale() const override { return view_->Scale(); }
+  int SurfaceOffsetX() const override { return view_->SurfaceOffsetX(); }
   void RepaintViewAndMagnifier() override { view_->RepaintViewAndMagnifier(); }
 
  private:

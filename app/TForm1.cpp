@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
@@ -56,6 +57,7 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project
   BuildComponents();
   BuildPlan();
   BuildMenus();
+  BuildStatusBar();
   RestoreWindowSettings();
   Guarded([&] { FormCreate(project); });
   // Key preview: the window sees its keys and the wheel before its controls do.
@@ -193,19 +195,29 @@ void TForm1::BuildViews(QWidget* client) {
     view->SetMagnifier(viewMagnifiers[station]);
     viewMagnifiers[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
-            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, int x, int y) {
+            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
+                            QPoint drag) {
+              zoomView_ = station;
               Guarded([&] {
-                using Handler = void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, int, int);
+                using Handler =
+                    void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, const MouseAt&);
                 static constexpr Handler kHandlers[] = {&TForm1::PaintBox1MouseMove,
                                                         &TForm1::PaintBox2MouseMove,
                                                         &TForm1::PaintBox3MouseMove};
-                (this->*kHandlers[station])(mods, buttons, x, y);
+                (this->*kHandlers[station])(
+                    mods, buttons, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
               });
             });
-    connect(view, &PanoramaView::SurfaceMouseDown, this,
-            [this](Qt::MouseButton button, int x, int y) {
-              Guarded([&] { PaintBoxMouseDown(button, x, y); });
-            });
+    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
+      Guarded([&] { PaintBoxClick(station, MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0}); });
+    });
+    connect(
+        view, &PanoramaView::SurfaceMouseDown, this,
+        [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
+          Guarded([&] {
+            PaintBoxMouseDown(button, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
+          });
+        });
   }
   ScrollBox1->move(8, 144);
   ScrollBox2->move(0, 143);
@@ -263,6 +275,24 @@ void TForm1::BuildMenus() {
 
   Ansicht1 = menuBar()->addMenu(QStringLiteral("&Ansicht"));
   Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
+  // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
+  // keyboards have "+" unshifted.
+  Vergrern1 =
+      command(Ansicht1, QStringLiteral("Ver&größern"), "Vergrern1", [this] { Vergrern1Click(); });
+  Vergrern1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))});
+  Verkleinern1 = command(Ansicht1, QStringLiteral("Ver&kleinern"), "Verkleinern1",
+                         [this] { Verkleinern1Click(); });
+  Verkleinern1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Minus),
+       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))});
+  Originalgre1 = command(Ansicht1, QStringLiteral("&Originalgröße"), "Originalgre1",
+                         [this] { Originalgre1Click(); });
+  Originalgre1->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_0),
+       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_0))});
+  Ansicht1->addSeparator();
   Grundriss1 = GrundrissDock->toggleViewAction();
   Grundriss1->setText(QStringLiteral("&Grundriss"));
   Grundriss1->setObjectName(QStringLiteral("Grundriss1"));
@@ -279,7 +309,6 @@ void TForm1::BuildMenus() {
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   Punkteditieren1 = PopupMenu1->addAction(QStringLiteral("Punkt editieren"));
   Punkteditieren1->setObjectName(QStringLiteral("Punkteditieren1"));
-  Punkteditieren1->setEnabled(false);
   Punktlschen1 = PopupMenu1->addAction(QStringLiteral("Punkt löschen"));
   Punktlschen1->setObjectName(QStringLiteral("Punktlschen1"));
   PunktlisteabCursorerzeugen1 =
@@ -287,12 +316,15 @@ void TForm1::BuildMenus() {
   PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
   connect(PunktlisteabCursorerzeugen1, &QAction::triggered, this,
           [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
+  connect(Punkteditieren1, &QAction::triggered, this,
+          [this] { Guarded([this] { Punkteditieren1Click(); }); });
   connect(Punktlschen1, &QAction::triggered, this,
           [this] { Guarded([this] { Punktlschen1Click(); }); });
   // The menu opens on a row; where the click hits none, a command would act on the row
   // selected before.
   connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
     if (StringGrid1->indexAt(p).isValid()) {
+      Punkteditieren1->setEnabled(PointEditable(context_));
       PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
     }
   });
@@ -309,6 +341,25 @@ void TForm1::BuildPlan() {
   GrundrissDock->hide();
   connect(Grundriss, &PlanView::PointClicked, this,
           [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
+}
+
+void TForm1::BuildStatusBar() {
+  // The mode and what to do next in it, in words.
+  LblMode = new QLabel(statusBar());
+  LblMode->setObjectName(QStringLiteral("LblMode"));
+  LblStep = new QLabel(statusBar());
+  LblStep->setObjectName(QStringLiteral("LblStep"));
+  statusBar()->addWidget(LblMode);
+  statusBar()->addWidget(LblStep, 1);
+  statusBar()->setSizeGripEnabled(false);
+  ShowMode();
+}
+
+void TForm1::ShowMode() {
+  if (LblMode == nullptr) return;
+  const ModeWords words = ModeText(context_);
+  LblMode->setText(words.mode);
+  LblStep->setText(words.step);
 }
 
 void TForm1::RefreshPlan() {
@@ -351,6 +402,7 @@ void TForm1::FormCreate(const QString& project) {
   // Qt paints every widget double-buffered; there is nothing to switch on.
   StartSession(context_);
   FormResize();
+  CentreOnWork(context_);
   OpenAtStart(context_, project);
 }
 
@@ -373,35 +425,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched->isWindowType() &&
       (watched == static_cast<QObject*>(windowHandle()) || floatingPlan)) {
     switch (event->type()) {
-      case QEvent::KeyPress: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (const std::optional<int> count = heldKey_.Continues(*key)) s_.RepeatCount = *count;
-        const int code = VirtualKeyCode(*key);
-        Guarded([&] { FormKeyDown(code, key->modifiers()); });
-        // The focused control gets the key as well, but for the arrow keys while they aim: a
-        // list or view that moved by them would move the aim on.
-        return code >= VkLeft && code <= VkDown && PointerOverPanorama();
-      }
-      case QEvent::KeyRelease: {
-        // A held key repeats as release and press pairs marked as auto-repeat: not releases.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat()) {
-          heldKey_.Released(*key, s_.RepeatCount);
-          Guarded([&] { FormKeyUp(VirtualKeyCode(*key), key->modifiers()); });
-        }
+      case QEvent::KeyPress:
+        return FormKeyPreview(*static_cast<QKeyEvent*>(event));
+      case QEvent::KeyRelease:
+        FormKeyRelease(*static_cast<QKeyEvent*>(event));
         return false;
-      }
-      case QEvent::Wheel: {
-        const auto* wheel = static_cast<QWheelEvent*>(event);
-        // Over the plan the wheel zooms it.
-        if (Grundriss->isVisible() &&
-            Grundriss->rect().contains(
-                Grundriss->mapFromGlobal(wheel->globalPosition()).toPoint())) {
-          return false;
-        }
-        Guarded([&] { FormMouseWheel(wheel->angleDelta().y()); });
-        return true;  // the wheel has no other use: no view or list scrolls by it
-      }
+      case QEvent::Wheel:
+        return FormWheel(*static_cast<QWheelEvent*>(event));
       default:
         break;
     }
@@ -419,6 +449,81 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     Guarded([this] { FormResize(); });
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::FormKeyPreview(const QKeyEvent& key) {
+  if (const std::optional<int> count = heldKey_.Continues(key)) s_.RepeatCount = *count;
+  const int code = VirtualKeyCode(key);
+  Guarded([&] { FormKeyDown(code, key.modifiers()); });
+  // The focused control gets the key as well, but for the arrow keys while they aim: a list or
+  // view that moved by them would move the aim on.
+  return code >= VkLeft && code <= VkDown && PointerOverPanorama();
+}
+
+void TForm1::FormKeyRelease(const QKeyEvent& key) {
+  // A held key repeats as release and press pairs marked as auto-repeat: not releases.
+  if (key.isAutoRepeat()) return;
+  heldKey_.Released(key, s_.RepeatCount);
+  Guarded([&] { FormKeyUp(VirtualKeyCode(key), key.modifiers()); });
+}
+
+namespace {
+
+bool Under(const QWidget* widget, QPointF global) {
+  return widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(global).toPoint());
+}
+
+}  // namespace
+
+bool TForm1::FormWheel(const QWheelEvent& wheel) {
+  const QPointF global = wheel.globalPosition();
+  // Over the plan the wheel zooms it.
+  if (Under(Grundriss, global)) return false;
+  // Over a magnifier it enlarges that, and with Ctrl over a view, the view; a notch a step.
+  const auto notches = [this, &wheel] {
+    zoomWheelRest_ += wheel.angleDelta().y();
+    const int steps = zoomWheelRest_ / 120;
+    zoomWheelRest_ -= steps * 120;
+    return steps;
+  };
+  for (int station = 0; station < 3; ++station) {
+    if (Under(MagnifierOf(station), global)) {
+      MagnifierOf(station)->ZoomBy(notches());
+      return true;
+    }
+    QWidget* surface = ViewOf(station)->viewport();
+    if ((wheel.modifiers() & Qt::ControlModifier) && Under(surface, global)) {
+      if (const int steps = notches()) {
+        ViewOf(station)->ZoomBy(steps, surface->mapFromGlobal(global).toPoint());
+      }
+      return true;
+    }
+  }
+  Guarded([&] { FormMouseWheel(wheel.angleDelta().y()); });
+  return true;  // the wheel has no other use: no view or list scrolls by it
+}
+
+PanoramaView* TForm1::ZoomedView(QPoint& anchor) const {
+  PanoramaView* view = ViewOf(zoomView_);
+  const QWidget* surface = view->viewport();
+  anchor = surface->mapFromGlobal(QCursor::pos());
+  if (!surface->rect().contains(anchor)) anchor = surface->rect().center();
+  return view;
+}
+
+void TForm1::Vergrern1Click() {
+  QPoint anchor;
+  ZoomedView(anchor)->ZoomBy(1, anchor);
+}
+
+void TForm1::Verkleinern1Click() {
+  QPoint anchor;
+  ZoomedView(anchor)->ZoomBy(-1, anchor);
+}
+
+void TForm1::Originalgre1Click() {
+  QPoint anchor;
+  ZoomedView(anchor)->ZoomToOriginal(anchor);
 }
 
 bool TForm1::PointerOverPanorama() const {
@@ -469,24 +574,28 @@ Magnifier* TForm1::MagnifierOf(int station) const {
 
 // The handlers.
 
-void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
-                                int Y) {
-  PanoramaMouseMove(context_, 0, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
+void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                                const MouseAt& at) {
+  PanoramaMouseMove(context_, 0, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
 }
-void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
-                                int Y) {
-  PanoramaMouseMove(context_, 1, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
+void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                                const MouseAt& at) {
+  PanoramaMouseMove(context_, 1, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
 }
-void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X,
-                                int Y) {
-  PanoramaMouseMove(context_, 2, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, X, Y);
+void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                                const MouseAt& at) {
+  PanoramaMouseMove(context_, 2, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
 }
-void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
-  PanoramaMouseDown(context_, Button == Qt::LeftButton, X, Y);
+void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at) {
+  PanoramaMouseDown(context_, Button == Qt::LeftButton, at.dragX, at.dragY);
 }
 
-void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers) {
-  KeyDown(context_, Key);
+void TForm1::PaintBoxClick(int station, const MouseAt& at) {
+  PanoramaClick(context_, station, at);
+}
+
+void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift) {
+  KeyDown(context_, Key, Shift & Qt::ControlModifier);
 }
 void TForm1::FormKeyUp(int, Qt::KeyboardModifiers) {
   KeyUp(context_);
@@ -502,6 +611,9 @@ void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   if (Button != Qt::RightButton) return;
   const QModelIndex cell = StringGrid1->indexAt(position);
   if (cell.isValid()) ::SelectRow(context_, cell.row() + 1);
+}
+void TForm1::Punkteditieren1Click() {
+  EditPoint(context_);
 }
 void TForm1::Punktlschen1Click() {
   DeletePoint(context_);
@@ -611,6 +723,10 @@ void TForm1::RemoveRow(int gridRow) {
 
 void TForm1::InsertRow(int gridRow, TableRow row) {
   Quietly([&] { GridModel->InsertRow(gridRow - 1, std::move(row)); });
+}
+
+void TForm1::ReplaceRow(int gridRow, TableRow row) {
+  GridModel->ReplaceRow(gridRow - 1, std::move(row));
 }
 
 int TForm1::SelectedRow() const {

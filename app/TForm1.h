@@ -6,6 +6,7 @@
 #include "app/CentredPanoramaView.h"
 #include "app/PlanExport.h"
 #include "commands/Context.h"
+#include "commands/Views.h"
 #include "commands/Window.h"
 #include "core/Guarded.h"
 #include "core/Platform.h"
@@ -13,6 +14,8 @@
 #include "ui/Keys.h"
 
 class QAction;
+class QKeyEvent;
+class QWheelEvent;
 class QDockWidget;
 class QFrame;
 class QLabel;
@@ -47,8 +50,9 @@ class TForm1 : public QMainWindow, private Window {
   template <typename Command>
   bool Guarded(Command&& command) {
     const bool done = ::Guarded(platform_, std::forward<Command>(command));
-    // Whatever the command changed, the plan shows it.
+    // Whatever the command changed, the plan and the mode's words show it.
     RefreshPlan();
+    ShowMode();
     return done;
   }
 
@@ -60,19 +64,45 @@ class TForm1 : public QMainWindow, private Window {
   void Beenden1Click();
 
   // The panorama views.
-  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
-  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
-  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y);
-  void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y);
+  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
+  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
+  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
+  void PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at);
+  void PaintBoxClick(int station, const MouseAt& at);
+  // The same over the surface pixel X, Y of a view at 1:1.
+  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
+    PaintBox1MouseMove(Shift, buttons, At(X, Y));
+  }
+  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
+    PaintBox2MouseMove(Shift, buttons, At(X, Y));
+  }
+  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
+    PaintBox3MouseMove(Shift, buttons, At(X, Y));
+  }
+  void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
+    PaintBoxMouseDown(Button, At(X, Y));
+  }
+  static MouseAt At(int X, int Y) { return {Real{0} + X, Real{0} + Y, X, Y}; }
 
   // Keys and the wheel.
   void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
   void FormKeyUp(int Key, Qt::KeyboardModifiers Shift);
   void FormMouseWheel(int angleDelta);
+  // The window's input before its controls: keys, their releases and the wheel. A true result
+  // keeps the event from the control it was meant for.
+  bool FormKeyPreview(const QKeyEvent& key);
+  void FormKeyRelease(const QKeyEvent& key);
+  bool FormWheel(const QWheelEvent& wheel);
+
+  // "Ansicht": zoom of the view the mouse was last over, about the pointer.
+  void Vergrern1Click();
+  void Verkleinern1Click();
+  void Originalgre1Click();
 
   // The point table.
   void StringGrid1SelectCell(int ACol, int ARow);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
+  void Punkteditieren1Click();
   void Punktlschen1Click();
   void PunktlisteabCursorerzeugen1Click();
 
@@ -113,6 +143,7 @@ class TForm1 : public QMainWindow, private Window {
   void AppendRows(std::vector<TableRow> rows) override;
   void RemoveRow(int gridRow) override;
   void InsertRow(int gridRow, TableRow row) override;
+  void ReplaceRow(int gridRow, TableRow row) override;
   int SelectedRow() const override;
   std::vector<int> SelectedRows() const override;
   void SelectRow(int gridRow) override;
@@ -126,7 +157,12 @@ class TForm1 : public QMainWindow, private Window {
   void BuildViews(QWidget* client);
   void BuildMenus();
   void BuildPlan();
+  void BuildStatusBar();
   void RefreshPlan();
+  void ShowMode();
+  // The view the zoom commands act on, and the point they zoom about: the pointer where it is
+  // over that view, else the view's middle.
+  PanoramaView* ZoomedView(QPoint& anchor) const;
   // Where the window keeps the plan (docked or floating, shown or not) between starts.
   QString WindowSettingsPath();
   void RestoreWindowSettings();
@@ -143,6 +179,8 @@ class TForm1 : public QMainWindow, private Window {
   HeldKey heldKey_;
   PlanExportSettings planExport_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
+  int zoomView_ = 0;              // the view the mouse was last over
+  int zoomWheelRest_ = 0;         // wheel turns short of a notch, for the zoom
 
   // Changes the table as the program does: the selection it moves raises no selection command.
   template <typename Change>
@@ -160,6 +198,7 @@ class TForm1 : public QMainWindow, private Window {
   QFrame *Panel2, *Panel1, *Panel4, *Panel5;
   QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
       *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength, *LblPair;
+  QLabel *LblMode = nullptr, *LblStep = nullptr;
   QTableView* StringGrid1 = nullptr;
   PointTableModel* GridModel;
   QLineEdit* Edit1;
@@ -170,6 +209,7 @@ class TForm1 : public QMainWindow, private Window {
   QDockWidget* GrundrissDock = nullptr;
   PlanView* Grundriss = nullptr;
   QAction *Grundriss1, *GrundrissSpeichern1;
+  QAction *Vergrern1, *Verkleinern1, *Originalgre1;
   QAction *Laden1, *ProjektinneuemFensterffnen1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1,
       *Einstellungen1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1,
       *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1,

@@ -13,12 +13,14 @@
 #include "geometry/Firmness.h"
 
 // A change of the point list that can be taken back: a point added or deleted at its index in
-// the list, with its values and label.
+// the list, with its values and label, or a point given new values where it stands.
 struct PointEdit {
-  bool added;  // or deleted
+  enum class Kind { Added, Deleted, Replaced };
+  Kind kind;
   std::size_t index;
-  PointRec point;
+  PointRec point;  // added, deleted, or put in place of `before`
   int label;
+  PointRec before{};
 };
 
 // What every command works on: the working state, the platform (everything modal or outside the
@@ -49,6 +51,9 @@ struct Context {
   Real pointingPx = DefaultPointingPx;
   // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
   std::vector<PointEdit> undoEdits, redoEdits;
+  // The index of the point that point entry edits, which Enter replaces; none when a new point
+  // is being entered.
+  std::optional<std::size_t> editing;
   // A digest of the project file as the state stood at the last save or load (or the fresh
   // start): the state differs from it exactly when the project holds changes no file holds.
   // Nothing while the state holds changes that were never in a file (points entered before a

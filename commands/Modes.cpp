@@ -1,6 +1,7 @@
 #include "commands/Modes.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "commands/Points.h"
 #include "commands/Search.h"
@@ -10,12 +11,18 @@
 
 namespace {
 
+// Point entry needs the panoramas turned to each other: until F9 to F12 have been measured, the
+// directions are still equal (all zero).
+bool Aligned(const WorkingState& s) {
+  return s.P0zu1Hor != s.P1zu0Hor && s.P0zu2Hor != s.P2zu0Hor;
+}
+
 void StartPointEntry(Context& c) {
   WorkingState& s = c.s;
-  // Point entry needs the panoramas turned to each other: until F9 to F12 have been measured,
-  // the directions are still equal (all zero).
-  if (s.P0zu1Hor != s.P1zu0Hor && s.P0zu2Hor != s.P2zu0Hor && s.Mode == Mode::ModeIdle) {
+  if (Aligned(s) && s.Mode == Mode::ModeIdle) {
     s.Mode = Mode::ModePoint;
+    // A new point: Enter adds it, whatever an edit left behind.
+    c.editing.reset();
     c.window.EnableTable(false);
     ShowSolvedPoint(c, false, PointLabel::Keep);
   } else {
@@ -71,11 +78,17 @@ void TakeBackDirection(Context& c, bool fromP1) {
 
 void ConfirmMode(Context& c) {
   switch (c.s.Mode) {
-    case Mode::ModePoint:
+    case Mode::ModePoint: {
       c.s.Mode = Mode::ModeIdle;
-      AddPoint(c);
+      const std::optional<std::size_t> edited = std::exchange(c.editing, std::nullopt);
+      if (edited) {
+        ReplacePoint(c, *edited);
+      } else {
+        AddPoint(c);
+      }
       LeaveMode(c);
       break;
+    }
     case Mode::ModeP0zu1:
     case Mode::ModeP0zu2:
       TakeStationDirection(c, c.s.Mode == Mode::ModeP0zu1);
@@ -117,7 +130,10 @@ void TypeDistance(Context& c, int digit) {
 
 }  // namespace
 
-void KeyDown(Context& c, int Key) {
+void KeyDown(Context& c, int Key, bool ctrl) {
+  const bool zoomKey = Key == VkAdd || Key == VkOemPlus || Key == VkSubtract || Key == VkOemMinus ||
+                       (Key >= Vk0 && Key <= Vk9) || (Key >= VkNumpad0 && Key <= VkNumpad9);
+  if (ctrl && zoomKey) return;
   const bool pointEntry = c.s.Mode == Mode::ModePoint;
   switch (Key) {
     case VkReturn:
@@ -195,4 +211,37 @@ void LeaveMode(Context& c) {
 
 QString CurrentPointText(const Context& c) {
   return c.DirectionText(c.s.CurHor, c.s.CurVert) + QStringLiteral(" Entf.:") + c.Fix(c.s.CurDist);
+}
+
+ModeWords ModeText(const Context& c) {
+  const auto aimAt = [](const char* from, const char* to, const char* key, bool distance) {
+    return ModeWords{QStringLiteral("%1 zu %2 (%3)")
+                         .arg(QLatin1String(from), QLatin1String(to), QLatin1String(key)),
+                     QStringLiteral("In %1 auf %2 zielen; Enter: Richtung übernehmen%3; "
+                                    "Esc: abbrechen")
+                         .arg(QLatin1String(from), QLatin1String(to),
+                              distance ? QStringLiteral(" und Entfernung eingeben") : QString())};
+  };
+  switch (c.s.Mode) {
+    case Mode::ModePoint:
+      return {c.editing && *c.editing < c.s.Points.size()
+                  ? QStringLiteral("Punkt .%1 editieren").arg(c.s.Points.Label(*c.editing))
+                  : QStringLiteral("Punkt messen"),
+              QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
+                             "F3: suchen; Enter: übernehmen")};
+    case Mode::ModeP0zu1:
+      return aimAt("P0", "P1", "F9", true);
+    case Mode::ModeP0zu2:
+      return aimAt("P0", "P2", "F10", true);
+    case Mode::ModeP1zu0:
+      return aimAt("P1", "P0", "F11", false);
+    case Mode::ModeP2zu0:
+      return aimAt("P2", "P0", "F12", false);
+    case Mode::ModeIdle:
+      break;
+  }
+  return {QStringLiteral("Bereit"),
+          Aligned(c.s) ? QStringLiteral("F2: Punkt messen; Doppelklick: Ansicht zentrieren; "
+                                        "Strg+Mausrad: Ansicht vergrößern")
+                       : QStringLiteral("F9 bis F12: die Stationen zueinander ausrichten")};
 }

@@ -5,7 +5,8 @@
 // The input modes and what the keys and the wheel do in them.
 
 // A key went down (a virtual key code, see core/KeyCodes.h); keys without a command do nothing.
-void KeyDown(Context& c, int Key);
+// With Ctrl held, + and - and the digits are the views' zoom, not the distance.
+void KeyDown(Context& c, int Key, bool ctrl = false);
 // Any key went up: a held distance key starts again at its smallest step.
 void KeyUp(Context& c);
 // The wheel turned by `angleDelta` (120 a notch; finer wheels send parts of one).
@@ -16,3 +17,9 @@ void LeaveMode(Context& c);
 
 // "hor° vert° Entf.:dist", as LblCp shows the current point.
 QString CurrentPointText(const Context& c);
+
+// The mode in a word or two, and what to do next in it.
+struct ModeWords {
+  QString mode, step;
+};
+ModeWords ModeText(const Context& c);

@@ -39,30 +39,61 @@ void PutBack(Context& c, const PointEdit& edit) {
   c.window.InsertRow(static_cast<int>(edit.index) + 1, RowOf(c, edit.index));
 }
 
+// Selects a point's row and shows the point, whichever row was selected before.
+void SelectAndShow(Context& c, std::size_t index) {
+  const int row = static_cast<int>(index) + 1;
+  c.window.SelectRow(row);
+  ShowRowPoint(c, row);
+  RepaintAll(c);
+}
+
+// Gives the point at `index` new values where it stands, in the list and in its row.
+void Put(Context& c, std::size_t index, const PointRec& p) {
+  c.s.Points.Replace(index, p);
+  c.window.ReplaceRow(static_cast<int>(index) + 1, RowOf(c, index));
+}
+
 // An edit done (again): the opposite of taking it back.
 void Apply(Context& c, const PointEdit& edit) {
-  if (edit.added) {
-    PutBack(c, edit);
-    // As after adding: the empty row is selected, and no point is.
-    SelectRow(c, c.window.PointRows() + 1);
-    RepaintAll(c);
-  } else {
-    Remove(c, edit.index);
+  switch (edit.kind) {
+    case PointEdit::Kind::Added:
+      PutBack(c, edit);
+      // As after adding: the empty row is selected, and no point is.
+      SelectRow(c, c.window.PointRows() + 1);
+      RepaintAll(c);
+      break;
+    case PointEdit::Kind::Deleted:
+      Remove(c, edit.index);
+      break;
+    case PointEdit::Kind::Replaced:
+      Put(c, edit.index, edit.point);
+      SelectAndShow(c, edit.index);
+      break;
   }
 }
 
 void TakeBack(Context& c, const PointEdit& edit) {
-  if (edit.added) {
-    Remove(c, edit.index);
-    SelectRow(c, c.window.PointRows() + 1);
-  } else {
-    PutBack(c, edit);
-    // The point that came back is selected and shown, whichever row was selected before.
-    const int row = static_cast<int>(edit.index) + 1;
-    c.window.SelectRow(row);
-    ShowRowPoint(c, row);
-    RepaintAll(c);
+  switch (edit.kind) {
+    case PointEdit::Kind::Added:
+      Remove(c, edit.index);
+      SelectRow(c, c.window.PointRows() + 1);
+      break;
+    case PointEdit::Kind::Deleted:
+      PutBack(c, edit);
+      SelectAndShow(c, edit.index);
+      break;
+    case PointEdit::Kind::Replaced:
+      Put(c, edit.index, edit.before);
+      SelectAndShow(c, edit.index);
+      break;
   }
+}
+
+// The current point as it is stored. Angles solved from station values far out of range can be
+// beyond a double: refused here rather than stored as infinity.
+PointRec CurrentRecord(const WorkingState& s) {
+  return {ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist), ToDouble(s.P1Hor),
+          ToDouble(s.P1Vert), ToDouble(s.P2Hor),   ToDouble(s.P2Vert)};
 }
 
 }  // namespace
@@ -73,17 +104,44 @@ TableRow PointRow(const Context& c, const PointRec& p, int label) {
 }
 
 void AddPoint(Context& c) {
-  const WorkingState& s = c.s;
-  // Angles solved from station values far out of range can be beyond a double: refused here
-  // rather than stored as infinity.
-  const PointRec p{ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist), ToDouble(s.P1Hor),
-                   ToDouble(s.P1Vert), ToDouble(s.P2Hor),   ToDouble(s.P2Vert)};
+  const PointRec p = CurrentRecord(c.s);
   c.s.Points.Append(p);
   const std::size_t index = c.s.Points.size() - 1;
-  c.undoEdits.push_back({true, index, p, c.s.Points.Label(index)});
+  c.undoEdits.push_back({PointEdit::Kind::Added, index, p, c.s.Points.Label(index)});
   c.redoEdits.clear();
   AppendPointRows(c, 1);
   ShowEdits(c);
+}
+
+void ReplacePoint(Context& c, std::size_t index) {
+  const PointRec p = CurrentRecord(c.s);
+  c.undoEdits.push_back(
+      {PointEdit::Kind::Replaced, index, p, c.s.Points.Label(index), c.s.Points[index]});
+  c.redoEdits.clear();
+  Put(c, index, p);
+  // The edited row stays selected; the views stay where the edit left them.
+  const int row = static_cast<int>(index) + 1;
+  c.window.SelectRow(row);
+  c.s.SelIndex = row - 1;
+  ShowEdits(c);
+}
+
+bool PointEditable(const Context& c) {
+  const int row = c.window.SelectedRow();
+  return c.s.Mode == Mode::ModeIdle && row >= 1 && row <= c.window.PointRows();
+}
+
+void EditPoint(Context& c) {
+  if (!PointEditable(c)) return;
+  WorkingState& s = c.s;
+  const auto index = static_cast<std::size_t>(c.window.SelectedRow() - 1);
+  s.Mode = Mode::ModePoint;
+  c.editing = index;
+  c.window.EnableTable(false);
+  s.CurHor = s.Points[index].Hor0;
+  s.CurVert = s.Points[index].Vert0;
+  s.CurDist = s.Points[index].Dist0;
+  ShowSolvedPoint(c, true, PointLabel::Metres);
 }
 
 void AppendPointRows(Context& c, std::size_t count) {
@@ -122,7 +180,8 @@ void DeletePoint(Context& c) {
   const int row = c.window.SelectedRow();
   if (row - 1 >= c.window.PointRows()) return;
   const auto index = static_cast<std::size_t>(row - 1);
-  c.undoEdits.push_back({false, index, c.s.Points[index], c.s.Points.Label(index)});
+  c.undoEdits.push_back(
+      {PointEdit::Kind::Deleted, index, c.s.Points[index], c.s.Points.Label(index)});
   c.redoEdits.clear();
   // The rows below move up; the selection stays on the same row number, and SelIndex with it,
   // so the point that moves up is now the selected one.

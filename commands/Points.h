@@ -7,6 +7,9 @@
 // Enter in point entry: the current point is stored and listed, and the new empty last row is
 // selected, so that no point shows as selected.
 void AddPoint(Context& c);
+// Enter while a point is edited: the current point takes the place of the one at `index`, with
+// its label and its table row, and that row stays selected.
+void ReplacePoint(Context& c, std::size_t index);
 
 // The selection moved to a grid row (the header is row 0): a row with a point makes that point
 // the current one and centres all three views on it.
@@ -19,15 +22,21 @@ void SelectRow(Context& c, int ARow);
 // the selection stays on its row.
 void DeletePoint(Context& c);
 
+// Whether "Punkt editieren" can take up the selected row: it holds a point, and no mode is on.
+bool PointEditable(const Context& c);
+// "Punkt editieren": the selected row's point goes back into point entry at its direction and
+// distance, to be aimed and turned again; Enter puts it back in its place, Esc leaves it as it was.
+void EditPoint(Context& c);
+
 // Appends the table rows of points just added to the list (the last `count` of them) and selects
 // the empty last row.
 void AppendPointRows(Context& c, std::size_t count);
 // The table row of a point with its label.
 TableRow PointRow(const Context& c, const PointRec& p, int label);
 
-// "Rückgängig" and "Wiederholen": the last addition or deletion of a point taken back, or done
-// again. A point comes back with its label, its values and its place in the table. Outside idle
-// mode they do nothing, as the table is then closed to changes.
+// "Rückgängig" and "Wiederholen": the last addition, deletion or replacement of a point taken
+// back, or done again. A point comes back with its label, its values and its place in the table.
+// Outside idle mode they do nothing, as the table is then closed to changes.
 void Undo(Context& c);
 void Redo(Context& c);
 

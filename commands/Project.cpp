@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "commands/Points.h"
+#include "commands/Views.h"
 #include "core/Errors.h"
 #include "core/PathText.h"
 #include "io/PanoramaFile.h"
@@ -218,6 +219,7 @@ void LoadProjectFile(Context& c, const QString& path) {
   // load cannot be taken back across it.
   SelectRow(c, c.window.PointRows() + 1);
   ForgetEdits(c);
+  CentreOnWork(c);
   // As the state now stands, not as the file reads: its numbers may be written otherwise.
   c.savedProject = wasSaved ? Digest(c) : std::nullopt;
   if (const auto other = c.projectLock.Take(path)) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "commands/Modes.h"
 #include "core/Errors.h"
@@ -37,18 +38,20 @@ bool AimsIn(Mode mode, int station) {
 
 }  // namespace
 
-void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int X, int Y) {
+void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, const MouseAt& at) {
   const Panorama& pano = c.s.Station(station).Pano.Shape;
-  if (X < 0 || Y < 0 || X >= pano.Width() || Y >= pano.Height()) {
+  // The pixel aimed at, or the one the aim falls in between pixels.
+  if (!(at.x >= -0.5L && at.y >= -0.5L && at.x < pano.Width() - 0.5L &&
+        at.y < pano.Height() - 0.5L)) {
     // Beside the picture (the strip left of P0's first column, or anywhere while a drag goes on
     // outside the view) there is nothing to aim at; only the drag follows.
-    if (leftButton) Drag(c, station, X, Y);
+    if (leftButton) Drag(c, station, at.dragX, at.dragY);
     c.window.PaintNow();
     return;
   }
   auto fields = c.s.Station(station);
-  fields.Hor = pano.PixelToHor(X);
-  fields.Vert = pano.PixelToVert(Y);
+  fields.Hor = pano.HorAt(at.x);
+  fields.Vert = pano.VertAt(at.y);
 
   if (!shift) {
     c.window.SetLabel(Window::Label::Cp, station == 0 ? CurrentPointText(c)
@@ -61,10 +64,12 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, int
     c.window.View(station).RepaintViewAndMagnifier();
   }
 
-  if (leftButton) Drag(c, station, X, Y);
+  if (leftButton) Drag(c, station, at.dragX, at.dragY);
 
-  c.s.CursorX = X;
-  c.s.CursorY = Y;
+  c.s.CursorX = RoundToInt(at.x);
+  c.s.CursorY = RoundToInt(at.y);
+  c.s.CursorSubX = at.x - c.s.CursorX;
+  c.s.CursorSubY = at.y - c.s.CursorY;
   c.window.MarkMagnifierForRepaint(station);
   // The repaints of this move reach the screen together, as one picture: the magnifiers keep the
   // centre each was asked for, and the last mark above wins for the view under the mouse.
@@ -83,14 +88,16 @@ void CenterViews(Context& c, bool ScrollP0) {
 }
 
 void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredView*, 3>& views,
-                 std::int32_t& CursorX, std::int32_t& CursorY) {
+                 std::int32_t& CursorX, std::int32_t& CursorY, Real* CursorSubX, Real* CursorSubY) {
   for (int station = 0; station < 3; ++station) {
     CentredView& view = *views[static_cast<std::size_t>(station)];
     const auto fields = s.Station(station);
     const Centred at = CentreOf(fields.Pano.Shape, fields.Hor, fields.Vert, view.ClientWidth(),
-                                view.ClientHeight());
+                                view.ClientHeight(), view.Scale(), view.SurfaceOffsetX());
     CursorX = at.markerX;
     CursorY = at.markerY;
+    if (CursorSubX != nullptr) *CursorSubX = fields.Pano.Shape.Column(fields.Hor) - at.markerX;
+    if (CursorSubY != nullptr) *CursorSubY = fields.Pano.Shape.Row(fields.Vert) - at.markerY;
     if (station > 0 || ScrollP0) {
       view.SetHorizontalPosition(at.scrollX);
       view.SetVerticalPosition(at.scrollY);
@@ -101,7 +108,24 @@ void CenterViews(bool ScrollP0, const WorkingState& s, const std::array<CentredV
 
 void CentreViewsUnpainted(Context& c, bool ScrollP0) {
   CenterViews(ScrollP0, c.s, {&c.window.View(0), &c.window.View(1), &c.window.View(2)}, c.s.CursorX,
-              c.s.CursorY);
+              c.s.CursorY, &c.s.CursorSubX, &c.s.CursorSubY);
+}
+
+void CentreOnWork(Context& c) {
+  const PointList& points = c.s.Points;
+  for (int station = 0; station < 3; ++station) {
+    Real hor = 360, vert = 0;
+    if (!points.empty()) {
+      hor = points[points.size() - 1].HorIn(station);
+      vert = points[points.size() - 1].VertIn(station);
+    }
+    CentredView& view = c.window.View(station);
+    const Centred at = CentreOf(c.s.Station(station).Pano.Shape, hor, vert, view.ClientWidth(),
+                                view.ClientHeight(), view.Scale(), view.SurfaceOffsetX());
+    view.SetHorizontalPosition(at.scrollX);
+    view.SetVerticalPosition(at.scrollY);
+    c.window.MarkViewForRepaint(station);
+  }
 }
 
 void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint) {
@@ -114,6 +138,29 @@ void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint) {
   }
   ShowPosition(c);
   if (paint) c.window.PaintNow();
+}
+
+void PlaceAtClick(Context& c, int station, Real hor) {
+  if (c.s.Mode != Mode::ModePoint || (station != 1 && station != 2)) return;
+  const std::optional<Real> dist = DistanceForGuideLine(c.s, station, hor);
+  if (!dist) {
+    c.platform.InformationBox(QString::fromUtf8(kMsgNoDistanceAtClick).arg(station),
+                              {Platform::Button::Ok}, Platform::Button::Ok, Platform::Button::Ok);
+    return;
+  }
+  c.s.CurDist = *dist;
+  CentredView& clicked = c.window.View(station);
+  const std::int32_t x = clicked.HorizontalPosition(), y = clicked.VerticalPosition();
+  ShowSolvedPoint(c, false, PointLabel::Metres, false);
+  clicked.SetHorizontalPosition(x);
+  clicked.SetVerticalPosition(y);
+  c.window.PaintNow();
+}
+
+void PanoramaClick(Context& c, int station, const MouseAt& at) {
+  const Panorama& pano = c.s.Station(station).Pano.Shape;
+  if (station == 0 || !(at.x >= -0.5L && at.x < pano.Width() - 0.5L)) return;
+  PlaceAtClick(c, station, pano.HorAt(at.x));
 }
 
 void ShowPosition(Context& c) {

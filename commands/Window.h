@@ -17,6 +17,10 @@ class CentredView {
   // The panel clamps the position to its own range.
   virtual void SetHorizontalPosition(std::int32_t position) = 0;
   virtual void SetVerticalPosition(std::int32_t position) = 0;
+  // Screen pixels a panorama pixel, and how far right of the scrolled area's left edge the
+  // surface stands, in panorama pixels.
+  virtual double Scale() const { return 1; }
+  virtual int SurfaceOffsetX() const { return 0; }
   // Repaints the view and then its magnifier. The magnifier must show the square around CursorX,
   // CursorY as they stand now: they hold this view's marker only until the next view's turn.
   virtual void RepaintViewAndMagnifier() = 0;
@@ -64,6 +68,8 @@ class Window {
   virtual void RemoveRow(int gridRow) = 0;
   // Puts a row back at its place; the rows from there on move down.
   virtual void InsertRow(int gridRow, TableRow row) = 0;
+  // New texts for a row with a point.
+  virtual void ReplaceRow(int gridRow, TableRow row) = 0;
   virtual int SelectedRow() const = 0;
   // Every selected grid row (Ctrl+click adds one), in ascending order.
   virtual std::vector<int> SelectedRows() const = 0;

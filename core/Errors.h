@@ -95,6 +95,9 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+// A click in a survey view that no point on P0's sight ray is seen at; %1: the station's number.
+inline constexpr char kMsgNoDistanceAtClick[] =
+    "Keine Entfernung auf dem Zielstrahl von P0 trifft diese Stelle in P%1.";
 inline constexpr char kMsgNoNewWindow[] = "Ein weiteres Torbel-Fenster ließ sich nicht starten";
 // A project another Torbel has open (%1 the file, %2 its process, %3 its computer), said at its
 // load, and asked before it is saved over.

@@ -85,6 +85,11 @@ class PointList {
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), Entry{p, label});
     Touch();
   }
+  // New values for a point where it stands; its label stays, as does its row in the table.
+  void Replace(std::size_t i, const PointRec& p) {
+    entries_[i].point = p;
+    Touch();
+  }
   void Erase(std::size_t i) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     Touch();
@@ -134,6 +139,8 @@ struct WorkingState : SolverState {
   int RepeatCount = 0;
   int SelIndex = 0;
   std::int32_t CursorX = 0, CursorY = 0;  // the magnifiers' shared centre
+  // The centre's fraction of a pixel (-0.5 ... 0.5) where an aim falls between pixels.
+  Real CursorSubX = 0, CursorSubY = 0;
   std::int32_t DragX = 0, DragY = 0;
   QString PanoFile0, PanoFile1, PanoFile2;
   PanoPicture Pano0, Pano1, Pano2;

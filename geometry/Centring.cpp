@@ -17,3 +17,12 @@ Centred CentreOf(const Panorama& pano, Real hor, Real vert, int clientWidth, int
   return {RoundToInt(x), RoundToInt(y), CentredPosition(x, clientWidth),
           CentredPosition(y, clientHeight)};
 }
+
+Centred CentreOf(const Panorama& pano, Real hor, Real vert, int clientWidth, int clientHeight,
+                 Real scale, int offsetX) {
+  if (scale == 1) return CentreOf(pano, hor, vert, clientWidth, clientHeight);
+  const Real x = pano.Column(hor), y = pano.Row(vert);
+  // Pixel x covers x .. x + 1 of the surface times the scale; its middle is to be centred.
+  return {RoundToInt(x), RoundToInt(y), CentredPosition((x + 0.5L + offsetX) * scale, clientWidth),
+          CentredPosition((y + 0.5L) * scale, clientHeight)};
+}

@@ -12,3 +12,10 @@ struct Centred {
   std::int32_t scrollX = 0, scrollY = 0;
 };
 Centred CentreOf(const Panorama& pano, Real hor, Real vert, int clientWidth, int clientHeight);
+
+// The same for a view that shows `scale` screen pixels a panorama pixel, with its surface
+// `offsetX` panorama pixels right of the scrolled area's left edge: the direction lies in the
+// middle of the client area. At scale 1 these are CentreOf's positions, which leave the offset
+// out.
+Centred CentreOf(const Panorama& pano, Real hor, Real vert, int clientWidth, int clientHeight,
+                 Real scale, int offsetX);

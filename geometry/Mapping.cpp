@@ -16,6 +16,11 @@ Real Panorama::PixelToHor(std::int32_t X) const {
   return 2 * static_cast<std::int64_t>(X) > width_ ? a - 180 : a + 180;
 }
 
+Real Panorama::HorAt(Real x) const {
+  const Real a = x * degPerPix_;
+  return 2 * x > width_ ? a - 180 : a + 180;
+}
+
 Real Panorama::PixelToVert(std::int32_t Y) const {
   return 90 - (Y + top_) * degPerPix_;
 }

@@ -31,6 +31,10 @@ class Panorama {
 
   Real PixelToHor(std::int32_t X) const;
   Real PixelToVert(std::int32_t Y) const;
+  // The same between pixels, where a zoomed view aims: whole numbers are the pixels themselves,
+  // with exactly their angles.
+  Real HorAt(Real x) const;
+  Real VertAt(Real y) const { return 90 - (y + top_) * degPerPix_; }
   // The column and row of a direction, unrounded. Nothing is wrapped or clamped: angles outside
   // the panorama give pixels outside it.
   Real Column(Real hor) const { return ShiftedHor(hor) * pixPerDeg_; }

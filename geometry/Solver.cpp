@@ -1,5 +1,9 @@
 #include "geometry/Solver.h"
 
+#include <cmath>
+
+#include "geometry/TorbelError.h"
+
 namespace {
 
 // The sight line from P0 to the station's ground mark, the taped distance to that mark and P0's
@@ -80,4 +84,59 @@ void SolveStations(SolverState& s) {
                {s.DeltaHor1, s.P1Hor, s.P1Vert});
   SolveStation(s, A, V, {s.P0zu2Hor, s.DistP0P2, s.HeightP2, s.P2zu0Hor},
                {s.DeltaHor2, s.P2Hor, s.P2Vert});
+}
+
+namespace {
+
+// The angle in `station`'s panorama at which SolvePoint puts the point at `dist`, or nothing where
+// it cannot solve it there; the heights as they stand in `s`.
+std::optional<Real> GuideAt(SolverState s, int station, Real dist) {
+  s.CurDist = dist;
+  try {
+    SolveStations(s);
+  } catch (const TorbelError&) {
+    return std::nullopt;
+  }
+  return station == 1 ? s.P1Hor : s.P2Hor;
+}
+
+}  // namespace
+
+std::optional<Real> DistanceForGuideLine(const SolverState& state, int station, Real hor) {
+  SolverState s = state;
+  SolveHeights(s);
+  if (!std::isfinite(hor)) return std::nullopt;
+  const bool p1 = station == 1;
+  const Real towards = p1 ? s.P0zu1Hor : s.P0zu2Hor, back = p1 ? s.P1zu0Hor : s.P2zu0Hor;
+  const Real dist = p1 ? s.DistP0P1 : s.DistP0P2, height = p1 ? s.HeightP1 : s.HeightP2;
+
+  // The same normalisation as SolveStation's; within its bands every distance gives one angle.
+  Real delta = s.CurHor - towards;
+  if (delta > 180) {
+    delta -= 360;
+  } else if (delta < -180) {
+    delta += 360;
+  }
+  if ((delta > -0.05L && delta < 0.05L) || delta > 179.95L) return std::nullopt;
+
+  // Seen from above, P0, the station and the point span a triangle with the angle alpha at P0 and
+  // O at the station, between its sight lines to P0 and to the point; a point right of the station
+  // seen from P0 lies left of P0 seen from the station. Only 0 < O < 180 - alpha leaves a third
+  // corner in front of both; there the law of sines gives the level distance, which grows with O,
+  // so it is the only one.
+  const Real alpha = std::fabs(delta);
+  const Real side = std::remainder(hor - back, Real{360});
+  const Real O = delta > 0 ? -side : side;
+  if (!(O > 0 && alpha + O < 180)) return std::nullopt;
+  const Real B = Sqrt(Mul(dist, dist) - Mul(height, height));
+  const Real cosVert = CosDeg(s.CurVert);
+  if (!(cosVert > 0 && B > 0)) return std::nullopt;  // straight up or down, or the station at P0
+  const Real d = B * std::sin(O * DegToRad) / std::sin((alpha + O) * DegToRad) / cosVert;
+  if (!(d >= 1 && d <= 55000)) return std::nullopt;
+
+  // The solver reaches the angle through the law of cosines, whose rounding differs from the
+  // sines' above by some 1e-11 degrees at worst; the solve at the distance found vouches for it.
+  const std::optional<Real> at = GuideAt(s, station, d);
+  if (!at || !(std::fabs(std::remainder(*at - hor, Real{360})) <= 1e-9L)) return std::nullopt;
+  return d;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "geometry/Real.h"
 
 // The station geometry and the current point: the fields the solver reads and writes. The
@@ -33,3 +35,13 @@ void SolveStations(SolverState& s);
 // panoramas. A floating-point fault raises TorbelError; the fields written before the failing
 // step keep their new values and nothing after it is written.
 void SolvePoint(SolverState& s);
+
+// The distance along P0's sight ray (CurHor, CurVert) at which the point appears in the panorama of
+// `station` (1 or 2) at the horizontal angle `hor` (any real; compared modulo 360): the distance
+// that puts that station's guide line through a spot clicked in its view. With CurDist set to the
+// result, SolvePoint's P1Hor (P2Hor) equals `hor` modulo 360 to within 1e-9 degrees. Nothing where
+// no single distance from 1 to 55000 m reaches `hor`: the ray at the station or straight away from
+// it (the guide line stands still there), an angle that no point in front of both stations shows,
+// or one reached only nearer than 1 m or beyond 55000 m. Raises TorbelError where the station
+// geometry cannot be solved, as SolvePoint would.
+std::optional<Real> DistanceForGuideLine(const SolverState& s, int station, Real hor);

@@ -86,10 +86,10 @@ QString KeysText() {
       QStringLiteral("Überall:"),
       QStringLiteral("Pfeiltasten – den Mauszeiger um ein Pixel bewegen"),
       QStringLiteral("linke Maustaste gedrückt – das Pano verschieben"),
-      QStringLiteral("Strg+Z / Strg+Y – Hinzufügen oder Löschen eines Punktes rückgängig machen / "
-                     "wiederholen"),
-      QStringLiteral("rechte Maustaste in der Tabelle – Punkt löschen, Punktliste für die Lantrex "
-                     "erzeugen"),
+      QStringLiteral("Strg+Z / Strg+Y – Hinzufügen, Ändern oder Löschen eines Punktes rückgängig "
+                     "machen / wiederholen"),
+      QStringLiteral("rechte Maustaste in der Tabelle – Punkt editieren (neu anfahren, Enter "
+                     "übernimmt), Punkt löschen, Punktliste für die Lantrex erzeugen"),
       QStringLiteral("Strg+E – Punkte exportieren (CSV)"),
   };
   return lines.join(QStringLiteral("\r\n"));

@@ -80,6 +80,7 @@ struct FakeWindow : Window {
   void InsertRow(int gridRow, TableRow row) override {
     rows.insert(rows.begin() + (gridRow - 1), std::move(row));
   }
+  void ReplaceRow(int gridRow, TableRow row) override { rows.at(gridRow - 1) = std::move(row); }
   int SelectedRow() const override { return selected; }
   std::vector<int> SelectedRows() const override { return selectedRows; }
   // A row that is not there leaves the table without a current row, which reads as row 1.

@@ -112,6 +112,35 @@ TEST_F(Edits, UndoAndRedoGiveBackTheTableAndTheProject) {
   EXPECT_EQ(Read(path), ProjectFileBytes(s, {s.PanoFile0, s.PanoFile1, s.PanoFile2}, points, ','));
 }
 
+// "Punkt editieren": Enter gives the point new values in its place, Esc leaves it; undo, redo.
+TEST_F(Edits, AnEditedPointKeepsItsPlaceLabelAndRow) {
+  for (const int x : {4500, 5000, 5500}) StorePoint(x, 2000);
+  std::vector<std::vector<Entry>> after{{{0, s.Points[0]}, {1, s.Points[1]}, {2, s.Points[2]}}};
+  for (const auto& [row, confirm] : {std::pair{2, VkReturn}, {1, VkReturn}, {2, VkEscape}}) {
+    window.selected = row;
+    window.views[0].x = 0;
+    const std::uint64_t revision = s.Points.Revision();  // the views draw anew from a new one
+    Run([&] { EditPoint(c); });
+    EXPECT_TRUE(s.Mode == Mode::ModePoint && !window.tableEnabled && window.views[0].x > 0);
+    for (const VirtualKey key : {VkOemPlus, confirm}) Key(key);
+    if (confirm == VkReturn) after.push_back(after.back());
+    if (confirm == VkReturn) after.back()[static_cast<std::size_t>(row - 1)].point.Dist0 += 0.01;
+    ExpectListed(after.back());
+    EXPECT_TRUE(s.Mode == Mode::ModeIdle && window.tableEnabled && window.selected == row &&
+                (s.Points.Revision() != revision) == (confirm == VkReturn));
+  }
+  // Undone and redone, then deleted and undone: the new values; undone again, the old ones.
+  for (auto* step : {Undo, Redo, DeletePoint, Undo}) Run([&] { step(c); });
+  ExpectListed(after[2]);
+  Run([&] { Undo(c); });
+  ExpectListed(after[1]);
+  // Not in a mode, nor on the empty row; F2 after an edit adds a point.
+  Key(VkF2);
+  EXPECT_FALSE(PointEditable(c));
+  Key(VkReturn);
+  EXPECT_TRUE(s.Points.size() == 4 && !PointEditable(c));
+}
+
 TEST_F(Edits, AFailedLoadKeepsTheEditsAndALoadForgetsThem) {
   StorePoint(4500, 2000);
   EXPECT_TRUE(window.undoEnabled);

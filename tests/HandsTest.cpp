@@ -251,6 +251,8 @@ TEST_F(Modes, TheSurveyMagnifierShowsTheGuideLineWhereItsViewShowsIt) {
 }
 
 TEST_F(Modes, TheStripBesideTheFirstColumnIsNoPicture) {
+  Widget<PanoramaView>("ScrollBox1")->SetHorizontalPosition(0);
+  Widget<PanoramaView>("ScrollBox1")->SetVerticalPosition(0);
   MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(100, 200));
   Key(Qt::Key_F9);
   const Real hor = S().CurHor;

@@ -183,4 +183,19 @@ TEST_F(Commands, APointStoredAfterCrossingP1CarriesThePointersAngles) {
   EXPECT_NE(s.Points[0].Hor2, static_cast<double>(PixelToHor(777)));
 }
 
+TEST_F(Commands, AClickInASurveyViewPutsItsGuideLineThereAndThatViewStaysStill) {
+  MeasureStations();
+  Key(VkF2);
+  MoveOver(0, 5300, 1900);
+  const SolverState truth = s;  // solved at 5 m
+  Key(VkAdd);
+  window.views[1].x = 1234, window.views[1].y = 567;
+  Run([&] { PlaceAtClick(c, 1, truth.P1Hor - 360); });
+  Run([&] { PlaceAtClick(c, 2, 200); });  // refused: P2 sees this ray only from 270 to 54 degrees
+  EXPECT_NEAR(s.CurDist, truth.CurDist, 1e-9L);
+  EXPECT_NEAR(s.P2Hor, truth.P2Hor, 1e-6L);
+  EXPECT_EQ(QPoint(window.views[1].x, window.views[1].y), QPoint(1234, 567));
+  EXPECT_TRUE(platform.informations.at(0).endsWith(QStringLiteral("diese Stelle in P2.")));
+}
+
 }  // namespace

@@ -156,6 +156,24 @@ TEST_F(ProjectCommands, ALoadAddsRowsOnlyForThePointsItRead) {
   EXPECT_EQ(Cell(5 + 1, 0), QStringLiteral(".5"));
 }
 
+TEST_F(ProjectCommands, ALoadOpensTheViewsOnTheLastPointOrTheHorizonStraightAhead) {
+  const QString empty = Save("empty.txt");
+  Survey();
+  const QString path = Save("p.txt");
+  for (const QString& project : {empty, path}) {
+    Open();
+    ASSERT_TRUE(Load(project));
+    const bool none = project == empty;
+    for (int station = 0; station < 3; ++station) {
+      const FakeView& view = window.views[static_cast<std::size_t>(station)];
+      const Real hor = none ? 360 : s.Points[2].HorIn(station);
+      const Real vert = none ? 0 : s.Points[2].VertIn(station);
+      EXPECT_EQ(view.x, RoundToInt(Panorama().Column(hor) - view.width / 2.0L)) << station;
+      EXPECT_EQ(view.y, RoundToInt(Panorama().Row(vert) - view.height / 2.0L)) << station;
+    }
+  }
+}
+
 TEST_F(ProjectCommands, ADamagedPanoramaIsReportedWhileThePointsLoad) {
   Survey();
   s.PanoFile2 = WriteFile("damaged.bmp", QByteArray("GIF89a"));

@@ -167,4 +167,22 @@ TEST(SolvePoint, HugeValuesRaiseInsteadOfReachingTheFields) {
   EXPECT_EQ(s.P1Hor, -777);
 }
 
+TEST(DistanceForGuideLine, AgreesWithTheSolverAcrossTheSeamAndRefusesWhatNoDistanceReaches) {
+  SolverState seam = LevelSurvey();  // P1 1 m lower, its zero beside P0's; P2 farther, behind
+  seam.P0zu1Vert = -AtanDeg(2.6L / 10), seam.P1zu0Vert = -AtanDeg(0.6L / 10), seam.P0zu2Hor = 230;
+  seam.DistP0P1 = std::sqrt(101.0L), seam.P1zu0Hor = 359.9L, seam.DistP0P2 = 25, seam.P2zu0Hor = 0;
+  for (Real hor : {45.0L, 135.0L, 200.0L, 300.5L, 359.5L})
+    for (int k = 0; k < 90; ++k) {  // P1/P2, a turn less, none or more; 3 elevations, 5 distances
+      const SolverState s = Solved(seam, hor, k / 6 % 3 * 25 - 20, 1.5L * std::pow(9, k / 18));
+      Real SolverState::*guide = k % 2 ? &SolverState::P2Hor : &SolverState::P1Hor;
+      const Real d = DistanceForGuideLine(s, 1 + k % 2, s.*guide + (k / 2 % 3 - 1) * 360).value();
+      const Real miss = std::remainder(Solved(s, hor, s.CurVert, d).*guide - s.*guide, Real{360});
+      EXPECT_LE(std::fabs(miss), 1e-9L) << hor << " " << k;
+    }
+  // At P1, away from it; 45 degrees right of it, beside 45...180, nearer than 1 m, beyond 55 km.
+  const Real refused[][2] = {{0, 0}, {0, 180}, {180, 180}, {45, 200}, {45, 179.99L}, {45, 45.001L}};
+  for (const auto& [aim, hor] : refused)
+    EXPECT_FALSE(DistanceForGuideLine(Solved(LevelSurvey(), aim, 0, 5), 1, hor)) << aim << hor;
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,13 +50,17 @@ struct WindowFixture : ::testing::Test {
   void Open(char separator = ',') {
     form = std::make_unique<TForm1>(platform, separator);
     // Client area 1000 x 700 below the menu bar.
-    form->resize(1000, 700 + form->menuBar()->sizeHint().height());
+    form->resize(1000, 700 + Bars());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   }
   void SetUp() override { Open(); }
 
   WorkingState& S() { return form->State(); }
+  // The height of the menu bar and the status bar, beside the client area.
+  int Bars() const {
+    return form->menuBar()->sizeHint().height() + form->statusBar()->sizeHint().height();
+  }
 
   // A component of the window, found by its name as a screen reader or a test script finds it.
   template <typename T>

@@ -84,12 +84,32 @@ TEST_F(Window, CtrlZTakesTheLastPointBackAndCtrlYPutsItAgain) {
   EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
 }
 
+TEST_F(Window, PunktEditierenTurnsARowsDistanceInPlace) {
+  S().P0zu1Hor = S().P0zu2Hor = 10;
+  Key(Qt::Key_F2);
+  Key(Qt::Key_Return);
+  auto* table = Widget<QTableView>("StringGrid1");
+  // Through the window system, which opens the context menu as well.
+  const QPoint cell = table->visualRect(Grid()->index(0, 1)).center();
+  QTest::mousePress(form->windowHandle(), Qt::RightButton, {},
+                    table->viewport()->mapTo(form.get(), cell));
+  auto* menu = Widget<QMenu>("PopupMenu1");
+  auto* edit = Widget<QAction>("Punkteditieren1");
+  ASSERT_TRUE(menu->isVisible() && edit->isEnabled() && edit->text() == "Punkt editieren");
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(edit).center());
+  Key(Qt::Key_Plus);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Grid()->rowCount(), 2);
+  EXPECT_EQ(Grid()->Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Grid()->Cell(0, 3), QStringLiteral("5,01"));
+}
+
 TEST_F(Window, LayoutFollowsTheClientSize) {
   ASSERT_EQ(form->centralWidget()->size(), QSize(1000, 700));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 656, 547));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox2")->geometry(), QRect(668, 143, 330, 269));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox3")->geometry(), QRect(668, 418, 330, 273));
-  form->resize(1300, 900 + form->menuBar()->sizeHint().height());
+  form->resize(1300, 900 + Bars());
   QApplication::processEvents();
   ASSERT_EQ(form->centralWidget()->size(), QSize(1300, 900));
   EXPECT_EQ(Widget<PanoramaView>("ScrollBox1")->geometry(), QRect(8, 144, 856, 747));
@@ -106,6 +126,7 @@ TEST_F(Window, APanoramaOfAnotherSizeScrollsAndAimsAtItsOwnScale) {
   platform.fileAnswers = {path};
   LoadPanorama(form->Commands(), 1);
   auto* view = Widget<PanoramaView>("ScrollBox2");
+  EXPECT_EQ(view->Caption(), QStringLiteral("P1 · S1.jpg"));
   EXPECT_EQ(view->horizontalScrollBar()->maximum(), 1600 - view->ClientWidth());
   EXPECT_EQ(view->verticalScrollBar()->maximum(), 800 - view->ClientHeight());
   view->SetHorizontalPosition(390);
@@ -116,7 +137,11 @@ TEST_F(Window, APanoramaOfAnotherSizeScrollsAndAimsAtItsOwnScale) {
 
 TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
   // At scroll position 0 the P0 view shows 8 pixels of background before column 0, the P2 view
-  // starts at column 24.
+  // starts at column 24. (The views open at the horizon.)
+  for (const char* name : {"ScrollBox1", "ScrollBox3"}) {
+    Widget<PanoramaView>(name)->SetHorizontalPosition(0);
+    Widget<PanoramaView>(name)->SetVerticalPosition(0);
+  }
   MoveOver(Widget<PanoramaView>("ScrollBox1")->viewport(), QPoint(50, 60));
   EXPECT_EQ(S().CurHor, PixelToHor(42));
   EXPECT_EQ(S().CurVert, PixelToVert(60));

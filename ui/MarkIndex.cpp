@@ -15,11 +15,11 @@ double Shifted(double hor) {
 
 }  // namespace
 
-bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel) {
-  return Shifted(hor) >= 0 && ViewPixel(pano, hor, vert, pixel);
+bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel, QPointF* at) {
+  return Shifted(hor) >= 0 && ViewPixel(pano, hor, vert, pixel, at);
 }
 
-bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel) {
+bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel, QPointF* at) {
   const double t = Shifted(hor);
   const Real x = static_cast<Real>(t) * pano.PixPerDeg();
   const Real y = static_cast<Real>(90 - vert) * pano.PixPerDeg() - pano.Top();
@@ -27,6 +27,7 @@ bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel) {
   constexpr Real kLimit = 1e9L;
   if (!(std::fabs(x) < kLimit && std::fabs(y) < kLimit)) return false;
   pixel = QPoint(RoundToInt(x), RoundToInt(y));
+  if (at != nullptr) *at = QPointF(static_cast<double>(x), static_cast<double>(y));
   return true;
 }
 
@@ -41,11 +42,12 @@ void MarkIndex::Rebuild(const PointList& points, const Panorama& pano) {
     const double hor = r.HorIn(station_);
     const double vert = r.VertIn(station_);
     QPoint pixel;
-    if (!StoredMarkPixel(pano, hor, vert, pixel) || !bounds_.contains(pixel)) continue;
+    QPointF at;
+    if (!StoredMarkPixel(pano, hor, vert, pixel, &at) || !bounds_.contains(pixel)) continue;
     const int column = (pixel.x() - bounds_.x()) / kTile;
     const int row = (pixel.y() - bounds_.y()) / kTile;
     tiles_[static_cast<std::size_t>(row * columns_ + column)].push_back(
-        {static_cast<int>(i), pixel});
+        {static_cast<int>(i), pixel, at});
   }
   revision_ = points.Revision();
   pano_ = pano;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <cstdint>
 #include <vector>
@@ -15,6 +16,7 @@ class MarkIndex {
   struct Mark {
     int index;  // position in the point list: marks are drawn in list order
     QPoint pixel;
+    QPointF at;  // unrounded, where a magnified view draws it
   };
 
   explicit MarkIndex(int station) : station_(station) {}
@@ -39,7 +41,8 @@ class MarkIndex {
 
 // The pixel of an angle pair as the view of `pano` places it, or false when it lies too far
 // outside any view to be drawn (or is not a number).
-bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel);
+bool ViewPixel(const Panorama& pano, double hor, double vert, QPoint& pixel, QPointF* at = nullptr);
 // The same for a stored point, which is also not drawn when its shifted horizontal angle is
 // negative (below -180 degrees).
-bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel);
+bool StoredMarkPixel(const Panorama& pano, double hor, double vert, QPoint& pixel,
+                     QPointF* at = nullptr);

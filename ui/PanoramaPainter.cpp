@@ -1,6 +1,9 @@
 #include "ui/PanoramaPainter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "geometry/Mapping.h"
 
@@ -44,16 +47,29 @@ void Cross(const Canvas& p, QPoint c, int halfWidth, int halfHeight, int width,
 // The largest mark, the two-pixel cross, reaches 15 pixels from its point and one more sideways.
 constexpr int kMarkReach = 16;
 
+void PaintMark(const Canvas& p, int station, const WorkingState& s, int index, QPoint at) {
+  const QColor& colour = index == s.SelIndex ? kRed : kAqua;
+  if (station == 0) {
+    SmallCircle(p, at, colour);
+  } else {
+    Cross(p, at, 5, 15, station == 2 ? 2 : 1, colour);
+  }
+}
+
 void PaintStoredPoints(const Canvas& p, int station, const WorkingState& s, MarkIndex& marks) {
-  const int penWidth = station == 2 ? 2 : 1;
   for (const MarkIndex::Mark& m :
        marks.Near(s.Points, s.Station(station).Pano.Shape, p.area, kMarkReach)) {
-    const QColor& colour = m.index == s.SelIndex ? kRed : kAqua;
-    if (station == 0) {
-      SmallCircle(p, m.pixel, colour);
-    } else {
-      Cross(p, m.pixel, 5, 15, penWidth, colour);
-    }
+    PaintMark(p, station, s, m.index, m.pixel);
+  }
+}
+
+// The same on a screen at another scale: `surface` is the part of the surface the canvas shows.
+void PaintStoredPoints(const Canvas& p, const SurfaceOnScreen& on, const QRect& surface,
+                       int station, const WorkingState& s, MarkIndex& marks) {
+  const int reach = static_cast<int>(std::ceil(kMarkReach / on.scale)) + 1;
+  for (const MarkIndex::Mark& m :
+       marks.Near(s.Points, s.Station(station).Pano.Shape, surface, reach)) {
+    PaintMark(p, station, s, m.index, on.ScreenPixel(on.scale > 1 ? m.at : QPointF(m.pixel)));
   }
 }
 
@@ -98,7 +114,7 @@ void PaintMarker(const Canvas& p, const CurrentMarker& m) {
       Cross(p, c, 10, 10, 1, m.colour);
       return;
     case CurrentMarker::Kind::Guide:
-      p.Fill(VerticalLine(c.x(), 0, m.height, 1), m.colour);
+      p.Fill(VerticalLine(c.x(), m.top, m.top + m.height, 1), m.colour);
       p.Fill(HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1), m.colour);
       return;
   }
@@ -110,7 +126,10 @@ CurrentMarker MarkerOf(int station, const WorkingState& s) {
   CurrentMarker m;
   m.kind = MarkerKind(station, s);
   if (m.kind == CurrentMarker::Kind::None || !MarkerPixel(station, s, m.pixel)) return {};
-  m.height = s.Station(station).Pano.Shape.Height();
+  const auto fields = s.Station(station);
+  m.at = QPointF(static_cast<double>(fields.Pano.Shape.Column(fields.Hor)),
+                 static_cast<double>(fields.Pano.Shape.Row(fields.Vert)));
+  m.height = fields.Pano.Shape.Height();
   m.colour = m.kind == CurrentMarker::Kind::Cross
                  ? kRed
                  : GuideColour(station == 1 ? s.DeltaHor1 : s.DeltaHor2);
@@ -126,7 +145,7 @@ QRegion MarkerRegion(const CurrentMarker& m) {
       return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
              VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
     case CurrentMarker::Kind::Guide:
-      return QRegion(VerticalLine(c.x(), 0, m.height, 1)) +
+      return QRegion(VerticalLine(c.x(), m.top, m.top + m.height, 1)) +
              HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
   }
   return {};
@@ -147,4 +166,95 @@ void PaintPanorama(QPainter& painter, const QRect& area, int station, const Work
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, station, s, marks);
   PaintMarker(canvas, marker);
+}
+
+QPoint SurfaceOnScreen::ScreenPixel(QPointF surface) const {
+  return {static_cast<int>(std::floor(x0 + (surface.x() + 0.5) * scale)),
+          static_cast<int>(std::floor(y0 + (surface.y() + 0.5) * scale))};
+}
+
+QPointF SurfaceOnScreen::SurfacePoint(QPoint screen) const {
+  return {(screen.x() + 0.5 - x0) / scale - 0.5, (screen.y() + 0.5 - y0) / scale - 0.5};
+}
+
+CurrentMarker ScreenMarker(const CurrentMarker& marker, const SurfaceOnScreen& on,
+                           int surfaceHeight) {
+  CurrentMarker m = marker;
+  if (m.kind == CurrentMarker::Kind::None) return m;
+  m.pixel = on.ScreenPixel(on.scale > 1 ? m.at : QPointF(m.pixel));
+  m.top = static_cast<int>(std::lround(on.y0));
+  m.height = static_cast<int>(std::lround(on.y0 + surfaceHeight * on.scale)) - m.top;
+  return m;
+}
+
+namespace {
+
+// The first screen position (of `count` from `first`) whose middle shows a panorama pixel of
+// 0 ... pixels - 1, and the source pixel of each: -1 where none.
+void SourceIndices(int first, int count, double origin, double scale, int pixels,
+                   std::vector<int>& source) {
+  source.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const double at = std::floor((first + i + 0.5 - origin) / scale);
+    source[static_cast<std::size_t>(i)] = at >= 0 && at < pixels ? static_cast<int>(at) : -1;
+  }
+}
+
+}  // namespace
+
+void PaintScaledPanorama(QPainter& painter, const QRect& area, const SurfaceOnScreen& on,
+                         int station, const WorkingState& s, MarkIndex& marks,
+                         const QColor& background, const CurrentMarker& marker) {
+  if (area.isEmpty()) return;
+  const PanoPicture& pano = s.Station(station).Pano;
+  const QImage& image = pano.Image;
+  // Nearest pixel for every screen pixel: a block for each panorama pixel, enlarged; a sample,
+  // reduced. Each row is worked out once and copied down while the source row repeats.
+  thread_local std::vector<int> columns, rows;
+  thread_local QImage buffer;
+  SourceIndices(area.left(), area.width(), on.x0, on.scale, image.width(), columns);
+  SourceIndices(area.top(), area.height(), on.y0, on.scale, image.height(), rows);
+  if (buffer.width() < area.width() || buffer.height() < area.height()) {
+    buffer = QImage(std::max(buffer.width(), area.width()),
+                    std::max(buffer.height(), area.height()), QImage::Format_RGB32);
+  }
+  const QImage source =
+      image.depth() == 32 || image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+  const QRgb fill = background.rgb();
+  const auto width = static_cast<std::size_t>(area.width());
+  int previous = -2;
+  for (int y = 0; y < area.height(); ++y) {
+    auto* dst = reinterpret_cast<QRgb*>(buffer.scanLine(y));
+    const int sy = rows[static_cast<std::size_t>(y)];
+    if (y > 0 && sy == previous) {
+      std::memcpy(dst, buffer.constScanLine(y - 1), width * sizeof(QRgb));
+      continue;
+    }
+    previous = sy;
+    if (sy < 0) {
+      std::fill(dst, dst + width, fill);
+      continue;
+    }
+    const auto* src = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+    for (std::size_t x = 0; x < width; ++x) {
+      const int sx = columns[x];
+      dst[x] = sx >= 0 ? src[sx] : fill;
+    }
+  }
+  painter.drawImage(area.topLeft(), buffer, QRect(QPoint(0, 0), area.size()));
+
+  // The part of the surface behind the area, for the marks near it.
+  const QPointF a = on.SurfacePoint(area.topLeft()), b = on.SurfacePoint(area.bottomRight());
+  const QRect surface(
+      QPoint(static_cast<int>(std::floor(a.x())), static_cast<int>(std::floor(a.y()))),
+      QPoint(static_cast<int>(std::ceil(b.x())), static_cast<int>(std::ceil(b.y()))));
+  const QRect inside =
+      area &
+      QRect(QPoint(static_cast<int>(std::lround(on.x0)), static_cast<int>(std::lround(on.y0))),
+            QPoint(static_cast<int>(std::lround(on.x0 + pano.Shape.Width() * on.scale)) - 1,
+                   static_cast<int>(std::lround(on.y0 + pano.Shape.Height() * on.scale)) - 1));
+  if (inside.isEmpty()) return;
+  const Canvas canvas{painter, inside};
+  PaintStoredPoints(canvas, on, surface, station, s, marks);
+  PaintMarker(canvas, ScreenMarker(marker, on, pano.Shape.Height()));
 }

@@ -19,10 +19,29 @@ struct CurrentMarker {
   enum class Kind : std::uint8_t { None, Cross, Guide };
   Kind kind = Kind::None;
   QPoint pixel;
+  QPointF at;  // the unrounded pixel, where a zoomed view draws it
   QColor colour;
-  int height = 0;  // the guide line's: the panorama's own
+  int top = 0, height = 0;  // the guide line's rows: the panorama's own
   bool operator==(const CurrentMarker&) const = default;
 };
+
+// How a view shows its surface on the screen: `scale` screen pixels a panorama pixel, and the
+// surface's left and top edges at x0, y0 of the viewport. Panorama pixel (x, y) covers
+// x0 + x * scale ... x0 + (x + 1) * scale; a surface point's whole numbers are pixel middles.
+struct SurfaceOnScreen {
+  double scale = 1;
+  double x0 = 0, y0 = 0;
+  // The screen pixel a surface point lies on.
+  QPoint ScreenPixel(QPointF surface) const;
+  // The surface point in the middle of a screen pixel.
+  QPointF SurfacePoint(QPoint screen) const;
+};
+
+// A marker as drawn on the screen: at its screen pixel, with the guide line over the surface's
+// height there. Marks and markers keep their size in screen pixels at every scale; magnified,
+// they stand at their unrounded pixel.
+CurrentMarker ScreenMarker(const CurrentMarker& marker, const SurfaceOnScreen& on,
+                           int surfaceHeight);
 
 // The marker the active mode draws in a station's view, at the angles the state holds.
 CurrentMarker MarkerOf(int station, const WorkingState& s);
@@ -38,3 +57,9 @@ QRegion MarkerRegion(const CurrentMarker& marker);
 // same function with their view's marker, so they show exactly what the view shows.
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
                    MarkIndex& marks, const QColor& background, const CurrentMarker& marker);
+
+// The same at any scale: `area` is in screen coordinates (the painter's), each panorama pixel a
+// block without smoothing, the marks and the marker one screen pixel sharp over it.
+void PaintScaledPanorama(QPainter& painter, const QRect& area, const SurfaceOnScreen& on,
+                         int station, const WorkingState& s, MarkIndex& marks,
+                         const QColor& background, const CurrentMarker& marker);

@@ -1,5 +1,7 @@
 #include "ui/PanoramaView.h"
 
+#include <QApplication>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QProxyStyle>
@@ -7,6 +9,7 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <cmath>
+#include <utility>
 
 #include "geometry/Mapping.h"
 #include "ui/Magnifier.h"
@@ -49,6 +52,7 @@ PanoramaView::PanoramaView(int station, int surfaceOffsetX, const WorkingState& 
   horizontalScrollBar()->setSingleStep(16);
   verticalScrollBar()->setSingleStep(16);
   UpdateScrollRanges();
+  client_ = viewport()->size();
 }
 
 std::int32_t PanoramaView::HorizontalPosition() const {
@@ -74,13 +78,29 @@ void PanoramaView::SetVerticalPosition(std::int32_t position) {
 
 void PanoramaView::RepaintViewAndMagnifier() {
   MarkChanges();
-  if (magnifier_ != nullptr) magnifier_->PaintAround(state_.CursorX, state_.CursorY);
+  if (magnifier_ != nullptr) {
+    magnifier_->PaintAround(
+        QPoint(state_.CursorX, state_.CursorY),
+        QPointF(static_cast<double>(state_.CursorSubX), static_cast<double>(state_.CursorSubY)));
+  }
 }
 
 PanoramaView::Content PanoramaView::CurrentContent() const {
-  return {state_.Station(station_).Pano.Image.cacheKey(), state_.Points.Revision(),
-          QPoint(HorizontalPosition(), VerticalPosition()), state_.SelIndex, state_.Mode};
+  return {state_.Station(station_).Pano.Image.cacheKey(),
+          state_.Points.Revision(),
+          QPoint(HorizontalPosition(), VerticalPosition()),
+          state_.SelIndex,
+          state_.Mode,
+          scale_};
 }
+
+namespace {
+
+QRegion ScreenRegion(const CurrentMarker& marker, const SurfaceOnScreen& on, const Panorama& pano) {
+  return MarkerRegion(ScreenMarker(marker, on, pano.Height()));
+}
+
+}  // namespace
 
 void PanoramaView::MarkChanges() {
   if (!shownValid_ || shown_ != CurrentContent()) {
@@ -88,8 +108,8 @@ void PanoramaView::MarkChanges() {
     return;
   }
   displayed_ = MarkerOf(station_, state_);
-  const QRegion changed = markerShown_ + MarkerRegion(displayed_);
-  viewport()->update(changed.translated(-SurfaceFromViewport(QPoint(0, 0))));
+  viewport()->update(markerShown_ +
+                     ScreenRegion(displayed_, On(), state_.Station(station_).Pano.Shape));
 }
 void PanoramaView::MarkForRepaint() {
   // A new picture may be of another size.
@@ -102,29 +122,128 @@ QPoint PanoramaView::SurfaceFromViewport(QPoint p) const {
   return {p.x() + HorizontalPosition() - surfaceOffsetX_, p.y() + VerticalPosition()};
 }
 
+SurfaceOnScreen PanoramaView::On() const {
+  return {scale_, surfaceOffsetX_ * scale_ - HorizontalPosition(), -double(VerticalPosition())};
+}
+
+QPointF PanoramaView::AimAt(QPoint viewportPixel) const {
+  if (scale_ == 1) return SurfaceFromViewport(viewportPixel);
+  const QPointF at = On().SurfacePoint(viewportPixel);
+  // Reduced, a screen pixel shows several panorama pixels: it aims at the nearest whole one.
+  return scale_ > 1 ? at : QPointF(std::round(at.x()), std::round(at.y()));
+}
+
+QPoint PanoramaView::DragAt(QPoint viewportPixel) const {
+  return {viewportPixel.x() + HorizontalPosition() - surfaceOffsetX_,
+          viewportPixel.y() + VerticalPosition()};
+}
+
+void PanoramaView::CentreOn(QPointF surface) {
+  const QSize client = client_ = viewport()->size();
+  // The point's screen pixel becomes the middle one, (width / 2, height / 2).
+  SetHorizontalPosition(static_cast<std::int32_t>(
+      std::lround((surface.x() + 0.5 + surfaceOffsetX_) * scale_ - client.width() / 2 - 0.5)));
+  SetVerticalPosition(static_cast<std::int32_t>(
+      std::lround((surface.y() + 0.5) * scale_ - client.height() / 2 - 0.5)));
+  MarkForRepaint();
+}
+
+double PanoramaView::FitScale() const {
+  const Panorama& pano = state_.Station(station_).Pano.Shape;
+  const QSize client = viewport()->size();
+  return std::max(1e-3, std::min(double(client.width()) / (pano.Width() + surfaceOffsetX_),
+                                 double(client.height()) / pano.Height()));
+}
+
+void PanoramaView::ZoomBy(int steps, QPoint anchor) {
+  const double fit = FitScale();
+  int step = zoomStep_;
+  if (fit_) {
+    // From the whole panorama, the first step in is the first power of two above it.
+    step = static_cast<int>(std::floor(std::log2(fit)));
+    if (steps > 0) --steps;
+    ++step;
+  }
+  step = std::min(step + steps, kMaxZoomStep);
+  const double scale = std::ldexp(1.0, step);
+  if (scale <= fit) {
+    SetScale(fit, true, anchor);
+  } else {
+    zoomStep_ = step;
+    SetScale(scale, false, anchor);
+  }
+}
+
+void PanoramaView::ZoomToOriginal(QPoint anchor) {
+  zoomStep_ = 0;
+  SetScale(1, false, anchor);
+}
+
+void PanoramaView::SetScale(double scale, bool fit, QPointF anchor) {
+  // The surface point under the anchor stays under it.
+  const double ratio = scale / scale_;
+  const double x = (anchor.x() + HorizontalPosition()) * ratio - anchor.x();
+  const double y = (anchor.y() + VerticalPosition()) * ratio - anchor.y();
+  scale_ = scale;
+  fit_ = fit;
+  UpdateScrollRanges();
+  SetHorizontalPosition(static_cast<std::int32_t>(std::lround(x)));
+  SetVerticalPosition(static_cast<std::int32_t>(std::lround(y)));
+  MarkForRepaint();
+}
+
 void PanoramaView::UpdateScrollRanges() {
   const QSize client = viewport()->size();
   const Panorama& pano = state_.Station(station_).Pano.Shape;
-  const int extentX = pano.Width() + surfaceOffsetX_;
+  if (fit_) scale_ = FitScale();
+  const int extentX = static_cast<int>(std::lround((pano.Width() + surfaceOffsetX_) * scale_));
+  const int extentY = static_cast<int>(std::lround(pano.Height() * scale_));
   horizontalScrollBar()->setRange(0, std::max(0, extentX - client.width()));
   horizontalScrollBar()->setPageStep(client.width());
-  verticalScrollBar()->setRange(0, std::max(0, pano.Height() - client.height()));
+  verticalScrollBar()->setRange(0, std::max(0, extentY - client.height()));
   verticalScrollBar()->setPageStep(client.height());
+}
+
+QString PanoramaView::Caption() const {
+  const QString file = state_.Station(station_).PanoFile;
+  const QString name = QStringLiteral("P%1").arg(station_);
+  if (file.isEmpty()) return name;
+  return name + QStringLiteral(" \u00B7 ") + QFileInfo(file).fileName();
+}
+
+QRect PanoramaView::CaptionRect() const {
+  const QFontMetrics metrics = fontMetrics();
+  return QRect(0, 0, metrics.horizontalAdvance(Caption()) + 8, metrics.height() + 4);
 }
 
 void PanoramaView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  const QPoint origin = SurfaceFromViewport(QPoint(0, 0));
-  painter.translate(-origin);
   // Left of the surface (P0's 8-pixel strip) and beyond it is the box's own background.
   const QColor background = palette().color(QPalette::Window);
-  const QRegion painted = event->region().translated(origin);
-  for (const QRect& area : painted) {
-    PaintPanorama(painter, area, station_, state_, marks_, background, displayed_);
+  const QRegion painted = event->region();
+  if (scale_ == 1) {
+    const QPoint origin = SurfaceFromViewport(QPoint(0, 0));
+    painter.translate(-origin);
+    for (const QRect& area : painted.translated(origin)) {
+      PaintPanorama(painter, area, station_, state_, marks_, background, displayed_);
+    }
+    painter.resetTransform();
+  } else {
+    const SurfaceOnScreen on = On();
+    for (const QRect& area : painted) {
+      PaintScaledPanorama(painter, area, on, station_, state_, marks_, background, displayed_);
+    }
+  }
+  // The caption over the picture's corner, where the picture under it was painted again.
+  const QRect caption = CaptionRect();
+  if (painted.intersects(caption)) {
+    painter.fillRect(caption, QColor(0, 0, 0, 150));
+    painter.setPen(Qt::white);
+    painter.drawText(caption, Qt::AlignCenter, Caption());
   }
 
   const Content content = CurrentContent();
-  const QRegion marker = MarkerRegion(displayed_);
+  const QRegion marker = ScreenRegion(displayed_, On(), state_.Station(station_).Pano.Shape);
   if (event->region().contains(viewport()->rect())) {
     shown_ = content;
     shownValid_ = true;
@@ -140,22 +259,51 @@ void PanoramaView::resizeEvent(QResizeEvent* event) {
   UpdateScrollRanges();
 }
 
+bool PanoramaView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Resize && viewport()->size() != client_) {
+    // What stood in the middle of the view stays there as the window grows or shrinks. The
+    // size the positions were set for is the one kept: a hidden window's resizes arrive late.
+    const QPointF centre = On().SurfacePoint(QPoint(client_.width() / 2, client_.height() / 2));
+    UpdateScrollRanges();
+    CentreOn(centre);
+  }
+  return QAbstractScrollArea::viewportEvent(event);
+}
+
 // Painting the newly visible picture from the image is cheaper than Qt's shifting of the old one.
 void PanoramaView::scrollContentsBy(int, int) {
   viewport()->update();
 }
 
 void PanoramaView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = SurfaceFromViewport(event->position().toPoint());
-  emit SurfaceMouseMove(event->modifiers(), event->buttons(), p.x(), p.y());
+  const QPoint p = event->position().toPoint();
+  if (pressed_ && (p - pressAt_).manhattanLength() > QApplication::startDragDistance()) {
+    dragged_ = true;
+  }
+  emit SurfaceMouseMove(event->modifiers(), event->buttons(), AimAt(p), DragAt(p));
 }
 
 void PanoramaView::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = SurfaceFromViewport(event->position().toPoint());
-  emit SurfaceMouseDown(event->button(), p.x(), p.y());
+  const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = true;
+    dragged_ = false;
+    pressAt_ = p;
+  }
+  emit SurfaceMouseDown(event->button(), AimAt(p), DragAt(p));
 }
 
-void PanoramaView::mouseReleaseEvent(QMouseEvent*) {}
+void PanoramaView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !std::exchange(pressed_, false) || dragged_) return;
+  emit SurfaceClicked(AimAt(event->position().toPoint()));
+}
+
+// A double click brings the spot to the middle of the view.
+void PanoramaView::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit SurfaceMouseDown(event->button(), AimAt(p), DragAt(p));
+  if (event->button() == Qt::LeftButton) CentreOn(AimAt(p));
+}
 
 // The wheel turns the distance in point entry; it never scrolls a view.
 void PanoramaView::wheelEvent(QWheelEvent* event) {

@@ -52,6 +52,12 @@ void PointTableModel::InsertRow(int row, Row texts) {
   endInsertRows();
 }
 
+void PointTableModel::ReplaceRow(int row, Row texts) {
+  if (row < 0 || row >= PointRows()) return;
+  rows_[static_cast<std::size_t>(row)] = std::move(texts);
+  emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
 void PointTableModel::SetRows(std::vector<Row> rows) {
   beginResetModel();
   rows_ = std::move(rows);

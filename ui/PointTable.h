@@ -32,6 +32,8 @@ class PointTableModel : public QAbstractTableModel {
   void RemoveRow(int row);
   // Puts a row with a point back before `row`; the rows from there on move down.
   void InsertRow(int row, Row texts);
+  // New texts for a row with a point.
+  void ReplaceRow(int row, Row texts);
   void SetRows(std::vector<Row> rows);
 
   int rowCount(const QModelIndex& parent = {}) const override;

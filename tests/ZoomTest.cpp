@@ -1,0 +1,98 @@
+// A magnified view, aimed and clicked as the hand does it, read back from what the window shows.
+
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+
+#include "geometry/Solver.h"
+#include "tests/ModesFixture.h"
+#include "ui/Magnifier.h"
+#include "ui/PanoramaPainter.h"
+#include "ui/PanoramaView.h"
+
+namespace {
+
+struct Zoom : Modes {
+  PanoramaView* View(int station) {
+    return Widget<PanoramaView>(station == 0   ? "ScrollBox1"
+                                : station == 1 ? "ScrollBox2"
+                                               : "ScrollBox3");
+  }
+  QPoint Middle(int station) { return View(station)->viewport()->rect().center(); }
+};
+
+TEST_F(Zoom, MagnifiedTheAimMovesByAQuarterPixelAndTheSpotUnderThePointerStays) {
+  PanoramaView* p0 = View(0);
+  const QPoint anchor = Middle(0);
+  const QPointF before = p0->AimAt(anchor);
+  p0->ZoomBy(2, anchor);
+  ASSERT_EQ(p0->Scale(), 4);
+  const QPointF after = p0->AimAt(anchor);
+  EXPECT_LE(std::abs(after.x() - before.x()), 0.5) << "the pixel under the pointer stays";
+  EXPECT_LE(std::abs(after.y() - before.y()), 0.5);
+  MoveOver(p0->viewport(), anchor);
+  const Real hor = S().CurHor, vert = S().CurVert;
+  MoveOver(p0->viewport(), anchor + QPoint(1, 1));
+  EXPECT_NEAR(static_cast<double>(S().CurHor - hor), 0.25 * 3 / 68, 1e-12);
+  EXPECT_NEAR(static_cast<double>(S().CurVert - vert), -0.25 * 3 / 68, 1e-12);
+  // Out to the whole panorama and back to 1:1, where the view is the plain one again.
+  p0->ZoomBy(-20, anchor);
+  EXPECT_EQ(p0->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(p0->verticalScrollBar()->maximum(), 0);
+  p0->ZoomToOriginal(anchor);
+  EXPECT_EQ(p0->Scale(), 1);
+  EXPECT_EQ(p0->AimAt(QPoint(3, 4)), QPointF(p0->SurfaceFromViewport(QPoint(3, 4))));
+}
+
+TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) {
+  MeasureStations();
+  Key(Qt::Key_F2);
+  form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4500, 2000);
+  EXPECT_EQ(Widget<QLabel>("LblStep")->text(),
+            QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; F3: "
+                           "suchen; Enter: übernehmen"));
+  // Where the point stands at 12.4 m (half a pixel from a whole one in P1): the truth the click
+  // is to find.
+  WorkingState truth = S();
+  truth.CurDist = 12.4L;
+  SolvePoint(truth);
+  PanoramaView* p1 = View(1);
+  p1->ZoomBy(2, Middle(1));
+  p1->CentreOn(QPointF(truth.Pano1.Shape.Column(truth.P1Hor), truth.Pano1.Shape.Row(truth.P1Vert)));
+  const QPoint scroll(p1->HorizontalPosition(), p1->VerticalPosition());
+  const QPoint spot = p1->On().ScreenPixel(
+      QPointF(truth.Pano1.Shape.Column(truth.P1Hor), truth.Pano1.Shape.Row(truth.P1Vert)));
+  QTest::mouseClick(p1->viewport(), Qt::LeftButton, Qt::NoModifier, spot);
+  // A quarter pixel of P1 at most, and P2 where the truth is to within half a pixel.
+  EXPECT_NEAR(static_cast<double>(S().P1Hor - truth.P1Hor), 0, 0.125 * 3 / 68);
+  EXPECT_NEAR(static_cast<double>(S().Pano2.Shape.Column(S().P2Hor) -
+                                  truth.Pano2.Shape.Column(truth.P2Hor)),
+              0, 0.5);
+  EXPECT_EQ(QPoint(p1->HorizontalPosition(), p1->VerticalPosition()), scroll);
+  // The guide line is one screen pixel wide where the click put it.
+  const QImage shown = OnScreen(p1->viewport());
+  EXPECT_EQ(shown.pixelColor(spot.x(), 10), kRed);
+  EXPECT_NE(shown.pixelColor(spot.x() - 1, 10), kRed);
+  EXPECT_NE(shown.pixelColor(spot.x() + 1, 10), kRed);
+}
+
+TEST_F(Zoom, CtrlAndTheWheelZoomTheViewUnderThePointerAndTheWheelAMagnifier) {
+  const auto wheel = [this](QWidget* over, Qt::KeyboardModifiers modifiers) {
+    const QPoint p = over->rect().center();
+    QWheelEvent event(p, over->mapToGlobal(p), QPoint(), QPoint(0, 120), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form->windowHandle(), &event);
+  };
+  wheel(View(2)->viewport(), Qt::ControlModifier);
+  EXPECT_EQ(View(2)->Scale(), 2);
+  EXPECT_EQ(View(1)->Scale(), 1);
+  auto* magnifier = Widget<Magnifier>("PaintBox4");
+  wheel(magnifier, Qt::NoModifier);
+  EXPECT_EQ(magnifier->Scale(), 3);
+  // Enlarged, a crosshair marks the middle, with a gap around the middle pixel itself.
+  const QImage shown = OnScreen(magnifier);
+  EXPECT_EQ(shown.pixelColor(magnifier->width() / 2, 5), QColor(255, 255, 0));
+  EXPECT_NE(shown.pixelColor(magnifier->width() / 2, magnifier->height() / 2), QColor(255, 255, 0));
+}
+
+}  // namespace
