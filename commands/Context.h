@@ -54,6 +54,9 @@ struct Context {
   // The index of the point that point entry edits, which Enter replaces; none when a new point
   // is being entered.
   std::optional<std::size_t> editing;
+  // In point entry, after a click in P0: the aim stays where the click put it while the mouse
+  // crosses P0 on its way to a survey view.
+  bool aimHeld = false;
   // A digest of the project file as the state stood at the last save or load (or the fresh
   // start): the state differs from it exactly when the project holds changes no file holds.
   // Nothing while the state holds changes that were never in a file (points entered before a

@@ -23,6 +23,7 @@ void StartPointEntry(Context& c) {
     s.Mode = Mode::ModePoint;
     // A new point: Enter adds it, whatever an edit left behind.
     c.editing.reset();
+    c.aimHeld = false;
     c.window.EnableTable(false);
     ShowSolvedPoint(c, false, PointLabel::Keep);
   } else {
@@ -201,6 +202,7 @@ void MouseWheel(Context& c, int angleDelta) {
 }
 
 void LeaveMode(Context& c) {
+  c.aimHeld = false;
   for (int station = 0; station < 3; ++station) {
     c.window.MarkViewForRepaint(station);
     c.window.MarkMagnifierForRepaint(station);
@@ -224,9 +226,11 @@ ModeWords ModeText(const Context& c) {
   };
   switch (c.s.Mode) {
     case Mode::ModePoint:
-      return {c.editing && *c.editing < c.s.Points.size()
-                  ? QStringLiteral("Punkt .%1 editieren").arg(c.s.Points.Label(*c.editing))
-                  : QStringLiteral("Punkt messen"),
+      return {(c.editing && *c.editing < c.s.Points.size()
+                   ? QStringLiteral("Punkt .%1 editieren").arg(c.s.Points.Label(*c.editing))
+                   : QStringLiteral("Punkt messen")) +
+                  (c.aimHeld ? QStringLiteral(", Ziel festgehalten (Klick in P0: neu zielen)")
+                             : QStringLiteral(" (Klick in P0: Ziel festhalten)")),
               QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
                              "F3: suchen; Enter: übernehmen")};
     case Mode::ModeP0zu1:

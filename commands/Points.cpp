@@ -137,6 +137,7 @@ void EditPoint(Context& c) {
   const auto index = static_cast<std::size_t>(c.window.SelectedRow() - 1);
   s.Mode = Mode::ModePoint;
   c.editing = index;
+  c.aimHeld = false;
   c.window.EnableTable(false);
   s.CurHor = s.Points[index].Hor0;
   s.CurVert = s.Points[index].Vert0;

@@ -49,16 +49,19 @@ void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButton, con
     c.window.PaintNow();
     return;
   }
+  const bool held = station == 0 && c.s.Mode == Mode::ModePoint && c.aimHeld;
   auto fields = c.s.Station(station);
-  fields.Hor = pano.HorAt(at.x);
-  fields.Vert = pano.VertAt(at.y);
+  if (!held) {
+    fields.Hor = pano.HorAt(at.x);
+    fields.Vert = pano.VertAt(at.y);
+  }
 
-  if (!shift) {
+  if (!shift && !held) {
     c.window.SetLabel(Window::Label::Cp, station == 0 ? CurrentPointText(c)
                                                       : c.DirectionText(fields.Hor, fields.Vert));
   }
 
-  if (station == 0 && c.s.Mode == Mode::ModePoint) {
+  if (station == 0 && c.s.Mode == Mode::ModePoint && !held) {
     ShowSolvedPoint(c, false, PointLabel::Keep, false);
   } else if (AimsIn(c.s.Mode, station)) {
     c.window.View(station).RepaintViewAndMagnifier();
@@ -159,8 +162,19 @@ void PlaceAtClick(Context& c, int station, Real hor) {
 
 void PanoramaClick(Context& c, int station, const MouseAt& at) {
   const Panorama& pano = c.s.Station(station).Pano.Shape;
-  if (station == 0 || !(at.x >= -0.5L && at.x < pano.Width() - 0.5L)) return;
-  PlaceAtClick(c, station, pano.HorAt(at.x));
+  if (c.s.Mode != Mode::ModePoint || !(at.x >= -0.5L && at.y >= -0.5L &&
+                                       at.x < pano.Width() - 0.5L && at.y < pano.Height() - 0.5L)) {
+    return;
+  }
+  if (station > 0) {
+    PlaceAtClick(c, station, pano.HorAt(at.x));
+    return;
+  }
+  // In P0 the click aims there and holds the aim.
+  c.s.CurHor = pano.HorAt(at.x);
+  c.s.CurVert = pano.VertAt(at.y);
+  c.aimHeld = true;
+  ShowSolvedPoint(c, false, PointLabel::Bare);
 }
 
 void ShowPosition(Context& c) {

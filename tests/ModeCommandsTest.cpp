@@ -186,8 +186,10 @@ TEST_F(Commands, APointStoredAfterCrossingP1CarriesThePointersAngles) {
 TEST_F(Commands, AClickInASurveyViewPutsItsGuideLineThereAndThatViewStaysStill) {
   MeasureStations();
   Key(VkF2);
-  MoveOver(0, 5300, 1900);
+  // A click holds the aim in P0: the way to P1 leads across P0.
+  Run([&] { PanoramaClick(c, 0, MouseAt{5300, 1900, 0, 0}); });
   const SolverState truth = s;  // solved at 5 m
+  MoveOver(0, 7000, 1000);
   Key(VkAdd);
   window.views[1].x = 1234, window.views[1].y = 567;
   Run([&] { PlaceAtClick(c, 1, truth.P1Hor - 360); });

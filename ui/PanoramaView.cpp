@@ -1,6 +1,7 @@
 #include "ui/PanoramaView.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -49,6 +50,10 @@ PanoramaView::PanoramaView(int station, int surfaceOffsetX, const WorkingState& 
   static QStyle* const plain = new PlainScrollBarStyle;
   horizontalScrollBar()->setStyle(plain);
   verticalScrollBar()->setStyle(plain);
+  // The bars stay, disabled where the whole picture is in view: zooming keeps the visible area's
+  // size.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   horizontalScrollBar()->setSingleStep(16);
   verticalScrollBar()->setSingleStep(16);
   UpdateScrollRanges();
@@ -180,15 +185,21 @@ void PanoramaView::ZoomToOriginal(QPoint anchor) {
 }
 
 void PanoramaView::SetScale(double scale, bool fit, QPointF anchor) {
-  // The surface point under the anchor stays under it.
-  const double ratio = scale / scale_;
-  const double x = (anchor.x() + HorizontalPosition()) * ratio - anchor.x();
-  const double y = (anchor.y() + VerticalPosition()) * ratio - anchor.y();
+  // The surface point under the anchor stays under it. Where the range holds the positions back
+  // (a reduced picture fits the view), the point is not the one under the anchor then: steps in
+  // a row about one anchor go on from the point the first one was about, as long as nothing
+  // else has moved the view.
+  const QPoint now(HorizontalPosition(), VerticalPosition());
+  if (!(anchor == zoomAnchor_ && now == zoomHeld_)) {
+    zoomSpot_ = QPointF((anchor.x() + now.x()) / scale_, (anchor.y() + now.y()) / scale_);
+    zoomAnchor_ = anchor;
+  }
   scale_ = scale;
   fit_ = fit;
   UpdateScrollRanges();
-  SetHorizontalPosition(static_cast<std::int32_t>(std::lround(x)));
-  SetVerticalPosition(static_cast<std::int32_t>(std::lround(y)));
+  SetHorizontalPosition(static_cast<std::int32_t>(std::lround(zoomSpot_.x() * scale - anchor.x())));
+  SetVerticalPosition(static_cast<std::int32_t>(std::lround(zoomSpot_.y() * scale - anchor.y())));
+  zoomHeld_ = QPoint(HorizontalPosition(), VerticalPosition());
   MarkForRepaint();
 }
 
@@ -302,7 +313,10 @@ void PanoramaView::mouseReleaseEvent(QMouseEvent* event) {
 void PanoramaView::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   emit SurfaceMouseDown(event->button(), AimAt(p), DragAt(p));
-  if (event->button() == Qt::LeftButton) CentreOn(AimAt(p));
+  if (event->button() != Qt::LeftButton) return;
+  CentreOn(AimAt(p));
+  // The pointer goes with the spot, so that it stays on what it was on.
+  QCursor::setPos(viewport()->mapToGlobal(QPoint(client_.width() / 2, client_.height() / 2)));
 }
 
 // The wheel turns the distance in point entry; it never scrolls a view.

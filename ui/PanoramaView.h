@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <optional>
 
 #include "core/WorkingState.h"
 #include "ui/MarkIndex.h"
@@ -50,6 +51,8 @@ class PanoramaView : public QAbstractScrollArea {
 
   // Zoom: screen pixels a panorama pixel, and how the surface lies on the screen.
   double Scale() const { return scale_; }
+  // The scale at which the whole panorama is in view.
+  double FitScale() const;
   static constexpr int kMaxZoomStep = 3;  // 8x
   SurfaceOnScreen On() const;
   // Zooms in (steps > 0) or out by factors of two, down to the whole panorama in view, keeping
@@ -94,7 +97,6 @@ class PanoramaView : public QAbstractScrollArea {
 
  private:
   void UpdateScrollRanges();
-  double FitScale() const;
   void SetScale(double scale, bool fit, QPointF anchor);
   QRect CaptionRect() const;
 
@@ -118,6 +120,10 @@ class PanoramaView : public QAbstractScrollArea {
   double scale_ = 1;
   int zoomStep_ = 0;  // scale 2^step, unless the whole panorama is in view
   bool fit_ = false;
+  // The last zoom step: its anchor, the spot it kept there (in scrolled-area units at scale 1),
+  // and the positions it left.
+  QPointF zoomAnchor_{-1e9, -1e9}, zoomSpot_;
+  QPoint zoomHeld_;
   QSize client_;  // the visible area's size the scroll positions were last set for
   // A left press that may become a click, and where.
   bool pressed_ = false, dragged_ = false;
