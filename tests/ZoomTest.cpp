@@ -75,6 +75,12 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
                                   truth.Pano2.Shape.Column(truth.P2Hor)),
               0, 0.5);
   EXPECT_EQ(QPoint(p1->HorizontalPosition(), p1->VerticalPosition()), scroll);
+  // The pointer moved on over P1 does not carry the guide line along when the view zooms.
+  const CurrentMarker placed = p1->DisplayedMarker();
+  MoveOver(p1->viewport(), spot + QPoint(40, 0));
+  p1->ZoomBy(-1, spot);
+  p1->ZoomBy(1, spot);
+  EXPECT_EQ(p1->DisplayedMarker(), placed);
   // The guide line is one screen pixel wide where the click put it.
   const QImage shown = OnScreen(p1->viewport());
   EXPECT_EQ(shown.pixelColor(spot.x(), 10), kRed);

@@ -150,7 +150,7 @@ void PanoramaView::CentreOn(QPointF surface) {
       std::lround((surface.x() + 0.5 + surfaceOffsetX_) * scale_ - client.width() / 2 - 0.5)));
   SetVerticalPosition(static_cast<std::int32_t>(
       std::lround((surface.y() + 0.5) * scale_ - client.height() / 2 - 0.5)));
-  MarkForRepaint();
+  viewport()->update();
 }
 
 double PanoramaView::FitScale() const {
@@ -200,7 +200,9 @@ void PanoramaView::SetScale(double scale, bool fit, QPointF anchor) {
   SetHorizontalPosition(static_cast<std::int32_t>(std::lround(zoomSpot_.x() * scale - anchor.x())));
   SetVerticalPosition(static_cast<std::int32_t>(std::lround(zoomSpot_.y() * scale - anchor.y())));
   zoomHeld_ = QPoint(HorizontalPosition(), VerticalPosition());
-  MarkForRepaint();
+  // The marker stays what it was: the pointer over a survey view changes the angles there, not
+  // the guide line that the distance put there.
+  viewport()->update();
 }
 
 void PanoramaView::UpdateScrollRanges() {
