@@ -79,6 +79,8 @@ QString KeysText() {
       QStringLiteral("+ / - – Entfernung um 1 cm ändern, gehalten immer schneller"),
       QStringLiteral("Mausrad – Entfernung um 1 cm je Raste ändern"),
       QStringLiteral("0 bis 9 – Entfernung eintippen (z. B. mit dem Maßband gemessen)"),
+      QStringLiteral("Klick in P0 – das Ziel festhalten; Klick in P1 / P2 – die Entfernung "
+                     "setzen, bei der die Leitlinie dort durch den Klick läuft"),
       QStringLiteral("F3 – die Entfernung suchen, bei der die drei Panos übereinstimmen"),
       QStringLiteral("Enter – Punkt speichern bzw. Richtung übernehmen"),
       QStringLiteral("Esc – abbrechen"),
@@ -86,6 +88,10 @@ QString KeysText() {
       QStringLiteral("Überall:"),
       QStringLiteral("Pfeiltasten – den Mauszeiger um ein Pixel bewegen"),
       QStringLiteral("linke Maustaste gedrückt – das Pano verschieben"),
+      QStringLiteral("Doppelklick – die Stelle in die Mitte des Panos holen"),
+      QStringLiteral("Strg+Mausrad, Strg++ / Strg+- / Strg+0 – das Pano um den Mauszeiger "
+                     "vergrößern, bis 8fach / verkleinern, bis zum ganzen Pano / Originalgröße"),
+      QStringLiteral("Mausrad über einer Lupe – sie vergrößern, 2- bis 16fach"),
       QStringLiteral("Strg+Z / Strg+Y – Hinzufügen, Ändern oder Löschen eines Punktes rückgängig "
                      "machen / wiederholen"),
       QStringLiteral("rechte Maustaste in der Tabelle – Punkt editieren (neu anfahren, Enter "
