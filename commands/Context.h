@@ -57,10 +57,9 @@ struct Context {
   // In point entry, after a click in P0: the aim stays where the click put it while the mouse
   // crosses P0 on its way to a survey view.
   bool aimHeld = false;
-  // A digest of the project file as the state stood at the last save or load (or the fresh
-  // start): the state differs from it exactly when the project holds changes no file holds.
-  // Nothing while the state holds changes that were never in a file (points entered before a
-  // load).
+  // A digest of the project as the state stood at the last save or load (or the fresh start):
+  // the state differs from it exactly when the project holds changes no file holds. Nothing while
+  // the state holds changes that were never in a file (points entered before a load).
   std::optional<QByteArray> savedProject;
   // The lock of the project open here (the save dialog's file name), where one could be taken.
   ProjectLock projectLock;
