@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -70,13 +71,13 @@ QByteArray ProjectBytes(const Context& c, const PointList& points) {
 // rather than fail or lose it.
 std::optional<QByteArray> Digest(const Context& c) {
   try {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(ProjectBytes(c, PointList()));
+    QByteArray digest =
+        QCryptographicHash::hash(ProjectBytes(c, PointList()), QCryptographicHash::Md5);
     static_assert(sizeof(PointRec) == 7 * sizeof(double), "a record's bytes are its numbers");
-    for (const PointRec& p : c.s.Points) {
-      hash.addData(QByteArrayView(reinterpret_cast<const char*>(&p), sizeof p));
-    }
-    return hash.result();
+    std::size_t points = 0;
+    for (const PointRec& p : c.s.Points) points = qHashBits(&p, sizeof p, points);
+    digest.append(reinterpret_cast<const char*>(&points), sizeof points);
+    return digest;
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

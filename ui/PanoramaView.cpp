@@ -224,9 +224,16 @@ QString PanoramaView::Caption() const {
   return name + QStringLiteral(" \u00B7 ") + QFileInfo(file).fileName();
 }
 
-QRect PanoramaView::CaptionRect() const {
-  const QFontMetrics metrics = fontMetrics();
-  return QRect(0, 0, metrics.horizontalAdvance(Caption()) + 8, metrics.height() + 4);
+QRect PanoramaView::CaptionRect() {
+  // Measured once a file: the views paint on every mouse move.
+  const QString& file = state_.Station(station_).PanoFile;
+  if (!captionRect_.isValid() || file != captionFile_) {
+    captionFile_ = file;
+    caption_ = Caption();
+    const QFontMetrics metrics = fontMetrics();
+    captionRect_ = QRect(0, 0, metrics.horizontalAdvance(caption_) + 8, metrics.height() + 4);
+  }
+  return captionRect_;
 }
 
 void PanoramaView::paintEvent(QPaintEvent* event) {
@@ -252,7 +259,7 @@ void PanoramaView::paintEvent(QPaintEvent* event) {
   if (painted.intersects(caption)) {
     painter.fillRect(caption, QColor(0, 0, 0, 150));
     painter.setPen(Qt::white);
-    painter.drawText(caption, Qt::AlignCenter, Caption());
+    painter.drawText(caption, Qt::AlignCenter, caption_);
   }
 
   const Content content = CurrentContent();

@@ -98,7 +98,7 @@ class PanoramaView : public QAbstractScrollArea {
  private:
   void UpdateScrollRanges();
   void SetScale(double scale, bool fit, QPointF anchor);
-  QRect CaptionRect() const;
+  QRect CaptionRect();
 
   // Everything but the marker that the picture depends on.
   struct Content {
@@ -124,6 +124,8 @@ class PanoramaView : public QAbstractScrollArea {
   // and the positions it left.
   QPointF zoomAnchor_{-1e9, -1e9}, zoomSpot_;
   QPoint zoomHeld_;
+  QString captionFile_, caption_;
+  QRect captionRect_;
   QSize client_;  // the visible area's size the scroll positions were last set for
   // A left press that may become a click, and where.
   bool pressed_ = false, dragged_ = false;
