@@ -32,8 +32,9 @@ TorbelError FileError(int errnum) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR:
       return TorbelError(kMsgAccessDenied);
+    case EISDIR:
+      return TorbelError(kMsgFolder);
     case ENOSPC:
     case EDQUOT:
       return TorbelError(kMsgDiskFull);

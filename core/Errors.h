@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,8 @@
 
 // Errors.
 inline constexpr char kMsgFileNotFound[] = "Datei nicht gefunden";
+// A name typed into the open dialog for a file that is not there; the path follows.
+inline constexpr char kMsgNoSuchFile[] = "Die Datei gibt es nicht: ";
 inline constexpr char kMsgInvalidFileName[] = "Ungültiger Dateiname";
 inline constexpr char kMsgTooManyOpenFiles[] = "Zu viele geöffnete Dateien";
 inline constexpr char kMsgAccessDenied[] = "Dateizugriff verweigert";
@@ -26,6 +29,7 @@ inline constexpr char kMsgUndecodablePath[] =
     "umbenennen";
 // A FIFO, a device or a socket where a file is expected.
 inline constexpr char kMsgNotAFile[] = "Keine gewöhnliche Datei";
+inline constexpr char kMsgFolder[] = "Das ist ein Ordner, keine Datei";
 inline constexpr char kMsgInvalidBitmap[] = "Bitmap ist ungültig";
 // A panorama's kind is told by its first bytes, whatever its name says.
 inline constexpr char kMsgEmptyFile[] = "Die Datei ist leer";
@@ -52,6 +56,15 @@ inline constexpr char kMsgPanoramaTagsInvalid[] =
 // A full sphere 16384 pixels round, some 60 pixels a degree, is the largest panorama taken.
 inline constexpr char kMsgPictureTooLarge[] =
     "Das Bild ist zu groß für ein Panorama (höchstens 16384 x 8192 Pixel)";
+// No panorama's file comes near it: 16384 x 8192 pixels of 16-bit RGBA are 1 GB. A larger file is
+// refused before it is read, so that one padded with gigabytes of nothing does not hold the window.
+inline constexpr std::uint64_t kMaxPanoramaFileBytes = std::uint64_t{2} << 30;
+inline constexpr char kMsgPanoramaFileTooLarge[] =
+    "Die Datei ist zu groß für ein Panorama (über 2 GB)";
+// A camera that breaks off writing leaves a few bytes between a JPEG's markers, never a megabyte.
+inline constexpr std::uint64_t kMaxJpegJunkBytes = std::uint64_t{1} << 20;
+inline constexpr char kMsgJpegJunk[] =
+    "JPEG-Datei ist beschädigt: zwischen ihren Abschnitten steht über 1 MB Fremdes";
 // Memory ran out: whatever the command had begun is left as it was.
 inline constexpr char kMsgOutOfMemory[] = "Zu wenig Arbeitsspeicher";
 // Any other fault the program did not foresee; its own text is not the user's language.

@@ -10,6 +10,7 @@
 // clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
+#include <jpegint.h>  // the marker reader's count of bytes passed over, which it shares
 // clang-format on
 
 #include "core/Errors.h"
@@ -27,10 +28,18 @@ constexpr unsigned char kXmpSignature[] = "http://ns.adobe.com/xap/1.0/";  // wi
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  bool junk;  // gave up on the bytes between two markers
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// libjpeg passes over anything between markers, byte by byte, however much there is: a file
+// padded with gigabytes of nothing would hold the window for minutes and then load.
+[[noreturn]] void JunkExit(j_common_ptr cinfo) {
+  reinterpret_cast<ErrorManager*>(cinfo->err)->junk = true;
+  ErrorExit(cinfo);
 }
 
 // Warnings about missing or damaged pixel data end the decoding: the library would fill in grey
@@ -38,7 +47,9 @@ struct ErrorManager {
 void EmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // traces
   switch (cinfo->err->msg_code) {
-    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_EXTRANEOUS_DATA:  // a few stray bytes before a marker, as some cameras leave
+      if (static_cast<unsigned>(cinfo->err->msg_parm.i[0]) > kMaxJpegJunkBytes) JunkExit(cinfo);
+      return;
     case JWRN_ADOBE_XFORM:
     case JWRN_JFIF_MAJOR:
     case JWRN_BOGUS_ICC:
@@ -68,6 +79,10 @@ void TermSource(j_decompress_ptr) {}
 // The end of the file before the end of the picture is a cut-short file, not one to pad out.
 boolean FillInput(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<Source*>(cinfo->src);
+  // Refused once the junk is known to be too much, not only at the marker after it.
+  if (cinfo->marker != nullptr && cinfo->marker->discarded_bytes > kMaxJpegJunkBytes) {
+    JunkExit(reinterpret_cast<j_common_ptr>(cinfo));
+  }
   const unsigned char* bytes = nullptr;
   const std::size_t n = src->stream->Next(&bytes);
   if (n == 0) {
@@ -198,6 +213,7 @@ DecodedPicture DecodeJpeg(ImageSource& source) {
   Job job(source);
   if (!Run(job)) {
     source.ThrowIfReadFailed();
+    if (job.err.junk) throw TorbelError(kMsgJpegJunk);
     switch (job.err.pub.msg_code) {
       case JERR_OUT_OF_MEMORY:
         throw TorbelError(kMsgOutOfMemory);

@@ -30,6 +30,7 @@ Kind KindOf(const unsigned char* head, std::size_t size) {
 template <typename LoadBitmap>
 PanoPicture Read(ImageSource& source, LoadBitmap loadBitmap) {
   if (source.Size() == 0) throw TorbelError(kMsgEmptyFile);
+  if (source.Size() > kMaxPanoramaFileBytes) throw TorbelError(kMsgPanoramaFileTooLarge);
   std::array<unsigned char, 8> head{};
   const std::size_t headSize = source.ReadAt(head.data(), head.size(), 0);
   source.ThrowIfReadFailed();

@@ -371,7 +371,7 @@ TEST_F(BitmapFile, LoadAgreesWithDecode) {
 
 TEST_F(BitmapFile, FileErrorsInGerman) {
   EXPECT_EQ(LoadError(dir_.filePath("fehlt.bmp")), "Datei nicht gefunden");
-  EXPECT_EQ(LoadError(dir_.path()), "Dateizugriff verweigert");
+  EXPECT_EQ(LoadError(dir_.path()), "Das ist ein Ordner, keine Datei");
 }
 
 TEST_F(BitmapFile, APictureWhoseMemoryIsNotToBeHadSaysSo) {

@@ -13,7 +13,7 @@ TEST(Errors, FileErrorsFromErrno) {
   EXPECT_EQ(FileError(ENAMETOOLONG).Message(), "Ungültiger Dateiname");
   EXPECT_EQ(FileError(EMFILE).Message(), "Zu viele geöffnete Dateien");
   EXPECT_EQ(FileError(EACCES).Message(), "Dateizugriff verweigert");
-  EXPECT_EQ(FileError(EISDIR).Message(), "Dateizugriff verweigert");
+  EXPECT_EQ(FileError(EISDIR).Message(), "Das ist ein Ordner, keine Datei");
   EXPECT_EQ(FileError(ENOSPC).Message(), "Zu wenig Speicherplatz");
   EXPECT_EQ(FileError(EIO).Message(), "E/A-Fehler 5");
 }

@@ -81,7 +81,7 @@ TEST_F(Hostile, StrangeBytesInTheProject) {
 }
 
 TEST_F(Hostile, PathsThatAreNoFiles) {
-  EXPECT_EQ(LoadMessage(dir.path()), QStringLiteral("Dateizugriff verweigert."));
+  EXPECT_EQ(LoadMessage(dir.path()), QStringLiteral("Das ist ein Ordner, keine Datei."));
   ExpectUnchanged();
   const QString fifo = dir.filePath("fifo");
   ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -91,7 +91,7 @@ TEST_F(Hostile, PathsThatAreNoFiles) {
   ExpectUnchanged();
 
   // Saved onto, they stay what they are.
-  for (const auto& [path, message] : {std::pair{dir.path(), "Dateizugriff verweigert."},
+  for (const auto& [path, message] : {std::pair{dir.path(), "Das ist ein Ordner, keine Datei."},
                                       std::pair{fifo, "Keine gewöhnliche Datei."}}) {
     platform.fileAnswers = {path};
     platform.errors.clear();
@@ -103,13 +103,14 @@ TEST_F(Hostile, PathsThatAreNoFiles) {
 
   // The same for a panorama: the old picture stays, and so does its path.
   s.Pano1 = QImage(2, 2, QImage::Format_RGB32);
-  for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+  for (const auto& [path, message] :
+       {std::pair{fifo, "Keine gewöhnliche Datei."},
+        std::pair{QStringLiteral("/dev/zero"), "Keine gewöhnliche Datei."},
+        std::pair{dir.path(), "Das ist ein Ordner, keine Datei."}}) {
     platform.fileAnswers = {path};
     platform.errors.clear();
     Run([&] { LoadPanorama(c, 1); });
-    ASSERT_EQ(platform.errors.size(), 1u);
-    EXPECT_TRUE(platform.errors[0] == QStringLiteral("Keine gewöhnliche Datei.") ||
-                platform.errors[0] == QStringLiteral("Dateizugriff verweigert."));
+    EXPECT_EQ(platform.errors, std::vector<QString>{QString::fromUtf8(message)});
     EXPECT_EQ(s.Pano1.Image.size(), QSize(2, 2));
     EXPECT_TRUE(s.PanoFile1.isEmpty());
   }
@@ -120,7 +121,7 @@ TEST_F(Hostile, ASettingsFileThatIsNoFile) {
   platform.errors.clear();
   EXPECT_FALSE(Run([&] { ReadSettingsFile(c); }));
   ASSERT_EQ(platform.errors.size(), 1u);
-  EXPECT_EQ(platform.errors[0], QStringLiteral("Dateizugriff verweigert."));
+  EXPECT_EQ(platform.errors[0], QStringLiteral("Das ist ein Ordner, keine Datei."));
   EXPECT_TRUE(platform.fileDialogs.empty());
   EXPECT_TRUE(window.loadEnabled);
 }

@@ -227,7 +227,7 @@ TEST(PanoramaFile, ReadFromTheFileAsFromMemory) {
     EXPECT_EQ(read.Shape, decoded.Shape);
   }
   EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.filePath("fehlt.jpg")); }), "Datei nicht gefunden");
-  EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.path()); }), "Dateizugriff verweigert");
+  EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.path()); }), "Das ist ein Ordner, keine Datei");
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
   EXPECT_EQ(ErrorOf([&] { ReadPanoramaFile(dir.filePath("fifo")); }), kMsgNotAFile);
 }
@@ -269,6 +269,32 @@ TEST(PanoramaFileHostile, RefusedWithTheirMessage) {
   EXPECT_EQ(ErrorOf(Bytes{}), kMsgEmptyFile);
   EXPECT_EQ(ErrorOf(Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}), kMsgUnknownPictureFormat);
   EXPECT_EQ(ErrorOf(Bytes{'B', 'M'}), kMsgInvalidBitmap);
+}
+
+// Gigabytes of nothing in a file (a sparse one here, so that nothing large is written) are not
+// read through: a file larger than any panorama is refused by its size, and below that a JPEG
+// with more junk between its markers than a damaged camera file holds. A few stray bytes load.
+TEST(PanoramaFileHostile, APaddedFileIsRefusedBeforeItIsReadThrough) {
+  QTemporaryDir dir;
+  const Bytes jpeg = Seed("jpeg", "baseline");
+  // Before the start of the first scan: the segments up to it, by their lengths.
+  qint64 scan = 2;
+  while (jpeg.at(std::size_t(scan) + 1) != 0xda) scan += 2 + jpeg[scan + 2] * 256 + jpeg[scan + 3];
+  const auto padded = [&](std::uint64_t junk) {
+    QFile file(dir.filePath(QStringLiteral("padded.jpg")));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(reinterpret_cast<const char*>(jpeg.data()), scan);
+    file.seek(qint64(scan + junk));
+    file.write(reinterpret_cast<const char*>(jpeg.data()) + scan, qint64(jpeg.size()) - scan);
+    file.close();
+    return ErrorOf([&] { ReadPanoramaFile(file.fileName()); });
+  };
+  EXPECT_EQ(padded(4ull << 30), kMsgPanoramaFileTooLarge);
+  EXPECT_EQ(padded((2ull << 30) - jpeg.size() + 1), kMsgPanoramaFileTooLarge);
+  EXPECT_EQ(padded(1200ull << 20), kMsgJpegJunk);
+  EXPECT_EQ(padded((1 << 20) + 1), kMsgJpegJunk);  // found once the marker is
+  EXPECT_EQ(padded(1 << 20), "kein Fehler");
+  EXPECT_EQ(padded(3), "kein Fehler");
 }
 
 // Memory runs out at the picture, before the missing pixel data is noticed.

@@ -49,7 +49,7 @@ TEST_F(Project, ASettingsFileThatCannotBeWrittenAtCloseIsReportedAndKept) {
     QString message;
   } cases[] = {
       {[&] { return QDir(folder).mkdir(QStringLiteral("MolvanQuv.ini")); },
-       QStringLiteral("Dateizugriff verweigert.")},
+       QStringLiteral("Das ist ein Ordner, keine Datei.")},
       {[&] { return mkfifo(QFile::encodeName(settings).constData(), 0600) == 0; },
        QStringLiteral("Keine gewöhnliche Datei.")},
       {[&] {

@@ -162,7 +162,7 @@ TEST(SafeWriter, ReplacesFilesAndLinksButNothingElse) {
     EXPECT_FALSE(QFileInfo(device).isFile());
     QFile::remove(device);
   }
-  EXPECT_EQ(Save(dir.path(), "x"), "Dateizugriff verweigert");
+  EXPECT_EQ(Save(dir.path(), "x"), "Das ist ein Ordner, keine Datei");
   EXPECT_EQ(Save(dir.filePath(QStringLiteral("gone/p.txt")), "x"), "Datei nicht gefunden");
   // Nothing is left behind by the failures.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
