@@ -100,11 +100,12 @@ void PrepareInputBox(QInputDialog& box, const QString& caption, const QString& p
 
 }  // namespace
 
-QString QtPlatform::InputBox(const QString& caption, const QString& prompt,
-                             const QString& defaultText) {
+std::optional<QString> QtPlatform::InputBox(const QString& caption, const QString& prompt,
+                                            const QString& defaultText) {
   QInputDialog box(DialogParent());
   PrepareInputBox(box, caption, prompt, defaultText);
-  return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  return box.textValue();
 }
 
 std::optional<QString> QtPlatform::InputQuery(const QString& caption, const QString& prompt,

@@ -14,8 +14,8 @@ class QtPlatform : public Platform {
   QtPlatform();
   ~QtPlatform() override;
 
-  QString InputBox(const QString& caption, const QString& prompt,
-                   const QString& defaultText) override;
+  std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                  const QString& defaultText) override;
   std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
                                     const QString& defaultText) override;
   bool ExecuteOpenDialog(FileDialog& dialog) override;

@@ -4,7 +4,9 @@
 
 // A platform that answers nothing: the benchmarks never open a dialog.
 struct BenchPlatform : Platform {
-  QString InputBox(const QString&, const QString&, const QString& d) override { return d; }
+  std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override {
     return std::nullopt;
   }

@@ -54,9 +54,13 @@ void TakeStationDirection(Context& c, bool toP1) {
   hor = s.CurHor;
   vert = s.CurVert;
   const QString station = toP1 ? QStringLiteral("P1") : QStringLiteral("P2");
-  const QString answer = c.platform.InputBox(
-      QStringLiteral("Entfernung P0 zu ") + station,
-      QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"), QStringLiteral("0"));
+  // Cancelled, the box answers its default, as it always did.
+  const QString answer =
+      c.platform
+          .InputBox(QStringLiteral("Entfernung P0 zu ") + station,
+                    QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"),
+                    QStringLiteral("0"))
+          .value_or(QStringLiteral("0"));
   dist = ParseReal(answer.toStdString());
   c.window.SetLabel(
       toP1 ? Window::Label::P0zu1 : Window::Label::P0zu2,

@@ -1,5 +1,6 @@
 #include "commands/Panoramas.h"
 
+#include "core/Errors.h"
 #include "core/PathText.h"
 
 #include "io/PanoramaFile.h"
@@ -12,22 +13,30 @@ void LoadPanorama(Context& c, int station) {
   if (!c.platform.ExecuteOpenDialog(c.OpenDialog2)) return;
   const QString path = c.OpenDialog2.FileName;
   CheckPath(path);
-  auto fields = c.s.Station(station);
-  // A name typed for a file that is not there is kept (a project moved between machines names
-  // such files), but a file that fails to load leaves the path as it was, so a later save never
-  // writes a path that cannot be opened again.
-  if (PathExists(path)) {
+  // A name typed for a file that is not there would stand in the project for the picture still
+  // shown, and a save would lose that picture: it is refused. Nor does a file that fails to load
+  // change anything.
+  if (!PathExists(path)) throw TorbelError(std::string(kMsgNoSuchFile) + path.toStdString());
+  {
     const Busy busy(c.platform);
-    fields.Pano = ReadPanoramaFile(path);
+    PanoPicture picture = ReadPanoramaFile(path);
+    auto fields = c.s.Station(station);
+    fields.Pano = std::move(picture);
+    fields.PanoFile = path;
   }
-  fields.PanoFile = path;
   c.window.MarkViewForRepaint(station);
 
   if (station == 0) {
-    const QString answer = c.platform.InputBox(
-        QStringLiteral("Nodalpunkthöhe Standortpano eingeben"), QStringLiteral("Nodalhöhe (m):"),
-        QStringLiteral("1") + QChar::fromLatin1(c.separator) + QStringLiteral("6"));
-    c.s.NodalHeight = ParseReal(answer.toStdString());
+    // The height in use is offered, and stays when the question is cancelled.
+    const QString present =
+        c.s.NodalHeight != 0
+            ? QString::fromStdString(FullText(c.s.NodalHeight, c.separator))
+            : QStringLiteral("1") + QChar::fromLatin1(c.separator) + QStringLiteral("6");
+    const std::optional<QString> answer =
+        c.platform.InputBox(QStringLiteral("Nodalpunkthöhe Standortpano eingeben"),
+                            QStringLiteral("Nodalhöhe (m):"), present);
+    if (!answer) return;
+    c.s.NodalHeight = ParseReal(answer->toStdString());
     c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
   }
 }

@@ -222,6 +222,7 @@ void LoadProjectFile(Context& c, const QString& path) {
   const Window::Label labelled[] = {Window::Label::P0zu1, Window::Label::P0zu2,
                                     Window::Label::P1zu0, Window::Label::P2zu0};
   for (std::size_t i = 0; i < 4; ++i) c.window.SetLabel(labelled[i], labels[i]);
+  c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
   // Selecting the new empty row: no point is shown as selected. The points entered before the
   // load cannot be taken back across it.
   SelectRow(c, c.window.PointRows() + 1);

@@ -1,6 +1,22 @@
 #include "commands/ProjectLock.h"
 
+#include <signal.h>
+
 #include <QLockFile>
+#include <QSysInfo>
+#include <cerrno>
+
+namespace {
+
+// A holder on this computer whose process is gone (after a crash, or ended by a signal). Its lock
+// cannot always be taken over, where the folder takes no new files for this user, say; it is no
+// mark of another Torbel all the same.
+bool Gone(const ProjectLock::Holder& holder) {
+  return holder.host == QSysInfo::machineHostName() && holder.pid > 0 &&
+         ::kill(static_cast<pid_t>(holder.pid), 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
 
 ProjectLock::ProjectLock() = default;
 ProjectLock::~ProjectLock() = default;
@@ -14,10 +30,11 @@ std::optional<ProjectLock::Holder> ProjectLock::Take(const QString& project) {
     Holder holder;
     QString program;
     if (lock->error() == QLockFile::LockFailedError &&
-        lock->getLockInfo(&holder.pid, &holder.host, &program)) {
+        lock->getLockInfo(&holder.pid, &holder.host, &program) && !Gone(holder)) {
       return holder;
     }
-    // No lock can be made here (a read-only folder): the project is open without one.
+    // No lock can be made here (a read-only folder), nor can a dead holder's be taken over: the
+    // project is open without one.
     lock.reset();
   }
   lock_ = std::move(lock);

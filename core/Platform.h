@@ -22,11 +22,12 @@ class Platform {
 
   virtual ~Platform() = default;
 
-  // Returns the edited text, or the default text when cancelled.
-  virtual QString InputBox(const QString& caption, const QString& prompt,
-                           const QString& defaultText) = 0;
-  // The same, but nothing when cancelled. The default text stands with the cursor after it, so
-  // that typing goes on from it.
+  // Returns the edited text, or nothing when cancelled. The default text stands selected, so
+  // that typing replaces it.
+  virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                          const QString& defaultText) = 0;
+  // The same, but the default text stands with the cursor after it, so that typing goes on from
+  // it.
   virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
                                             const QString& defaultText) = 0;
   // Return true and set dialog.FileName when confirmed; false and leave it when cancelled.

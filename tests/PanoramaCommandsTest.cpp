@@ -71,6 +71,7 @@ TEST_F(Commands, CancellingThePanoramaDialogChangesNothing) {
 TEST_F(Commands, LoadingP0AsksTheNodalHeight) {
   const QString path = WriteFile("s0.bmp", Bitmap24(5, 3, qRgb(200, 100, 50)));
   platform.fileAnswers = {path};
+  platform.inputAnswers = {QStringLiteral("1,6")};  // as offered
   LoadPanorama(c, 0);
   EXPECT_EQ(s.PanoFile0, path);
   EXPECT_EQ(s.Pano0.Image.size(), QSize(5, 3));
@@ -91,27 +92,50 @@ TEST_F(Commands, LoadingP0AsksTheNodalHeight) {
 
 TEST_F(Commands, UnderADecimalPointTheDefaultHeightReadsToo) {
   c.separator = '.';
-  platform.fileAnswers = {dir.filePath("nowhere.bmp")};
+  platform.fileAnswers = {WriteFile("s0.bmp", Bitmap24(2, 2, qRgb(1, 2, 3)))};
+  platform.inputAnswers = {QStringLiteral("1.6")};
   LoadPanorama(c, 0);
   EXPECT_EQ(platform.inputs.at(0).defaultText, QStringLiteral("1.6"));
   EXPECT_EQ(s.NodalHeight, 1.6L);
   EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1.60"));
 }
 
-TEST_F(Commands, AMissingFileKeepsTheImageButStoresThePath) {
-  s.Pano2 = QImage(3, 3, QImage::Format_RGB32);
-  const QString missing = dir.filePath("typed.bmp");
-  platform.fileAnswers = {missing};
-  LoadPanorama(c, 2);
-  EXPECT_EQ(s.PanoFile2, missing);
-  EXPECT_EQ(s.Pano2.Image.size(), QSize(3, 3));
-  EXPECT_TRUE(platform.errors.empty());
-  EXPECT_TRUE(platform.inputs.empty());  // only P0 asks for a height
+// The height question offers the height the project has; cancelled, it keeps that height.
+TEST_F(Commands, TheHeightQuestionOffersAndKeepsThePresentHeight) {
+  s.NodalHeight = 2.35L;
+  const QString path = WriteFile("s0.bmp", Bitmap24(2, 2, qRgb(1, 2, 3)));
+  platform.fileAnswers = {path};
+  LoadPanorama(c, 0);
+  EXPECT_EQ(platform.inputs.at(0).defaultText, QStringLiteral("2,35"));
+  EXPECT_EQ(s.NodalHeight, 2.35L);
+  EXPECT_EQ(s.PanoFile0, path);  // the picture is taken all the same
 
-  platform.fileAnswers = {missing};
+  platform.fileAnswers = {path};
   platform.inputAnswers = {QStringLiteral("1,45")};
   LoadPanorama(c, 0);
+  EXPECT_EQ(platform.inputs.at(1).defaultText, QStringLiteral("2,35"));
   EXPECT_EQ(s.NodalHeight, 1.45L);
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1,45"));
+}
+
+// A name typed into the dialog for a file that is not there would take the picture's place in
+// the project while the old picture is still shown: it is refused, and nothing changes.
+TEST_F(Commands, ANameThatIsNotThereIsRefused) {
+  const QString good = WriteFile("s.bmp", Bitmap24(3, 3, qRgb(1, 2, 3)));
+  const QString missing = dir.filePath("s1x.bmp");
+  for (int station : {0, 2}) {
+    platform.fileAnswers = {good};
+    LoadPanorama(c, station);
+    platform.errors.clear();
+    platform.inputs.clear();
+    platform.fileAnswers = {missing};
+    EXPECT_FALSE(Run([&] { LoadPanorama(c, station); }));
+    EXPECT_EQ(platform.errors, std::vector<QString>{QStringLiteral("Die Datei gibt es nicht: ") +
+                                                    missing + QLatin1Char('.')});
+    EXPECT_EQ(s.Station(station).PanoFile, good);
+    EXPECT_EQ(s.Station(station).Pano.Image.size(), QSize(3, 3));
+    EXPECT_TRUE(platform.inputs.empty());  // nor is a height asked for
+  }
 }
 
 TEST_F(Commands, ABadBitmapKeepsTheOldPathAndImage) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QSysInfo>
@@ -17,6 +18,7 @@
 #include "io/ProjectFile.h"
 #include "tests/CommandsFixture.h"
 #include "tests/MemoryLimit.h"
+#include "tests/OrdinaryUser.h"
 
 namespace {
 
@@ -102,8 +104,7 @@ TEST_F(ProjectCommands, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   EXPECT_EQ(Label(Window::Label::P0zu1), QStringLiteral("0,33° -9,09° 10,00m"));
   EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("90,00° -9,09° 10,25m"));
   EXPECT_EQ(Label(Window::Label::P1zu0), QStringLiteral("180,00° -9,09°"));
-  EXPECT_EQ(Label(Window::Label::P0NP),
-            QStringLiteral("LblP0NP"));  // the load does not set it
+  EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1,60"));  // the height in use
   EXPECT_EQ(Cell(0 + 1, 0), QStringLiteral(".0"));
   EXPECT_EQ(Cell(2 + 1, 0), QStringLiteral(".2"));
   EXPECT_EQ(Cell(2 + 1, 3), QStringLiteral("5,03"));
@@ -324,6 +325,40 @@ TEST_F(ProjectCommands, AProjectOpenInAnotherTorbelIsNamedBeforeItIsSavedOver) {
   EXPECT_TRUE(Read(path + ".lock").startsWith(QByteArray::number(getpid()) + "\n"));
   Save("q.txt");  // saved under another name, the project's old lock is given up
   EXPECT_FALSE(QFileInfo::exists(path + ".lock"));
+}
+
+// A lock marks a live Torbel however old it is; one whose holder is gone is no mark, also for a
+// user who may not write in the project's folder and so cannot take it over.
+TEST(ProjectLockTest, OnlyALiveHolderCounts) {
+  QTemporaryDir dir;
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+  const QString project = dir.filePath(QStringLiteral("p.txt"));
+  const QString host = QSysInfo::machineHostName();
+  const auto holdBy = [&](qint64 pid) {
+    QFile lock(project + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(QByteArray::number(pid) + "\nsleep\n" + host.toUtf8() + "\n");
+    lock.flush();
+    lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                     QFileDevice::FileModificationTime);
+  };
+  QProcess other;
+  other.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+  ASSERT_TRUE(other.waitForStarted());
+  const qint64 pid = other.processId();
+  holdBy(pid);
+  ProjectLock lock;
+  const std::optional<ProjectLock::Holder> live = lock.Take(project);
+  ASSERT_TRUE(live.has_value());
+  EXPECT_EQ(live->pid, pid);
+  EXPECT_EQ(live->host, host);
+
+  other.kill();
+  other.waitForFinished();
+  holdBy(pid);
+  EXPECT_TRUE(AsOrdinaryUser([&] { return !ProjectLock().Take(project).has_value(); }));
+  EXPECT_FALSE(lock.Take(project).has_value());
+  EXPECT_TRUE(ReadTestFile(project + ".lock").startsWith(QByteArray::number(getpid()) + "\n"));
 }
 
 TEST_F(ProjectCommands, TheSettingsLiveBesideTheProgramOrInTheUsersConfigurationFolder) {

@@ -33,9 +33,9 @@ struct ScriptedPlatform : Platform {
   std::vector<std::pair<QString, QString>> started;  // program file, working directory
   int waits = 0;
 
-  QString InputBox(const QString& caption, const QString& prompt,
-                   const QString& defaultText) override {
-    return InputQuery(caption, prompt, defaultText).value_or(defaultText);
+  std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                  const QString& defaultText) override {
+    return InputQuery(caption, prompt, defaultText);
   }
   std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
                                     const QString& defaultText) override {
