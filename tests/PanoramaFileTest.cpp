@@ -271,6 +271,19 @@ TEST(PanoramaFileHostile, RefusedWithTheirMessage) {
   EXPECT_EQ(ErrorOf(Bytes{'B', 'M'}), kMsgInvalidBitmap);
 }
 
+// A progressive file of many scans would keep the decoder busy for minutes: up to 32 scans are
+// read, one more is refused. Grey, its DC first, then the AC frequencies a scan each, the last
+// scan taking the rest.
+TEST(PanoramaFileHostile, AProgressiveJpegOfUpTo32ScansIsRead) {
+  for (const int scans : {32, 33}) {
+    std::vector<jpeg_scan_info> script = {{1, {0}, 0, 0, 0, 0}};
+    for (int k = 1; k < scans; ++k) script.push_back({1, {0}, k, k + 1 < scans ? k : 63, 0, 0});
+    const Bytes file = Jpeg(Quadrants({{20}, {90}, {160}, {230}}), JCS_GRAYSCALE, JCS_GRAYSCALE,
+                            Scans::kOne, true, script);
+    EXPECT_EQ(ErrorOf(file), scans <= 32 ? "kein Fehler" : kMsgInvalidJpeg) << scans;
+  }
+}
+
 // Memory runs out at the picture, before the missing pixel data is noticed.
 TEST(PanoramaFileHostile, APictureWhoseMemoryIsNotToBeHadSaysSo) {
   if (kAddressSanitizer) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
