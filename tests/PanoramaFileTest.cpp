@@ -163,6 +163,12 @@ TEST(PanoramaFile, CropFromPhotoSphereTags) {
   larger["FullPanoWidthPixels"] = "128";
   auto cylinder = Crop("6");
   cylinder["ProjectionType"] = "cylindrical";
+  // A sphere 65 wide, tagged on the picture 64 wide.
+  const auto odd = [](const char* fullHeight) {
+    auto tags = Crop("6", "65", "16", fullHeight);
+    tags["FullPanoWidthPixels"] = "65";
+    return Packet(tags);
+  };
   const char* invalid = kMsgPanoramaTagsInvalid;
   const struct {
     const char* what;
@@ -184,15 +190,19 @@ TEST(PanoramaFile, CropFromPhotoSphereTags) {
       {"below the sphere", Packet(Crop("17")), 0, invalid},
       {"tag missing", Packet(missing), 0, invalid},
       {"sphere not half as high as wide", Packet(Crop("6", "64", "16", "40")), 0, invalid},
+      {"odd width, half of it rounded down", odd("32"), 6.0L * 64 / 65},
+      {"odd width, half of it rounded up", odd("33"), 6.0L * 64 / 65},
+      {"odd width, off by more than its rounding", odd("34"), 0, invalid},
+      {"even width, off by one", Packet(Crop("6", "64", "16", "33")), 0, invalid},
       {"unreadable", "<x:xmpmeta xmlns:GPano='http://ns.google.com/photos/1.0/panorama/'>", 0,
        invalid},
   };
   for (const auto& c : cases) {
-    if (c.message == nullptr) {
-      EXPECT_EQ(PanoramaTop(c.packet, 64, 16), c.top) << c.what;
-    } else {
-      EXPECT_EQ(ErrorOf([&] { PanoramaTop(c.packet, 64, 16); }), c.message) << c.what;
-    }
+    Real top = 0;
+    EXPECT_EQ(ErrorOf([&] { top = PanoramaTop(c.packet, 64, 16); }),
+              c.message != nullptr ? c.message : "kein Fehler")
+        << c.what;
+    EXPECT_EQ(top, c.top) << c.what;
   }
 }
 
