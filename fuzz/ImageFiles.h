@@ -62,11 +62,12 @@ inline png_color PaletteColour(unsigned i) {
 }
 
 // Baseline, progressive as libjpeg does it, or progressive with every frequency of every
-// component in a scan of its own (193 scans).
+// component in a scan of its own (193 scans); or progressive by the `script` given.
 enum class Scans { kOne, kProgressive, kEveryFrequency };
 
 inline Bytes Jpeg(const Samples& s, J_COLOR_SPACE input, J_COLOR_SPACE stored,
-                  Scans scans = Scans::kOne, bool adobe = true) {
+                  Scans scans = Scans::kOne, bool adobe = true,
+                  std::vector<jpeg_scan_info> script = {}) {
   jpeg_compress_struct c{};
   jpeg_error_mgr e{};
   c.err = jpeg_std_error(&e);
@@ -80,7 +81,6 @@ inline Bytes Jpeg(const Samples& s, J_COLOR_SPACE input, J_COLOR_SPACE stored,
   jpeg_set_colorspace(&c, stored);
   jpeg_set_quality(&c, 95, TRUE);
   if (scans == Scans::kProgressive) jpeg_simple_progression(&c);
-  std::vector<jpeg_scan_info> script;
   for (int k = 0; k < 64 && scans == Scans::kEveryFrequency; ++k) {
     for (int i = 0; i < (k == 0 ? 1 : c.num_components); ++i) {
       script.push_back({k == 0 ? c.num_components : 1, {k == 0 ? 0 : i, 1, 2, 3}, k, k, 0, 0});

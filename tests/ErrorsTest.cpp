@@ -45,6 +45,7 @@ TEST(PathText, EveryNameGivesBackItsBytesAndUtf8ReadsAsUtf8) {
                               "\xF4\x90\x80\x80",
                               "cut \xE2\x82",
                               "\xF0\x9F\x98\x80 emoji",
+                              "caf\xC3\xA9",  // a letter of two bytes last
                               "\xED\xB2\x80 escape"};
   for (const QByteArray& name : names) {
     SCOPED_TRACE(name.toHex().toStdString());

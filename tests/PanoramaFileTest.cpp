@@ -163,6 +163,12 @@ TEST(PanoramaFile, CropFromPhotoSphereTags) {
   larger["FullPanoWidthPixels"] = "128";
   auto cylinder = Crop("6");
   cylinder["ProjectionType"] = "cylindrical";
+  // A sphere 65 wide, tagged on the picture 64 wide.
+  const auto odd = [](const char* fullHeight) {
+    auto tags = Crop("6", "65", "16", fullHeight);
+    tags["FullPanoWidthPixels"] = "65";
+    return Packet(tags);
+  };
   const char* invalid = kMsgPanoramaTagsInvalid;
   const struct {
     const char* what;
@@ -184,15 +190,19 @@ TEST(PanoramaFile, CropFromPhotoSphereTags) {
       {"below the sphere", Packet(Crop("17")), 0, invalid},
       {"tag missing", Packet(missing), 0, invalid},
       {"sphere not half as high as wide", Packet(Crop("6", "64", "16", "40")), 0, invalid},
+      {"odd width, half of it rounded down", odd("32"), 6.0L * 64 / 65},
+      {"odd width, half of it rounded up", odd("33"), 6.0L * 64 / 65},
+      {"odd width, off by more than its rounding", odd("34"), 0, invalid},
+      {"even width, off by one", Packet(Crop("6", "64", "16", "33")), 0, invalid},
       {"unreadable", "<x:xmpmeta xmlns:GPano='http://ns.google.com/photos/1.0/panorama/'>", 0,
        invalid},
   };
   for (const auto& c : cases) {
-    if (c.message == nullptr) {
-      EXPECT_EQ(PanoramaTop(c.packet, 64, 16), c.top) << c.what;
-    } else {
-      EXPECT_EQ(ErrorOf([&] { PanoramaTop(c.packet, 64, 16); }), c.message) << c.what;
-    }
+    Real top = 0;
+    EXPECT_EQ(ErrorOf([&] { top = PanoramaTop(c.packet, 64, 16); }),
+              c.message != nullptr ? c.message : "kein Fehler")
+        << c.what;
+    EXPECT_EQ(top, c.top) << c.what;
   }
 }
 
@@ -295,6 +305,19 @@ TEST(PanoramaFileHostile, APaddedFileIsRefusedBeforeItIsReadThrough) {
   EXPECT_EQ(padded((1 << 20) + 1), kMsgJpegJunk);  // found once the marker is
   EXPECT_EQ(padded(1 << 20), "kein Fehler");
   EXPECT_EQ(padded(3), "kein Fehler");
+}
+
+// A progressive file of many scans would keep the decoder busy for minutes: up to 32 scans are
+// read, one more is refused. Grey, its DC first, then the AC frequencies a scan each, the last
+// scan taking the rest.
+TEST(PanoramaFileHostile, AProgressiveJpegOfUpTo32ScansIsRead) {
+  for (const int scans : {32, 33}) {
+    std::vector<jpeg_scan_info> script = {{1, {0}, 0, 0, 0, 0}};
+    for (int k = 1; k < scans; ++k) script.push_back({1, {0}, k, k + 1 < scans ? k : 63, 0, 0});
+    const Bytes file = Jpeg(Quadrants({{20}, {90}, {160}, {230}}), JCS_GRAYSCALE, JCS_GRAYSCALE,
+                            Scans::kOne, true, script);
+    EXPECT_EQ(ErrorOf(file), scans <= 32 ? "kein Fehler" : kMsgInvalidJpeg) << scans;
+  }
 }
 
 // Memory runs out at the picture, before the missing pixel data is noticed.

@@ -19,7 +19,8 @@
 
 namespace {
 
-// Audits the drawing and lists what it holds, a line per entity: "layer kind x y z [text]".
+// Audits the drawing and lists what it holds, a line per entity: "layer kind x y z [text]", a
+// line's end and then its start.
 constexpr char kReader[] = R"(
 import sys, ezdxf
 doc = ezdxf.readfile(sys.argv[1])
@@ -36,7 +37,10 @@ for e in doc.modelspace():
         p = e.dxf.insert
     else:
         p = e.dxf.end
-    print(e.dxf.layer, kind, repr(p.x), repr(p.y), repr(p.z), e.dxf.text if kind == "TEXT" else "")
+    extra = e.dxf.text if kind == "TEXT" else ""
+    if kind == "LINE":
+        extra = " ".join(repr(c) for c in e.dxf.start)
+    print(e.dxf.layer, kind, repr(p.x), repr(p.y), repr(p.z), extra)
 )";
 
 std::vector<std::string> ReadBack(const QByteArray& dxf) {
@@ -105,7 +109,16 @@ TEST(PointDxf, AnIndependentReaderFindsEveryPointLabelAndStationWhereTheCoordina
       EXPECT_EQ(std::stod(rows[i][4]), static_cast<double>(xyz.Z)) << i;
       EXPECT_EQ(labels[i].back(), "." + std::to_string(points.Label(i)));
     }
-    EXPECT_EQ(byLayer["Sichtlinien"].size(), sightLines ? 3 * points.size() : 0u);
+    // From each station's lens, its nodal height above the ground point, to every point.
+    const auto& sights = byLayer["Sichtlinien"];
+    ASSERT_EQ(sights.size(), sightLines ? 3 * points.size() : 0u);
+    for (std::size_t j = 0; j < sights.size(); ++j) {
+      ASSERT_EQ(std::vector(sights[j].begin() + 2, sights[j].begin() + 5),
+                std::vector(rows[j / 3].begin() + 2, rows[j / 3].end()));
+      ASSERT_NEAR(std::stod(sights[j][5]), where[j % 3][0], 1e-9);
+      ASSERT_NEAR(std::stod(sights[j][6]), where[j % 3][1], 1e-9);
+      ASSERT_NEAR(std::stod(sights[j][7]), static_cast<double>(level.NodalHeight), 1e-9) << j;
+    }
   }
   // Nothing measured: the points alone, no stations.
   const std::vector<std::string> bare = ReadBack(PointDxfBytes(points, SolverState{}, true));
@@ -117,6 +130,23 @@ TEST(PointDxf, AnIndependentReaderFindsEveryPointLabelAndStationWhereTheCoordina
   };
   EXPECT_EQ(count("Standpunkte "), 0);
   EXPECT_EQ(count("Punkte POINT"), static_cast<long>(points.size()));
+}
+
+// The layer table's header counts the layers that follow: some readers size the table by it.
+TEST(PointDxf, TheLayerTableCountsItsLayers) {
+  for (const bool sightLines : {true, false}) {
+    SCOPED_TRACE(sightLines);
+    const QList<QByteArray> lines =
+        PointDxfBytes(PointList(), LevelSurvey(), sightLines).split('\n');
+    std::vector<std::pair<int, QByteArray>> groups;  // code and value
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2)
+      groups.emplace_back(lines[i].trimmed().toInt(), lines[i + 1]);
+    const auto table = std::find(groups.begin(), groups.end(), std::pair(2, QByteArray("LAYER")));
+    const auto end = std::find(table, groups.end(), std::pair(0, QByteArray("ENDTAB")));
+    const auto count = std::find_if(table, end, [](const auto& g) { return g.first == 70; });
+    ASSERT_NE(count, end);
+    EXPECT_EQ(count->second.toInt(), std::count(table, end, std::pair(0, QByteArray("LAYER"))));
+  }
 }
 
 }  // namespace

@@ -198,6 +198,23 @@ TEST(SafeWriter, AWriteProtectedFolderStillTakesItsFilesNewContent) {
   EXPECT_TRUE(Read(path) == old);
 }
 
+// The journal of a rewrite in place goes once the rewrite is whole: left behind, it would put its
+// text back over whatever another program writes to the file after.
+TEST(SafeWriter, ARewriteInPlaceLeavesNoJournalBehind) {
+  const CacheFolder cache;
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.txt"));
+  Write(path, "alt");
+  ASSERT_TRUE(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 || geteuid() != 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+  EXPECT_TRUE(AsOrdinaryUser([&] { return Save(path, "neu") == std::nullopt; }));
+  const QDir journals(cache.dir.filePath(QStringLiteral("torbel")));
+  EXPECT_EQ(journals.entryList(QDir::Files).join(u' ').toStdString(), "");
+  Write(path, "anders");
+  EXPECT_EQ(ReadWholeFile(path, 100, "zu groß").toStdString(), "anders");
+  ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+}
+
 TEST(SafeWriter, AWriteProtectedFileStaysAsItIs) {
   const QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("p.txt"));
