@@ -138,4 +138,15 @@ TEST(PlanPaint, ScaleBarsAreRoundLengths) {
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(RoundBarLength(c.max), c.bar) << c.max;
 }
 
+TEST(PlanPaint, ScaleBarsAreLabelledInWholeMetresFromOneMetreAndCentimetresFromOne) {
+  const struct {
+    double max;
+    const char* label;
+  } cases[] = {{120, "100 m"},  {1.2, "1 m"},     {0.99, "50 cm"}, {0.1, "10 cm"},
+               {0.015, "1 cm"}, {0.0099, "5 mm"}, {0.001, "1 mm"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScaleBarLabel(RoundBarLength(c.max)).toStdString(), c.label) << c.max;
+  }
+}
+
 }  // namespace
