@@ -80,6 +80,24 @@ TEST(Coordinates, StrengthIsTheDistanceOnePixelOfGuideLineMeans) {
   }
 }
 
+TEST(Coordinates, StrengthOfAGuideLineOnTheSeamIsThatOfTheSameLineAwayFromIt) {
+  SolverState s = LevelSurvey();
+  s.CurHor = 45;
+  s.CurVert = -2;
+  s.CurDist = 12;
+  const GuideStrength away = StrengthOf(s, {});
+  // Each survey panorama turned so that it shows the point at 180 degrees, between its last
+  // column and column 0: a step nearer and a step further stand on either side of the seam.
+  SolverState seam = s;
+  SolvePoint(seam);
+  seam.P1zu0Hor += 180 - seam.P1Hor;
+  seam.P2zu0Hor += 180 - seam.P2Hor;
+  const GuideStrength across = StrengthOf(seam, {});
+  ASSERT_TRUE(away.P1 && away.P2 && across.P1 && across.P2);
+  EXPECT_NEAR(*across.P1, *away.P1, *away.P1 * 1e-6L);
+  EXPECT_NEAR(*across.P2, *away.P2, *away.P2 * 1e-6L);
+}
+
 TEST(Coordinates, StrengthAndFirmnessCountEachPanoramasOwnPixels) {
   SolverState s = LevelSurvey();
   s.CurHor = 45;

@@ -140,4 +140,20 @@ TEST(Firmness, ViewsThatCannotShowThePointAndSightLinesInOneLine) {
   }
 }
 
+// P1's picture cut off below the point: it shows the point on its last row, not one row further.
+TEST(Firmness, APictureShowsThePointOnItsLastRowButNotBelow) {
+  SolverState s = LevelSurvey();
+  s.CurHor = 45, s.CurVert = -20, s.CurDist = 5;
+  SolvePoint(s);
+  const Real row = Panorama().Row(s.P1Vert);
+  ASSERT_LT(std::fabs(row - std::round(row)), 0.4L);  // no doubt which row it rounds to
+  const std::int32_t last = Panorama().VertToPixel(s.P1Vert);
+  for (const std::int32_t height : {last + 1, last}) {
+    const PanoShapes shapes = {Panorama(), Panorama(Panorama::kClassicWidth, height), Panorama()};
+    const Firmness f = FirmnessOf(s, shapes);
+    EXPECT_EQ(f.AngleP1.has_value(), height > last) << height;
+    EXPECT_TRUE(f.AngleP2) << height;
+  }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <functional>
+#include <utility>
 
 #include "tests/Surveys.h"
 #include "ui/PlanPainter.h"
@@ -13,8 +14,9 @@ namespace {
 const PlanTransform kTransform{10, QPointF(100, 300)};
 const PlanStyle kStyle;
 
-QImage Draw(const std::function<void(PlanPainter&)>& draw) {
-  QImage image(400, 400, QImage::Format_RGB32);
+QImage Draw(const std::function<void(PlanPainter&)>& draw,
+            QImage::Format format = QImage::Format_RGB32) {
+  QImage image(400, 400, format);
   QPainter painter(&image);
   PlanPainter plan(painter, kTransform, kStyle);
   plan.Background(QRectF(image.rect()));
@@ -82,6 +84,31 @@ TEST(PlanPaint, StationsAndPointsStandWhereTheirCoordinatesSay) {
   for (const auto& c : cases) EXPECT_EQ(image.pixelColor(c.pixel), c.colour) << c.what;
 }
 
+// A picture in memory takes the dots straight into its rows, others through the painter's fill:
+// both make the same 3 x 3 square wherever the point falls between pixels.
+TEST(PlanPaint, DotsAreThreeByThreeSquaresInEveryPicture) {
+  for (const QPointF at :
+       {QPointF(5, 0), QPointF(5.04, -0.03), QPointF(5.05, 0.05), QPointF(5.06, 0.07)}) {
+    const PlanPoints points{{at}, {0}, QRectF(at, at)};
+    const auto draw = [&](PlanPainter& plan) { plan.Points(points, QRectF(0, 0, 400, 400)); };
+    const QImage direct = Draw(draw);
+    const QImage filled = Draw(draw, QImage::Format_ARGB32).convertToFormat(QImage::Format_RGB32);
+    const QRect around(kTransform.ToDevice(at).toPoint() - QPoint(4, 4), QSize(9, 9));
+    QRect dot;
+    int count = 0;
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+      for (int x = around.left(); x <= around.right(); ++x) {
+        if (direct.pixelColor(x, y) != kStyle.point) continue;
+        ++count;
+        dot |= QRect(x, y, 1, 1);
+      }
+    }
+    EXPECT_EQ(count, 9) << at.x() << "," << at.y();
+    EXPECT_EQ(std::pair(dot.width(), dot.height()), std::pair(3, 3)) << at.x() << "," << at.y();
+    EXPECT_TRUE(direct.copy(around) == filled.copy(around)) << at.x() << "," << at.y();
+  }
+}
+
 TEST(PlanPaint, TheEllipseLiesAlongTheSightLine) {
   // Looking east (azimuth 90): the long axis, 4 m each way, runs along X; the short one, 1 m,
   // along Y.
@@ -109,6 +136,17 @@ TEST(PlanPaint, ScaleBarsAreRoundLengths) {
     double max, bar;
   } cases[] = {{7.3, 5}, {10, 10}, {1.99, 1}, {0.3, 0.2}, {0.049, 0.02}, {0, 0}};
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(RoundBarLength(c.max), c.bar) << c.max;
+}
+
+TEST(PlanPaint, ScaleBarsAreLabelledInWholeMetresFromOneMetreAndCentimetresFromOne) {
+  const struct {
+    double max;
+    const char* label;
+  } cases[] = {{120, "100 m"},  {1.2, "1 m"},     {0.99, "50 cm"}, {0.1, "10 cm"},
+               {0.015, "1 cm"}, {0.0099, "5 mm"}, {0.001, "1 mm"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScaleBarLabel(RoundBarLength(c.max)).toStdString(), c.label) << c.max;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <limits>
 
 #include "commands/Panoramas.h"
 #include "geometry/Mapping.h"
@@ -154,6 +155,14 @@ TEST_F(Window, MouseCoordinatesAreSurfacePixelsInEveryView) {
   EXPECT_EQ(S().P1Hor, PixelToHor(1010));
   EXPECT_EQ(S().P1Vert, PixelToVert(520));
   EXPECT_EQ(Widget<QLabel>("LblCp")->text(), QStringLiteral("224,56° 67,06°"));
+}
+
+TEST_F(Window, P0ScrollsFarEnoughToShowItsLastColumn) {
+  // The 8 pixels before column 0 lengthen the scroll range by as much.
+  PanoramaView* p0 = Widget<PanoramaView>("ScrollBox1");
+  p0->SetHorizontalPosition(std::numeric_limits<std::int32_t>::max());
+  MoveOver(p0->viewport(), QPoint(p0->ClientWidth() - 1, 60));
+  EXPECT_EQ(S().CursorX, Panorama::kClassicWidth - 1);
 }
 
 TEST_F(Window, TheWheelScrollsNoView) {

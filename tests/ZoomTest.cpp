@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <algorithm>
+#include <vector>
 
 #include "geometry/Solver.h"
 #include "tests/ModesFixture.h"
@@ -48,6 +50,29 @@ TEST_F(Zoom, MagnifiedTheAimMovesByAQuarterPixelAndTheSpotUnderThePointerStays) 
   p0->ZoomToOriginal(anchor);
   EXPECT_EQ(p0->Scale(), 1);
   EXPECT_EQ(p0->AimAt(QPoint(3, 4)), QPointF(p0->SurfaceFromViewport(QPoint(3, 4))));
+}
+
+TEST_F(Zoom, StepsInFromTheWholePanoramaGoThroughEveryPowerOfTwoUpTo8x) {
+  for (const int station : {0, 1}) {  // views of different sizes: different fits
+    PanoramaView* view = View(station);
+    const QPoint anchor = Middle(station);
+    view->ZoomBy(-20, anchor);
+    const double fit = view->Scale();
+    ASSERT_EQ(fit, view->FitScale()) << station;
+    double next = 8;  // the smallest power of two above the fit
+    while (next / 2 > fit) next /= 2;
+    std::vector<double> want, got;
+    for (double scale = next; scale <= 16; scale *= 2) {
+      want.push_back(std::min(scale, 8.0));
+      view->ZoomBy(1, anchor);
+      got.push_back(view->Scale());
+    }
+    EXPECT_EQ(got, want) << station << " fit " << fit;
+    // Two notches at once from the whole panorama land where two single ones do.
+    view->ZoomBy(-20, anchor);
+    view->ZoomBy(2, anchor);
+    EXPECT_EQ(view->Scale(), 2 * next) << station;
+  }
 }
 
 TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) {

@@ -124,6 +124,12 @@ double RoundBarLength(double maxMetres) {
   return decade;
 }
 
+QString ScaleBarLabel(double metres) {
+  if (metres >= 1) return QStringLiteral("%1 m").arg(std::lround(metres));
+  if (metres >= 0.01) return QStringLiteral("%1 cm").arg(std::lround(metres * 100));
+  return QStringLiteral("%1 mm").arg(std::lround(metres * 1000));
+}
+
 PlanPainter::PlanPainter(QPainter& painter, const PlanTransform& transform, const PlanStyle& style)
     : painter_(painter), t_(transform), style_(style) {}
 
@@ -326,14 +332,7 @@ double PlanPainter::ScaleBar(QPointF at, double maxLength) {
   if (metres <= 0) return 0;
   const double length = metres * t_.scale;
   painter_.fillRect(QRectF(at.x(), at.y() - 4 * px, length, 4 * px), style_.ink);
-  QString text;
-  if (metres >= 1) {
-    text = QStringLiteral("%1 m").arg(std::lround(metres));
-  } else if (metres >= 0.01) {
-    text = QStringLiteral("%1 cm").arg(std::lround(metres * 100));
-  } else {
-    text = QStringLiteral("%1 mm").arg(std::lround(metres * 1000));
-  }
+  const QString text = ScaleBarLabel(metres);
   painter_.setFont(Font(11));
   painter_.setPen(style_.ink);
   const QFontMetricsF metrics(painter_.font(), painter_.device());

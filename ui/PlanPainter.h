@@ -117,3 +117,6 @@ class PlanPainter {
 
 // The longest round length (1, 2 or 5 times a power of ten, in metres) that fits `maxMetres`.
 double RoundBarLength(double maxMetres);
+// The scale bar's length as its label writes it: in the largest unit of m, cm and mm that it is
+// at least one of.
+QString ScaleBarLabel(double metres);
