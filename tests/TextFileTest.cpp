@@ -22,6 +22,7 @@
 
 #include "geometry/TorbelError.h"
 #include "io/TextFile.h"
+#include "tests/OrdinaryUser.h"
 #include "tests/SmallDisk.h"
 #include "tests/TestFiles.h"
 
@@ -69,20 +70,6 @@ std::optional<std::string> Save(const QString& path, const QByteArray& bytes) {
   } catch (const TorbelError& e) {
     return e.Message();
   }
-}
-
-// Runs `body` as an unprivileged user where the test runs as root (root writes anywhere), and
-// returns whether it passed.
-bool AsOrdinaryUser(const std::function<bool()>& body) {
-  if (geteuid() != 0) return body();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && body();
-    ::_exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
 }
 
 // The user's cache folder, where rewrites in place keep their journal, for as long as it lives.
