@@ -97,6 +97,10 @@ QString KeysText() {
       QStringLiteral("rechte Maustaste in der Tabelle – Punkt editieren (neu anfahren, Enter "
                      "übernimmt), Punkt löschen, Punktliste für die Lantrex erzeugen"),
       QStringLiteral("Strg+E – Punkte exportieren (CSV)"),
+      QStringLiteral("Enter im Dialog eines Panos – die Datei laden; einen Namen, den es nicht "
+                     "gibt, weist Torbel ab, das Pano bleibt"),
+      QStringLiteral("Esc bei der Nodalhöhe (nach Standortpano laden) – die bisherige Höhe "
+                     "behalten"),
   };
   return lines.join(QStringLiteral("\r\n"));
 }
