@@ -33,7 +33,7 @@
 #include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
 #include "commands/Views.h"
-#include "io/Bitmap.h"
+#include "io/Decoders.h"
 #include "io/PanoramaFile.h"
 
 namespace {
@@ -45,6 +45,11 @@ long PeakKiB() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_maxrss;
+}
+
+QImage LoadBitmap(const QString& path) {
+  ImageSource source(path);
+  return DecodeBitmap(source).Image;
 }
 
 int Timing(const QString& path) {

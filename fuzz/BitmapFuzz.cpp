@@ -9,14 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "geometry/Mapping.h"
 #include "geometry/TorbelError.h"
-#include "io/Bitmap.h"
+#include "io/Decoders.h"
 
 namespace {
 
-// The decoder's caps, kept in step with io/Bitmap.cpp.
-constexpr std::int64_t kMaxWidth = 16384;
-constexpr std::int64_t kMaxHeight = 8192;
 // Every pixel is checked in images up to this size; in larger ones the first and last rows.
 constexpr std::int64_t kFullCheckPixels = std::int64_t{1} << 20;
 
@@ -55,7 +53,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   QImage image;
   try {
-    image = DecodeBitmap(data, size);
+    ImageSource source(data, size);
+    image = DecodeBitmap(source).Image;
   } catch (const TorbelError&) {
     return 0;  // the message the user sees; any other exception escapes and is a finding
   }
@@ -63,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (image.isNull() || image.format() != QImage::Format_RGB32) Fail("wrong format", image);
   const std::int64_t width = image.width();
   const std::int64_t height = image.height();
-  if (width <= 0 || width > kMaxWidth || height <= 0 || height > kMaxHeight) {
+  if (width <= 0 || width > Panorama::kMaxWidth || height <= 0 || height > Panorama::kMaxHeight) {
     Fail("size beyond the caps", image);
   }
   // A decoded file has at least its headers, so their sizes can be read back to compare.

@@ -1,14 +1,9 @@
-#include "io/Bitmap.h"
-
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <future>
@@ -16,18 +11,13 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/PathText.h"
+#include "io/Decoders.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 namespace {
-
-// Checked before anything is allocated, so that a header of a few bytes cannot make us reserve
-// gigabytes: the largest panorama we take, a full sphere 16384 pixels round (512 MB decoded).
-constexpr std::int64_t kMaxWidth = 16384;
-constexpr std::int64_t kMaxHeight = 8192;
 
 constexpr std::size_t kFileHeaderSize = 14;
 // The file header, the largest info header (V5) and the masks that may follow a 40-byte one.
@@ -131,8 +121,10 @@ Layout ParseLayout(const Bytes& head, std::uint64_t fileSize) {
   if (planes != 1 || !Allowed(l.bitCount, l.compression)) Invalid();
   l.topDown = height < 0;
   l.height = l.topDown ? -height : height;
-  if (l.width <= 0 || l.height == 0 || (l.topDown && l.Rle())) Invalid();
-  if (l.width > kMaxWidth || l.height > kMaxHeight) throw TorbelError(kMsgPictureTooLarge);
+  if (l.topDown && l.Rle()) Invalid();
+  // Before anything is allocated, so that a header of a few bytes cannot make us reserve
+  // gigabytes.
+  CheckPictureSize(l.width, l.height, kMsgInvalidBitmap);
 
   std::uint64_t headerEnd = kFileHeaderSize + headerSize;
   if (l.compression == kBitfields) {
@@ -303,13 +295,11 @@ void AdviseHugePages(uchar* bits, std::size_t size) {
 class Target {
  public:
   explicit Target(const Layout& l)
-      : image_(static_cast<int>(l.width), static_cast<int>(l.height), QImage::Format_RGB32),
-        bits_(image_.isNull() ? nullptr : image_.bits()),
+      : image_(NewPicture(l.width, l.height)),
+        bits_(image_.bits()),
         bytesPerLine_(image_.bytesPerLine()),
         height_(l.height),
         topDown_(l.topDown) {
-    // The size was checked; a null image is memory that was not to be had.
-    if (image_.isNull()) throw TorbelError(kMsgOutOfMemory);
     AdviseHugePages(bits_, static_cast<std::size_t>(image_.sizeInBytes()));
   }
 
@@ -386,7 +376,7 @@ void DecodeRle(const Layout& l, const Palette& palette, const unsigned char* dat
   }
 }
 
-// Both readers come here once palette and pixel data are in memory.
+// The picture from its palette and its pixel data in memory.
 QImage Decode(const Layout& l, const unsigned char* paletteBytes, const unsigned char* data) {
   const Palette palette = ReadPalette(l, paletteBytes);
   Target target(l);
@@ -398,66 +388,32 @@ QImage Decode(const Layout& l, const unsigned char* paletteBytes, const unsigned
   return std::move(target.Image());
 }
 
-class File {
- public:
-  // Non-blocking, so that opening a FIFO returns at once (and is then refused as no file).
-  explicit File(const char* name) : fd_(::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-    if (fd_ < 0) throw FileError(errno);
-  }
-  ~File() { ::close(fd_); }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-
-  std::uint64_t Size() const {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw FileError(errno);
-    if (S_ISDIR(st.st_mode)) throw FileError(EISDIR);
-    // A FIFO or a device (/dev/zero) has no end to read to.
-    if (!S_ISREG(st.st_mode)) throw TorbelError(kMsgNotAFile);
-    return static_cast<std::uint64_t>(st.st_size);
-  }
-
-  // The layout was checked against the size, so running short means the file shrank meanwhile.
-  void ReadAt(unsigned char* buffer, std::size_t size, std::uint64_t offset) const {
-    while (size > 0) {
-      const ssize_t n = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(errno);
-      }
-      if (n == 0) throw TorbelError(kMsgEndOfFile);
-      buffer += n;
-      size -= static_cast<std::size_t>(n);
-      offset += static_cast<std::uint64_t>(n);
-    }
-  }
-
- private:
-  int fd_;
-};
+// The layout was checked against the size, so running short means the file shrank meanwhile.
+void ReadExactly(ImageSource& source, unsigned char* buffer, std::size_t size,
+                 std::uint64_t offset) {
+  if (source.ReadAt(buffer, size, offset) == size) return;
+  source.ThrowIfReadFailed();
+  throw TorbelError(kMsgEndOfFile);
+}
 
 }  // namespace
 
-QImage DecodeBitmap(const unsigned char* data, std::size_t size) {
-  const Layout l = ParseLayout(Bytes(data, size), size);
-  return Decode(l, data + l.paletteOffset, data + l.dataOffset);
-}
-
-QImage LoadBitmap(const QString& path) {
-  const QByteArray name = PathBytes(path);
-  const File file(name.constData());
-  const std::uint64_t fileSize = file.Size();
+DecodedPicture DecodeBitmap(ImageSource& source) {
+  const std::uint64_t fileSize = source.Size();
   std::array<unsigned char, kMaxHeadSize> head;
   const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, head.size()));
-  file.ReadAt(head.data(), headSize, 0);
+  ReadExactly(source, head.data(), headSize, 0);
   const Layout l = ParseLayout(Bytes(head.data(), headSize), fileSize);
 
   std::array<unsigned char, 256 * 4> paletteBytes;
-  file.ReadAt(paletteBytes.data(), l.PaletteBytes(), l.paletteOffset);
+  ReadExactly(source, paletteBytes.data(), l.PaletteBytes(), l.paletteOffset);
+  if (const unsigned char* data = source.Data()) {  // all in memory: decoded where it lies
+    return {Decode(l, paletteBytes.data(), data + l.dataOffset), {}};
+  }
   if (l.Rle()) {  // small and rare: the simple way
     std::vector<unsigned char> data(l.dataSize);
-    file.ReadAt(data.data(), data.size(), l.dataOffset);
-    return Decode(l, paletteBytes.data(), data.data());
+    ReadExactly(source, data.data(), data.size(), l.dataOffset);
+    return {Decode(l, paletteBytes.data(), data.data()), {}};
   }
 
   // The panoramas: no copy of the whole file, rows converted while the chunk is still in cache.
@@ -469,7 +425,7 @@ QImage LoadBitmap(const QString& path) {
     std::vector<unsigned char> chunk(rowsPerChunk * l.stride);
     for (std::int64_t row = first; row < last; row += rowsPerChunk) {
       const std::int64_t rows = std::min(rowsPerChunk, last - row);
-      file.ReadAt(chunk.data(), rows * l.stride, l.dataOffset + row * l.stride);
+      ReadExactly(source, chunk.data(), rows * l.stride, l.dataOffset + row * l.stride);
       DecodeRows(l, palette, chunk.data(), row, rows, target);
     }
   };
@@ -486,5 +442,5 @@ QImage LoadBitmap(const QString& path) {
   }
   convert(0, split);
   if (lower.valid()) lower.get();
-  return std::move(target.Image());
+  return {std::move(target.Image()), {}};
 }

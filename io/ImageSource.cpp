@@ -58,7 +58,8 @@ std::size_t ImageSource::ReadAt(void* buffer, std::size_t size, std::uint64_t of
     const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (readError_ == 0) readError_ = errno;
+      int none = 0;
+      readError_.compare_exchange_strong(none, errno);
       break;
     }
     if (n == 0) break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,7 +21,8 @@ class ImageSource {
   std::uint64_t Size() const { return size_; }
   // All of the file when it is in memory, else null.
   const unsigned char* Data() const { return data_; }
-  // Up to `size` bytes from `offset`; fewer at the end of the file or when the read failed.
+  // Up to `size` bytes from `offset`; fewer at the end of the file or when the read failed. Safe
+  // to call from several threads at once.
   std::size_t ReadAt(void* buffer, std::size_t size, std::uint64_t offset) noexcept;
   // After a decoder gave up: FileError(errno) when that was because a read failed.
   void ThrowIfReadFailed() const;
@@ -29,7 +31,7 @@ class ImageSource {
   const unsigned char* data_ = nullptr;
   std::uint64_t size_ = 0;
   int fd_ = -1;
-  int readError_ = 0;
+  std::atomic<int> readError_ = 0;  // the first failed read's
 };
 
 // A source read front to back, for the decoders that pull bytes as they go: straight from memory,

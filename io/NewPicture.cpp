@@ -11,7 +11,7 @@ void CheckPictureSize(std::int64_t width, std::int64_t height, const char* inval
   }
 }
 
-// No huge-page hint here, unlike the bitmap loader's: at 300 MB a picture, every third load
+// No huge-page hint here, unlike the bitmap decoder's: at 300 MB a picture, every third load
 // stalled for 0.4 to 1 s while the kernel gathered the huge pages (measured with
 // load_bench --formats), against some 90 ms of ordinary page faults that every load pays.
 QImage NewPicture(std::int64_t width, std::int64_t height) {

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "core/Errors.h"
-#include "io/Bitmap.h"
 #include "io/Decoders.h"
 #include "io/PanoramaXmp.h"
 
@@ -27,8 +26,7 @@ Kind KindOf(const unsigned char* head, std::size_t size) {
   return Kind::kUnknown;
 }
 
-template <typename LoadBitmap>
-PanoPicture Read(ImageSource& source, LoadBitmap loadBitmap) {
+PanoPicture Read(ImageSource& source) {
   if (source.Size() == 0) throw TorbelError(kMsgEmptyFile);
   if (source.Size() > kMaxPanoramaFileBytes) throw TorbelError(kMsgPanoramaFileTooLarge);
   std::array<unsigned char, 8> head{};
@@ -37,11 +35,9 @@ PanoPicture Read(ImageSource& source, LoadBitmap loadBitmap) {
   try {
     DecodedPicture decoded;
     switch (KindOf(head.data(), headSize)) {
-      case Kind::kBitmap: {
-        QImage image = loadBitmap();
-        const Panorama shape(image.width(), image.height());
-        return {std::move(image), shape};
-      }
+      case Kind::kBitmap:
+        decoded = DecodeBitmap(source);
+        break;
       case Kind::kJpeg:
         decoded = DecodeJpeg(source);
         break;
@@ -66,10 +62,10 @@ PanoPicture Read(ImageSource& source, LoadBitmap loadBitmap) {
 
 PanoPicture ReadPanoramaFile(const QString& path) {
   ImageSource source(path);
-  return Read(source, [&] { return LoadBitmap(path); });
+  return Read(source);
 }
 
 PanoPicture DecodePanoramaFile(const unsigned char* data, std::size_t size) {
   ImageSource source(data, size);
-  return Read(source, [&] { return DecodeBitmap(data, size); });
+  return Read(source);
 }

@@ -11,7 +11,7 @@
 // Raises TorbelError: FileError(errno) when the file cannot be opened or read; kMsgEmptyFile;
 // kMsgPanoramaFileTooLarge beyond kMaxPanoramaFileBytes, before anything is read; kMsgJpegJunk;
 // kMsgUnknownPictureFormat for anything else; the format's message for a damaged, cut-short or
-// unreadable kind of file (see io/Bitmap.h and io/Decoders.h); kMsgPictureTooLarge beyond
+// unreadable kind of file (see io/Decoders.h); kMsgPictureTooLarge beyond
 // 16384 x 8192 pixels, before any pixel memory is taken; kMsgOutOfMemory; the crop's messages
 // (see io/PanoramaXmp.h).
 PanoPicture ReadPanoramaFile(const QString& path);

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Errors.h"
 #include "geometry/TorbelError.h"
-#include "io/Bitmap.h"
+#include "io/Decoders.h"
 #include "tests/MemoryLimit.h"
 #include "tests/TestFiles.h"
 
@@ -83,7 +84,8 @@ struct Bmp {
 };
 
 QImage Decode(const Bytes& f) {
-  return DecodeBitmap(f.data(), f.size());
+  ImageSource source(f.data(), f.size());
+  return DecodeBitmap(source).Image;
 }
 
 using ::ErrorOf;
@@ -352,8 +354,13 @@ class BitmapFile : public testing::Test {
   QTemporaryDir dir_;
 };
 
+QImage Load(const QString& path) {
+  ImageSource source(path);
+  return DecodeBitmap(source).Image;
+}
+
 std::string LoadError(const QString& path) {
-  return ErrorOf([&] { LoadBitmap(path); });
+  return ErrorOf([&] { Load(path); });
 }
 
 TEST_F(BitmapFile, LoadAgreesWithDecode) {
@@ -361,7 +368,7 @@ TEST_F(BitmapFile, LoadAgreesWithDecode) {
   const Bytes large = Bmp(2001, 1500, 24, Pack(Gradient(2001, 1500), 24)).File();
   const Bytes topDown32 = Bmp(7, -3, 32, Pack(Gradient(7, 3), 32, true)).File();
   for (const Bytes& file : {large, topDown32, Valid4(), ValidRle8()}) {
-    const QImage loaded = LoadBitmap(Write("Pänorama.bmp", file));
+    const QImage loaded = Load(Write("Pänorama.bmp", file));
     EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
     EXPECT_EQ(loaded, Decode(file));
   }

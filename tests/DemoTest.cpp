@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "geometry/Mapping.h"
-#include "io/Bitmap.h"
+#include "io/Decoders.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
@@ -204,7 +204,8 @@ TEST(DemoBitmap, RenderedWindowReadsBackThroughTorbelsLoaderTheRightWayUp) {
   const auto rgb = RenderWindow(view, centre.x - kW / 2, centre.y - kH / 2, kW, kH);
   const auto bmp = BmpBytes(kW, kH, rgb);
   ASSERT_EQ(bmp.size(), 54u + 64u * kH);
-  const QImage image = DecodeBitmap(bmp.data(), bmp.size());
+  ImageSource source(bmp.data(), bmp.size());
+  const QImage image = DecodeBitmap(source).Image;
   ASSERT_EQ(image.width(), kW);
   ASSERT_EQ(image.height(), kH);
   for (int y = 0; y < kH; ++y) {

@@ -18,7 +18,6 @@
 #include "fuzz/PictureFuzz.h"
 #include "fuzz/ProjectRoundTrip.h"
 #include "geometry/TorbelError.h"
-#include "io/Bitmap.h"
 #include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
 
@@ -81,8 +80,9 @@ void ExpectSavesAndLoadsAgain(const ProjectLoad& load) {
 
 std::optional<QImage> Decode(const QByteArray& bytes) {
   try {
-    return DecodeBitmap(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                        static_cast<std::size_t>(bytes.size()));
+    ImageSource source(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                       static_cast<std::size_t>(bytes.size()));
+    return DecodeBitmap(source).Image;
   } catch (const TorbelError&) {
     return std::nullopt;
   }
