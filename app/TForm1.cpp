@@ -193,7 +193,6 @@ void TForm1::BuildViews(QWidget* client) {
     view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
     view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
     view->SetMagnifier(viewMagnifiers[station]);
-    viewMagnifiers[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
                             QPoint drag) {

@@ -5,9 +5,6 @@
 #include <cmath>
 #include <iterator>
 
-#include "ui/PanoramaPainter.h"
-#include "ui/PanoramaView.h"
-
 Magnifier::Magnifier(int station, const WorkingState& state, QWidget* parent)
     : QWidget(parent),
       station_(station),
@@ -50,7 +47,7 @@ void Magnifier::paintEvent(QPaintEvent*) {
       QPointF(static_cast<double>(state_.CursorSubX), static_cast<double>(state_.CursorSubY))});
   centre_.reset();
   const CurrentMarker marker =
-      sourceView_ != nullptr ? sourceView_->DisplayedMarker() : MarkerOf(station_, state_);
+      displayedMarker_ != nullptr ? *displayedMarker_ : MarkerOf(station_, state_);
   const QColor background = palette().color(QPalette::Window);
   const int w = width(), h = height();
   if (target_.size() != size()) {

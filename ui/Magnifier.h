@@ -6,8 +6,7 @@
 
 #include "core/WorkingState.h"
 #include "ui/MarkIndex.h"
-
-class PanoramaView;
+#include "ui/PanoramaPainter.h"
 
 // Shows the 64 x 64 square of a panorama view around CursorX, CursorY enlarged to the whole
 // widget (127 x 127), pixel blocks without smoothing. It draws the view's content (bitmap and
@@ -23,8 +22,9 @@ class Magnifier : public QWidget {
 
   Magnifier(int station, const WorkingState& state, QWidget* parent);
 
-  // The view whose picture it shows, marker as displayed there included.
-  void SetSource(const PanoramaView* view) { sourceView_ = view; }
+  // The current point's marker as the view whose picture it shows displays it (see
+  // PanoramaView::SetMagnifier); without one, the marker the state gives.
+  void SetDisplayedMarker(const CurrentMarker* marker) { displayedMarker_ = marker; }
 
   // Repaints around the given centre. The paint itself comes with the window's next paint, so
   // that all views and magnifiers of one command reach the screen together; the centre is kept
@@ -45,7 +45,7 @@ class Magnifier : public QWidget {
  private:
   const int station_;
   const WorkingState& state_;
-  const PanoramaView* sourceView_ = nullptr;
+  const CurrentMarker* displayedMarker_ = nullptr;
   MarkIndex marks_;
   struct Centre {
     QPoint pixel;

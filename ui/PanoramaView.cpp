@@ -81,6 +81,11 @@ void PanoramaView::SetVerticalPosition(std::int32_t position) {
   verticalScrollBar()->setValue(position);
 }
 
+void PanoramaView::SetMagnifier(Magnifier* magnifier) {
+  magnifier_ = magnifier;
+  magnifier_->SetDisplayedMarker(&displayed_);
+}
+
 void PanoramaView::RepaintViewAndMagnifier() {
   MarkChanges();
   if (magnifier_ != nullptr) {

@@ -27,7 +27,9 @@ class PanoramaView : public QAbstractScrollArea {
 
   int Station() const { return station_; }
   int SurfaceOffsetX() const { return surfaceOffsetX_; }
-  void SetMagnifier(Magnifier* magnifier) { magnifier_ = magnifier; }
+  // The magnifier that shows this view's picture: it repaints with the view, and shows the marker
+  // as the view displays it.
+  void SetMagnifier(Magnifier* magnifier);
 
   // The visible area's size and scroll positions; a position is clamped to the scroll range.
   std::int32_t HorizontalPosition() const;
