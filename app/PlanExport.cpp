@@ -9,7 +9,7 @@
 
 #include "core/Errors.h"
 #include "io/TextFile.h"
-#include "ui/PlanPainter.h"
+#include "paint/PlanPainter.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "app/QtPlatform.h"
+#include "paint/PanoramaPainter.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/ModesFixture.h"
 #include "ui/Keys.h"
 #include "ui/Magnifier.h"
-#include "ui/PanoramaPainter.h"
 #include "ui/PanoramaView.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 
-// Widget code drawn into pictures in memory: Qt's GUI is set up, on its offscreen platform, so
-// that no display is needed and everything Qt makes lives and goes with the application.
+// Drawing into pictures in memory: Qt's GUI is set up, on its offscreen platform, so that no
+// display is needed and everything Qt makes lives and goes with the application.
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);

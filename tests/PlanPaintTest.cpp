@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
+#include "paint/PlanPainter.h"
 #include "tests/Surveys.h"
-#include "ui/PlanPainter.h"
 
 namespace {
 

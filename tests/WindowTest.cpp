@@ -9,10 +9,10 @@
 
 #include "commands/Panoramas.h"
 #include "geometry/Mapping.h"
+#include "paint/PanoramaPainter.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/WindowFixture.h"
 #include "ui/Magnifier.h"
-#include "ui/PanoramaPainter.h"
 #include "ui/PanoramaView.h"
 #include "ui/PointTable.h"
 

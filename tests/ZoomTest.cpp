@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "geometry/Solver.h"
+#include "paint/PanoramaPainter.h"
 #include "tests/ModesFixture.h"
 #include "ui/Magnifier.h"
-#include "ui/PanoramaPainter.h"
 #include "ui/PanoramaView.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "core/WorkingState.h"
-#include "ui/MarkIndex.h"
-#include "ui/PanoramaPainter.h"
+#include "paint/MarkIndex.h"
+#include "paint/PanoramaPainter.h"
 
 // Shows the 64 x 64 square of a panorama view around CursorX, CursorY enlarged to the whole
 // widget (127 x 127), pixel blocks without smoothing. It draws the view's content (bitmap and

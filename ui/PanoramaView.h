@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "core/WorkingState.h"
-#include "ui/MarkIndex.h"
-#include "ui/PanoramaPainter.h"
+#include "paint/MarkIndex.h"
+#include "paint/PanoramaPainter.h"
 
 class Magnifier;
 

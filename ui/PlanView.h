@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/WorkingState.h"
-#include "ui/PlanPainter.h"
+#include "paint/PlanPainter.h"
 
 class QAction;
 

@@ -1,4 +1,4 @@
-#include "ui/PanoramaPainter.h"
+#include "paint/PanoramaPainter.h"
 
 #include <algorithm>
 #include <cmath>

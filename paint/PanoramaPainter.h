@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/WorkingState.h"
-#include "ui/MarkIndex.h"
+#include "paint/MarkIndex.h"
 
 inline const QColor kRed(255, 0, 0);
 inline const QColor kAqua(0, 255, 255);

@@ -1,4 +1,4 @@
-#include "ui/PlanPainter.h"
+#include "paint/PlanPainter.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>

@@ -1,4 +1,4 @@
-#include "ui/MarkIndex.h"
+#include "paint/MarkIndex.h"
 
 #include <algorithm>
 #include <cmath>
