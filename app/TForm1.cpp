@@ -23,6 +23,7 @@
 #include "commands/Help.h"
 #include "commands/Modes.h"
 #include "commands/Panoramas.h"
+#include "commands/PlanExport.h"
 #include "commands/Points.h"
 #include "commands/Project.h"
 #include "commands/Views.h"
@@ -366,7 +367,7 @@ void TForm1::RefreshPlan() {
 }
 
 void TForm1::GrundrissSpeichern1Click() {
-  SavePlan(context_, planExport_);
+  SavePlan(context_);
 }
 
 void TForm1::PlanPointClicked(int index, bool ctrl) {

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "app/CentredPanoramaView.h"
-#include "app/PlanExport.h"
 #include "commands/Context.h"
 #include "commands/Views.h"
 #include "commands/Window.h"
@@ -177,7 +176,6 @@ class TForm1 : public QMainWindow, private Window {
   WorkingState s_;
   Context context_;
   HeldKey heldKey_;
-  PlanExportSettings planExport_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
   int zoomView_ = 0;              // the view the mouse was last over
   int zoomWheelRest_ = 0;         // wheel turns short of a notch, for the zoom

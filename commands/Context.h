@@ -36,7 +36,12 @@ struct Context {
   char separator;
 
   FileDialog OpenDialog1, SaveDialog1, OpenDialog2;
-  FileDialog ExportDialog, DxfDialog;
+  FileDialog ExportDialog, DxfDialog, PlanDialog;
+  // The scale, paper and orientation the plan was last asked for: indices of the options.
+  struct PlanChoices {
+    int scale = 1, paper = 0, orientation = 0;
+  };
+  PlanChoices planChoices;
   QString Memo1;      // the text of the last hand-over
   int wheelRest = 0;  // wheel turns short of a notch
   // The point and distance F3 found last, with each survey view's correlation there; shown for

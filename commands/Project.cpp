@@ -123,6 +123,11 @@ void StartSession(Context& c) {
                  QStringLiteral("DXF-Zeichnungen [*.dxf]|*.dxf"),
                  QStringLiteral("*.dxf"),
                  {}};
+  c.PlanDialog = {QStringLiteral("Grundriss speichern"),
+                  QStringLiteral("PDF oder SVG [*.pdf *.svg]|*.pdf *.svg"),
+                  QStringLiteral("*.pdf"),
+                  {}};
+  c.planChoices = {};
   c.undoEdits.clear();
   c.redoEdits.clear();
   c.savedProject = Digest(c);

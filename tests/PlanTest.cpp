@@ -3,7 +3,9 @@
 #include <QDockWidget>
 #include <QWheelEvent>
 
+#include "core/Errors.h"
 #include "geometry/Coordinates.h"
+#include "tests/PlanExportSurvey.h"
 #include "tests/Surveys.h"
 #include "tests/WindowFixture.h"
 #include "ui/PlanView.h"
@@ -132,6 +134,57 @@ TEST_F(Plan, AFloatingPlanFloatsAgainAtTheNextStart) {
   ASSERT_TRUE(View()->isVisible());
   EXPECT_TRUE(Dock()->isFloating());
   EXPECT_TRUE(Widget<QAction>("Grundriss1")->isChecked());
+}
+
+struct PlanExport : WindowFixture {
+  void SetUp() override {
+    WindowFixture::SetUp();
+    SetPlanExportSurvey(S());
+  }
+};
+
+TEST_F(PlanExport, TheMenuAsksForScaleAndPaperAndTheSuffixDecides) {
+  const struct {
+    std::optional<std::vector<int>> choice;  // scale, paper, orientation
+    const char* file;
+    const char* starts;  // the file's first bytes, or nothing when none is written
+    const char* error;
+  } cases[] = {
+      {std::vector{1, 0, 0}, "plan.pdf", "%PDF", nullptr},
+      {std::vector{2, 1, 1}, "plan.svg", "<?xml", nullptr},
+      {std::vector{0, 0, 0}, "plan.pdf", nullptr,
+       "Der Grundriss passt im Maßstab 1:50 nicht auf A4 hoch"},
+      {std::vector{2, 0, 0}, "plan.png", nullptr, kMsgPlanSuffix},
+      {std::nullopt, "plan.pdf", nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    const QString path = dir.filePath(QString::fromUtf8(c.file));
+    QFile::remove(path);
+    platform.errors.clear();
+    platform.fileDialogs.clear();
+    platform.choiceAnswers = {c.choice};
+    platform.fileAnswers = {path};
+    Widget<QAction>("GrundrissSpeichern1")->trigger();
+    EXPECT_EQ(platform.fileDialogs.size(), c.choice ? 1u : 0u) << c.file;
+    if (c.error) {
+      ASSERT_EQ(platform.errors.size(), 1u) << c.file;
+      EXPECT_TRUE(platform.errors[0].startsWith(QString::fromUtf8(c.error)))
+          << platform.errors[0].toStdString();
+    } else {
+      EXPECT_TRUE(platform.errors.empty()) << c.file;
+    }
+    EXPECT_EQ(QFile::exists(path), c.starts != nullptr) << c.file;
+    if (c.starts) {
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      EXPECT_TRUE(file.readAll().startsWith(c.starts)) << c.file;
+    }
+  }
+  // The dialog offers what it was asked for last.
+  ASSERT_FALSE(platform.choiceDialogs.empty());
+  EXPECT_EQ(platform.choiceDialogs.back()[0].options.join(QLatin1Char(' ')),
+            QStringLiteral("1:50 1:100 1:200 1:500"));
+  EXPECT_EQ(platform.choiceDialogs.back()[0].chosen, 2);
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
-#include "app/PlanExport.h"
+#include "io/PlanDocument.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
-#include <functional>
 
 #include "core/Errors.h"
-#include "io/TextFile.h"
+#include "core/NumberText.h"
 #include "paint/PlanPainter.h"
 
 namespace {
@@ -16,8 +15,6 @@ namespace {
 // Page layout in millimetres: a margin all round, the legend in a strip along the bottom, and
 // room kept free inside the drawing's frame for labels.
 constexpr double kMarginMm = 10, kLegendMm = 30, kInsideMm = 5, kScaleBarMm = 60;
-constexpr int kScales[] = {50, 100, 200, 500};
-constexpr QPageSize::PageSizeId kPapers[] = {QPageSize::A4, QPageSize::A3};
 
 QString PaperName(const PlanPaper& paper) {
   return (paper.size == QPageSize::A3 ? QStringLiteral("A3") : QStringLiteral("A4")) +
@@ -26,10 +23,10 @@ QString PaperName(const PlanPaper& paper) {
 }
 
 // Draws the page: `unitsPerMm` device units a millimetre, the page `pageMm` large.
-void DrawPage(QPainter& painter, double unitsPerMm, QSizeF pageMm, const Context& c,
-              const PlanPaper& paper, const PlanLegend& legend) {
-  const std::optional<PlanStations> stations = PlanStationsOf(c.s);
-  const PlanPoints points = PlanPointsOf(c.s.Points, c.s.NodalHeight);
+void DrawPage(QPainter& painter, double unitsPerMm, QSizeF pageMm, const WorkingState& s,
+              const PlanPaper& paper, const PlanLegend& legend, char decimalSeparator) {
+  const std::optional<PlanStations> stations = PlanStationsOf(s);
+  const PlanPoints points = PlanPointsOf(s.Points, s.NodalHeight);
   const std::optional<QRectF> extent = PlanExtent(stations, points);
   if (!extent) throw TorbelError(kMsgPlanEmpty);
 
@@ -61,11 +58,14 @@ void DrawPage(QPainter& painter, double unitsPerMm, QSizeF pageMm, const Context
   if (stations) {
     stationText.clear();
     const QPointF at[] = {stations->p0, stations->p1, stations->p2};
+    const auto fix = [decimalSeparator](Real x) {
+      return QString::fromStdString(FixText(x, decimalSeparator));
+    };
     for (int i = 0; i < 3; ++i) {
       stationText += QStringLiteral("%1P%2 %3 / %4")
                          .arg(i == 0 ? QString() : QStringLiteral(", "))
                          .arg(i)
-                         .arg(c.Fix(at[i].x()), c.Fix(at[i].y()));
+                         .arg(fix(at[i].x()), fix(at[i].y()));
     }
   }
   const QPointF legendAt(frame.left(), frame.bottom() + mm(4));
@@ -86,7 +86,8 @@ QSizeF PageMm(const PlanPaper& paper) {
 
 }  // namespace
 
-QByteArray PlanPdf(const Context& c, const PlanPaper& paper, const PlanLegend& legend) {
+QByteArray PlanPdf(const WorkingState& s, const PlanPaper& paper, const PlanLegend& legend,
+                   char decimalSeparator) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -96,12 +97,14 @@ QByteArray PlanPdf(const Context& c, const PlanPaper& paper, const PlanLegend& l
     writer.setTitle(QStringLiteral("Grundriss"));
     writer.setPageLayout(QPageLayout(QPageSize(paper.size), paper.orientation, QMarginsF()));
     QPainter painter(&writer);
-    DrawPage(painter, writer.resolution() / 25.4, PageMm(paper), c, paper, legend);
+    DrawPage(painter, writer.resolution() / 25.4, PageMm(paper), s, paper, legend,
+             decimalSeparator);
   }
   return bytes;
 }
 
-QByteArray PlanSvg(const Context& c, const PlanPaper& paper, const PlanLegend& legend) {
+QByteArray PlanSvg(const WorkingState& s, const PlanPaper& paper, const PlanLegend& legend,
+                   char decimalSeparator) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -116,39 +119,7 @@ QByteArray PlanSvg(const Context& c, const PlanPaper& paper, const PlanLegend& l
     svg.setSize(pixels);
     svg.setViewBox(QRect(QPoint(0, 0), pixels));
     QPainter painter(&svg);
-    DrawPage(painter, kDpi / 25.4, pageMm, c, paper, legend);
+    DrawPage(painter, kDpi / 25.4, pageMm, s, paper, legend, decimalSeparator);
   }
   return bytes;
-}
-
-void SavePlan(Context& c, PlanExportSettings& settings) {
-  std::vector<Platform::Choice> choices = {
-      {QStringLiteral("&Maßstab:"),
-       {QStringLiteral("1:50"), QStringLiteral("1:100"), QStringLiteral("1:200"),
-        QStringLiteral("1:500")},
-       settings.scale},
-      {QStringLiteral("&Papier:"), {QStringLiteral("A4"), QStringLiteral("A3")}, settings.paper},
-      {QStringLiteral("&Ausrichtung:"),
-       {QStringLiteral("Hochformat"), QStringLiteral("Querformat")},
-       settings.orientation}};
-  if (!c.platform.ExecuteChoiceDialog(QStringLiteral("Grundriss als PDF oder SVG speichern"),
-                                      choices)) {
-    return;
-  }
-  settings.scale = std::clamp(choices[0].chosen, 0, 3);
-  settings.paper = std::clamp(choices[1].chosen, 0, 1);
-  settings.orientation = std::clamp(choices[2].chosen, 0, 1);
-  if (!c.platform.ExecuteSaveDialog(settings.dialog)) return;
-
-  const PlanPaper paper{kScales[settings.scale], kPapers[settings.paper],
-                        settings.orientation == 1 ? QPageLayout::Landscape : QPageLayout::Portrait};
-  const QString suffix = QFileInfo(settings.dialog.FileName).suffix().toLower();
-  const std::function<QByteArray(const Context&, const PlanPaper&, const PlanLegend&)> document =
-      suffix == QStringLiteral("pdf")   ? PlanPdf
-      : suffix == QStringLiteral("svg") ? PlanSvg
-                                        : nullptr;
-  if (!document) throw TorbelError(kMsgPlanSuffix);
-  const Busy busy(c.platform);
-  WriteFileSafely(settings.dialog.FileName,
-                  document(c, paper, {c.SaveDialog1.FileName, QDate::currentDate()}));
 }
