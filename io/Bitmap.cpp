@@ -1,3 +1,6 @@
+// Windows bitmaps, decoded by our own code: a handful of plain layouts, and the 24-bit panoramas
+// converted row by row as fast as the file is read.
+
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -6,10 +6,10 @@
 
 #include "io/ImageSource.h"
 
-// The decoders of the panorama formats: Windows bitmaps, and the photographic formats, each over
-// its Debian library. What they share: a QImage::Format_RGB32 picture (alpha 0xFF, row 0 at the
-// top) and the file's XMP packet, if any, for the crop it may describe. Each raises TorbelError:
-// kMsgPictureTooLarge beyond 16384 x 8192 pixels before any pixel memory is taken;
+// The decoders of the panorama formats: Windows bitmaps by our own code, JPEG, PNG and TIFF each
+// over its Debian library. What they share: a QImage::Format_RGB32 picture (alpha 0xFF, row 0 at
+// the top) and the file's XMP packet, if any, for the crop it may describe. Each raises
+// TorbelError: kMsgPictureTooLarge beyond 16384 x 8192 pixels before any pixel memory is taken;
 // kMsgOutOfMemory; FileError(errno) when a read fails; its format's message for a damaged or
 // cut-short file, and for a kind its library does not read.
 struct DecodedPicture {

@@ -11,9 +11,8 @@
 // Raises TorbelError: FileError(errno) when the file cannot be opened or read; kMsgEmptyFile;
 // kMsgPanoramaFileTooLarge beyond kMaxPanoramaFileBytes, before anything is read; kMsgJpegJunk;
 // kMsgUnknownPictureFormat for anything else; the format's message for a damaged, cut-short or
-// unreadable kind of file (see io/Decoders.h); kMsgPictureTooLarge beyond
-// 16384 x 8192 pixels, before any pixel memory is taken; kMsgOutOfMemory; the crop's messages
-// (see io/PanoramaXmp.h).
+// unreadable kind of file (see io/Decoders.h); kMsgPictureTooLarge beyond 16384 x 8192 pixels,
+// before any pixel memory is taken; kMsgOutOfMemory; the crop's messages (see io/PanoramaXmp.h).
 PanoPicture ReadPanoramaFile(const QString& path);
 
 // The same from the bytes of a whole file in memory.
