@@ -25,6 +25,7 @@
 #include "commands/Panoramas.h"
 #include "commands/Points.h"
 #include "commands/Project.h"
+#include "commands/Readouts.h"
 #include "commands/Views.h"
 #include "core/Errors.h"
 #include "ui/Keys.h"

@@ -15,14 +15,6 @@ void ShowEdits(Context& c) {
   c.window.EnableUndo(!c.undoEdits.empty(), !c.redoEdits.empty());
 }
 
-void RepaintAll(Context& c) {
-  for (int station = 0; station < 3; ++station) {
-    c.window.MarkViewForRepaint(station);
-    c.window.MarkMagnifierForRepaint(station);
-  }
-  c.window.PaintNow();
-}
-
 // Takes the point at `index` out of the list and the table; the selection stays on its row, as
 // after "Punkt löschen".
 void Remove(Context& c, std::size_t index) {

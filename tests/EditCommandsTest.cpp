@@ -7,6 +7,7 @@
 #include <random>
 
 #include "commands/Help.h"
+#include "commands/Readouts.h"
 #include "commands/Views.h"
 #include "geometry/Coordinates.h"
 #include "geometry/Firmness.h"
