@@ -193,7 +193,7 @@ void TForm1::BuildViews(QWidget* client) {
     centred_[station].Attach(view);
     view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
     view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
-    view->SetMagnifier(viewMagnifiers[station]);
+    connect(view, &PanoramaView::MagnifierCentre, viewMagnifiers[station], &Magnifier::PaintAround);
     viewMagnifiers[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,

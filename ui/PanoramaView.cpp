@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "geometry/Mapping.h"
-#include "ui/Magnifier.h"
 
 namespace {
 
@@ -83,11 +82,9 @@ void PanoramaView::SetVerticalPosition(std::int32_t position) {
 
 void PanoramaView::RepaintViewAndMagnifier() {
   MarkChanges();
-  if (magnifier_ != nullptr) {
-    magnifier_->PaintAround(
-        QPoint(state_.CursorX, state_.CursorY),
-        QPointF(static_cast<double>(state_.CursorSubX), static_cast<double>(state_.CursorSubY)));
-  }
+  emit MagnifierCentre(
+      QPoint(state_.CursorX, state_.CursorY),
+      QPointF(static_cast<double>(state_.CursorSubX), static_cast<double>(state_.CursorSubY)));
 }
 
 PanoramaView::Content PanoramaView::CurrentContent() const {

@@ -8,8 +8,6 @@
 #include "ui/MarkIndex.h"
 #include "ui/PanoramaPainter.h"
 
-class Magnifier;
-
 // One scrollable panorama view: the scroll box with its paint surface, as large as the station's
 // panorama (8160 x 3060 while it has none). The surface
 // sits at a fixed offset in the scrolled area (8 for P0, 0 for P1, -24 for P2), so the scroll
@@ -27,7 +25,6 @@ class PanoramaView : public QAbstractScrollArea {
 
   int Station() const { return station_; }
   int SurfaceOffsetX() const { return surfaceOffsetX_; }
-  void SetMagnifier(Magnifier* magnifier) { magnifier_ = magnifier; }
 
   // The visible area's size and scroll positions; a position is clamped to the scroll range.
   std::int32_t HorizontalPosition() const;
@@ -36,7 +33,8 @@ class PanoramaView : public QAbstractScrollArea {
   int ClientHeight() const;
   void SetHorizontalPosition(std::int32_t position);
   void SetVerticalPosition(std::int32_t position);
-  // Marks what changed for repaint, and repaints the magnifier around CursorX, CursorY now.
+  // Marks what changed for repaint, and has the magnifier repaint around CursorX, CursorY now
+  // (MagnifierCentre).
   void RepaintViewAndMagnifier();
 
   // Marks the whole paint surface for repaint.
@@ -82,6 +80,9 @@ class PanoramaView : public QAbstractScrollArea {
   void SurfaceMouseDown(Qt::MouseButton button, QPointF aim, QPoint drag);
   // A left click that did not drag.
   void SurfaceClicked(QPointF aim);
+  // Where the magnifier that shows this view is to repaint around: a pixel, and the fraction of a
+  // pixel beside it.
+  void MagnifierCentre(QPoint pixel, QPointF sub);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -115,7 +116,6 @@ class PanoramaView : public QAbstractScrollArea {
   const int station_;
   const int surfaceOffsetX_;
   const WorkingState& state_;
-  Magnifier* magnifier_ = nullptr;
   MarkIndex marks_;
   double scale_ = 1;
   int zoomStep_ = 0;  // scale 2^step, unless the whole panorama is in view
