@@ -167,7 +167,7 @@ void TForm1::BuildTable() {
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (ignoreSelection_ || !current.isValid()) return;
-            Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
+            Guarded([&] { StringGrid1SelectCell(current.column(), current.row()); });
           });
   // The plan shows the rows selected (Ctrl+click adds one) as its selected points; two of them,
   // how far apart they lie.
@@ -175,7 +175,7 @@ void TForm1::BuildTable() {
     if (Grundriss != nullptr) {
       std::vector<int> selected;
       for (const int row : SelectedRows())
-        if (row <= GridModel->PointRows()) selected.push_back(row - 1);
+        if (row < GridModel->PointRows()) selected.push_back(row);
       Grundriss->SetSelectedPoints(selected);
     }
     if (ignoreSelection_) return;
@@ -380,7 +380,7 @@ void TForm1::PlanPointClicked(int index, bool ctrl) {
                                           QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
     return;
   }
-  ::SelectRow(context_, index + 1);
+  ::SelectRow(context_, index);
 }
 
 QString TForm1::WindowSettingsPath() {
@@ -605,13 +605,13 @@ void TForm1::FormMouseWheel(int angleDelta) {
   MouseWheel(context_, angleDelta);
 }
 
-void TForm1::StringGrid1SelectCell(int, int ARow) {
-  SelectCell(context_, ARow);
+void TForm1::StringGrid1SelectCell(int, int row) {
+  SelectCell(context_, row);
 }
 void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   if (Button != Qt::RightButton) return;
   const QModelIndex cell = StringGrid1->indexAt(position);
-  if (cell.isValid()) ::SelectRow(context_, cell.row() + 1);
+  if (cell.isValid()) ::SelectRow(context_, cell.row());
 }
 void TForm1::Punkteditieren1Click() {
   EditPoint(context_);
@@ -718,33 +718,33 @@ void TForm1::AppendRows(std::vector<TableRow> rows) {
   Quietly([&] { GridModel->AppendRows(std::move(rows)); });
 }
 
-void TForm1::RemoveRow(int gridRow) {
-  Quietly([&] { GridModel->RemoveRow(gridRow - 1); });
+void TForm1::RemoveRow(int row) {
+  Quietly([&] { GridModel->RemoveRow(row); });
 }
 
-void TForm1::InsertRow(int gridRow, TableRow row) {
-  Quietly([&] { GridModel->InsertRow(gridRow - 1, std::move(row)); });
+void TForm1::InsertRow(int row, TableRow texts) {
+  Quietly([&] { GridModel->InsertRow(row, std::move(texts)); });
 }
 
-void TForm1::ReplaceRow(int gridRow, TableRow row) {
-  GridModel->ReplaceRow(gridRow - 1, std::move(row));
+void TForm1::ReplaceRow(int row, TableRow texts) {
+  GridModel->ReplaceRow(row, std::move(texts));
 }
 
 int TForm1::SelectedRow() const {
   const QModelIndex current = StringGrid1->currentIndex();
-  return current.isValid() ? current.row() + 1 : 1;
+  return current.isValid() ? current.row() : 0;
 }
 
 std::vector<int> TForm1::SelectedRows() const {
   std::vector<int> rows;
   for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows())
-    rows.push_back(index.row() + 1);
+    rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   return rows;
 }
 
-void TForm1::SelectRow(int gridRow) {
-  Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(gridRow - 1, 0)); });
+void TForm1::SelectRow(int row) {
+  Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(row, 0)); });
 }
 
 void TForm1::Minimise() {

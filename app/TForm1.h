@@ -100,7 +100,7 @@ class TForm1 : public QMainWindow, private Window {
   void Originalgre1Click();
 
   // The point table.
-  void StringGrid1SelectCell(int ACol, int ARow);
+  void StringGrid1SelectCell(int column, int row);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
   void Punkteditieren1Click();
   void Punktlschen1Click();
@@ -141,12 +141,12 @@ class TForm1 : public QMainWindow, private Window {
   void EnableTable(bool enabled) override;
   int PointRows() const override;
   void AppendRows(std::vector<TableRow> rows) override;
-  void RemoveRow(int gridRow) override;
-  void InsertRow(int gridRow, TableRow row) override;
-  void ReplaceRow(int gridRow, TableRow row) override;
+  void RemoveRow(int row) override;
+  void InsertRow(int row, TableRow texts) override;
+  void ReplaceRow(int row, TableRow texts) override;
   int SelectedRow() const override;
   std::vector<int> SelectedRows() const override;
-  void SelectRow(int gridRow) override;
+  void SelectRow(int row) override;
   void Minimise() override;
   void Maximise() override;
 

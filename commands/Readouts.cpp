@@ -51,8 +51,8 @@ void ShowPosition(Context& c) {
 void ShowSelectedPair(Context& c) {
   const std::vector<int> rows = c.window.SelectedRows();
   const int points = c.window.PointRows();
-  if (rows.size() != 2 || rows[0] < 1 || rows[1] > points ||
-      static_cast<std::size_t>(rows[1]) > c.s.Points.size()) {
+  if (rows.size() != 2 || rows[0] < 0 || rows[1] >= points ||
+      static_cast<std::size_t>(rows[1]) >= c.s.Points.size()) {
     c.window.SetLabel(Window::Label::Pair, QString());
     return;
   }
@@ -60,7 +60,7 @@ void ShowSelectedPair(Context& c) {
   LocalPosition at[2];
   QString labels[2];
   for (int k = 0; k < 2; ++k) {
-    const auto index = static_cast<std::size_t>(rows[static_cast<std::size_t>(k)] - 1);
+    const auto index = static_cast<std::size_t>(rows[static_cast<std::size_t>(k)]);
     const PointRec& p = s.Points[index];
     at[k] = PositionOf(p.Hor0, p.Vert0, p.Dist0, s.NodalHeight);
     labels[k] = QStringLiteral(".%1").arg(s.Points.Label(index));

@@ -32,7 +32,7 @@ TEST_F(RealHandOver, TheCompanionReadsTheListFromTheClipboard) {
   std::vector<PointRec> points(300, PointRec{123.456, -2.3, 15, 0, 0, 0, 0});
   form.State().Points.Assign(points);
   form.findChild<PointTableModel*>()->SetRows(std::vector<PointTableModel::Row>(300));
-  SelectRow(form.Commands(), 1);
+  SelectRow(form.Commands(), 0);
 
   form.PunktlisteabCursorerzeugen1Click();
   QFile got(dir.filePath("clipboard.txt"));
