@@ -57,6 +57,7 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project
   setFont(font);
   BuildComponents();
   BuildPlan();
+  zoom_.Attach({ScrollBox1, ScrollBox2, ScrollBox3}, {PaintBox4, PaintBox5, PaintBox6}, Grundriss);
   BuildMenus();
   BuildStatusBar();
   RestoreWindowSettings();
@@ -198,7 +199,7 @@ void TForm1::BuildViews(QWidget* client) {
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
                             QPoint drag) {
-              zoomView_ = station;
+              zoom_.MouseOver(station);
               Guarded([&] {
                 using Handler =
                     void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, const MouseAt&);
@@ -468,63 +469,24 @@ void TForm1::FormKeyRelease(const QKeyEvent& key) {
   Guarded([&] { FormKeyUp(VirtualKeyCode(key), key.modifiers()); });
 }
 
-namespace {
-
-bool Under(const QWidget* widget, QPointF global) {
-  return widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(global).toPoint());
-}
-
-}  // namespace
-
 bool TForm1::FormWheel(const QWheelEvent& wheel) {
-  const QPointF global = wheel.globalPosition();
-  // Over the plan the wheel zooms it.
-  if (Under(Grundriss, global)) return false;
-  // Over a magnifier it enlarges that, and with Ctrl over a view, the view; a notch a step.
-  const auto notches = [this, &wheel] {
-    zoomWheelRest_ += wheel.angleDelta().y();
-    const int steps = zoomWheelRest_ / 120;
-    zoomWheelRest_ -= steps * 120;
-    return steps;
-  };
-  for (int station = 0; station < 3; ++station) {
-    if (Under(MagnifierOf(station), global)) {
-      MagnifierOf(station)->ZoomBy(notches());
-      return true;
-    }
-    QWidget* surface = ViewOf(station)->viewport();
-    if ((wheel.modifiers() & Qt::ControlModifier) && Under(surface, global)) {
-      if (const int steps = notches()) {
-        ViewOf(station)->ZoomBy(steps, surface->mapFromGlobal(global).toPoint());
-      }
-      return true;
-    }
-  }
-  Guarded([&] { FormMouseWheel(wheel.angleDelta().y()); });
-  return true;  // the wheel has no other use: no view or list scrolls by it
-}
-
-PanoramaView* TForm1::ZoomedView(QPoint& anchor) const {
-  PanoramaView* view = ViewOf(zoomView_);
-  const QWidget* surface = view->viewport();
-  anchor = surface->mapFromGlobal(QCursor::pos());
-  if (!surface->rect().contains(anchor)) anchor = surface->rect().center();
-  return view;
+  const ZoomRouter::Wheel use = zoom_.Route(wheel);
+  if (use == ZoomRouter::Wheel::NoZoom) Guarded([&] { FormMouseWheel(wheel.angleDelta().y()); });
+  // Over the plan the wheel is the plan's; elsewhere it has no other use: no view or list
+  // scrolls by it.
+  return use != ZoomRouter::Wheel::Plan;
 }
 
 void TForm1::Vergrern1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomBy(1, anchor);
+  zoom_.ZoomBy(1);
 }
 
 void TForm1::Verkleinern1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomBy(-1, anchor);
+  zoom_.ZoomBy(-1);
 }
 
 void TForm1::Originalgre1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomToOriginal(anchor);
+  zoom_.ZoomToOriginal();
 }
 
 bool TForm1::PointerOverPanorama() const {

@@ -12,6 +12,7 @@
 #include "core/Platform.h"
 #include "core/WorkingState.h"
 #include "ui/Keys.h"
+#include "ui/ZoomRouter.h"
 
 class QAction;
 class QKeyEvent;
@@ -160,9 +161,6 @@ class TForm1 : public QMainWindow, private Window {
   void BuildStatusBar();
   void RefreshPlan();
   void ShowMode();
-  // The view the zoom commands act on, and the point they zoom about: the pointer where it is
-  // over that view, else the view's middle.
-  PanoramaView* ZoomedView(QPoint& anchor) const;
   // Where the window keeps the plan (docked or floating, shown or not) between starts.
   QString WindowSettingsPath();
   void RestoreWindowSettings();
@@ -179,8 +177,7 @@ class TForm1 : public QMainWindow, private Window {
   HeldKey heldKey_;
   PlanExportSettings planExport_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
-  int zoomView_ = 0;              // the view the mouse was last over
-  int zoomWheelRest_ = 0;         // wheel turns short of a notch, for the zoom
+  ZoomRouter zoom_;
 
   // Changes the table as the program does: the selection it moves raises no selection command.
   template <typename Change>
