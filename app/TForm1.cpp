@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <functional>
 
 #include "commands/HandOver.h"
 #include "commands/Help.h"
@@ -226,102 +227,138 @@ void TForm1::BuildViews(QWidget* client) {
 }
 
 void TForm1::BuildMenus() {
-  auto command = [this](QMenu* menu, const QString& caption, const char* name, auto handler) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([&] { handler(); }); });
-    return action;
+  const auto menu = [this](const char* title, const char* name) {
+    QMenu* added = menuBar()->addMenu(QString::fromUtf8(title));
+    added->setObjectName(QLatin1String(name));
+    return added;
   };
+  QMenu* const Datei1 = menu("&Datei", "Datei1");
+  QMenu* const Bearbeiten1 = menu("&Bearbeiten", "Bearbeiten1");
+  QMenu* const Ansicht1 = menu("&Ansicht", "Ansicht1");
+  QMenu* const Hilfe1 = menu("&Hilfe", "Hilfe1");
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
-  Datei1 = menuBar()->addMenu(QStringLiteral("&Datei"));
-  Datei1->setObjectName(QStringLiteral("Datei1"));
-  Laden1 =
-      command(Datei1, QStringLiteral("Projekt &laden..."), "Laden1", [this] { Laden1Click(); });
-  // Stays available: one project a window, but as many windows as the user likes.
-  ProjektinneuemFensterffnen1 =
-      command(Datei1, QStringLiteral("Projekt in neuem &Fenster öffnen..."),
-              "ProjektinneuemFensterffnen1", [this] { ProjektinneuemFensterffnen1Click(); });
-  Speichern1 = command(Datei1, QStringLiteral("Projekt &speichern..."), "Speichern1",
-                       [this] { Speichern1Click(); });
-  Punkteexportieren1 = command(Datei1, QStringLiteral("Punkte &exportieren..."),
-                               "Punkteexportieren1", [this] { Punkteexportieren1Click(); });
-  Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  PunkteAlsDxf1 = command(Datei1, QStringLiteral("Punkte als &DXF exportieren..."), "PunkteAlsDxf1",
-                          [this] { ExportDxf(context_); });
-  GrundrissSpeichern1 = command(Datei1, QStringLiteral("Grundriss als &PDF oder SVG speichern..."),
-                                "GrundrissSpeichern1", [this] { GrundrissSpeichern1Click(); });
-  Datei1->addSeparator();
-  Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
-                               "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
-  Vermessungspano1laden1 =
-      command(Datei1, QStringLiteral("Vermessungspano 1 laden..."), "Vermessungspano1laden1",
-              [this] { Vermessungspano1laden1Click(); });
-  Vermessungspano2laden1 =
-      command(Datei1, QStringLiteral("Vermessungspano 2 laden..."), "Vermessungspano2laden1",
-              [this] { Vermessungspano2laden1Click(); });
-  Datei1->addSeparator();
-  Beenden1 = command(Datei1, QStringLiteral("&Beenden"), "Beenden1", [this] { Beenden1Click(); });
-
-  Bearbeiten1 = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
-  Bearbeiten1->setObjectName(QStringLiteral("Bearbeiten1"));
-  Rckgngig1 = command(Bearbeiten1, QStringLiteral("&Rückgängig"), "Rckgngig1",
-                      [this] { Rckgngig1Click(); });
-  Rckgngig1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  Wiederholen1 = command(Bearbeiten1, QStringLiteral("&Wiederholen"), "Wiederholen1",
-                         [this] { Wiederholen1Click(); });
-  Wiederholen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-  Bearbeiten1->addSeparator();
-  Einstellungen1 = command(Bearbeiten1, QStringLiteral("&Einstellungen..."), "Einstellungen1",
-                           [this] { EditSettings(context_); });
-  EnableUndo(false, false);
-
-  Ansicht1 = menuBar()->addMenu(QStringLiteral("&Ansicht"));
-  Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
-  // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
-  // keyboards have "+" unshifted.
-  Vergrern1 =
-      command(Ansicht1, QStringLiteral("Ver&größern"), "Vergrern1", [this] { Vergrern1Click(); });
-  Vergrern1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))});
-  Verkleinern1 = command(Ansicht1, QStringLiteral("Ver&kleinern"), "Verkleinern1",
-                         [this] { Verkleinern1Click(); });
-  Verkleinern1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Minus),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))});
-  Originalgre1 = command(Ansicht1, QStringLiteral("&Originalgröße"), "Originalgre1",
-                         [this] { Originalgre1Click(); });
-  Originalgre1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_0),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_0))});
-  Ansicht1->addSeparator();
-  Grundriss1 = GrundrissDock->toggleViewAction();
+  const auto ctrl = [](Qt::Key key) { return QKeySequence(Qt::CTRL | key); };
+  const auto ctrlKeypad = [](Qt::Key key) {
+    return QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, key));
+  };
+  // Every command of the menus, in their order; an entry without a name is a separator.
+  const struct {
+    QMenu* menu;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    QList<QKeySequence> keys = {};
+    std::function<void()> command = {};
+    QAction** kept = nullptr;  // the actions the window enables and disables
+  } entries[] = {
+      {Datei1, "Laden1", "Projekt &laden...", {}, [this] { LoadProject(context_); }, &Laden1},
+      // Stays available: one project a window, but as many windows as the user likes.
+      {Datei1,
+       "ProjektinneuemFensterffnen1",
+       "Projekt in neuem &Fenster öffnen...",
+       {},
+       [this] { OpenInNewWindow(context_); }},
+      {Datei1, "Speichern1", "Projekt &speichern...", {}, [this] { SaveProject(context_); }},
+      {Datei1,
+       "Punkteexportieren1",
+       "Punkte &exportieren...",
+       {ctrl(Qt::Key_E)},
+       [this] { ExportPoints(context_); }},
+      {Datei1,
+       "PunkteAlsDxf1",
+       "Punkte als &DXF exportieren...",
+       {},
+       [this] { ExportDxf(context_); }},
+      {Datei1,
+       "GrundrissSpeichern1",
+       "Grundriss als &PDF oder SVG speichern...",
+       {},
+       [this] { SavePlan(context_, planExport_); }},
+      {Datei1},
+      {Datei1,
+       "Standortpanoladen1",
+       "Standortpano laden...",
+       {},
+       [this] { LoadPanorama(context_, 0); }},
+      {Datei1,
+       "Vermessungspano1laden1",
+       "Vermessungspano 1 laden...",
+       {},
+       [this] { LoadPanorama(context_, 1); }},
+      {Datei1,
+       "Vermessungspano2laden1",
+       "Vermessungspano 2 laden...",
+       {},
+       [this] { LoadPanorama(context_, 2); }},
+      {Datei1},
+      {Datei1, "Beenden1", "&Beenden", {}, [this] { close(); }},
+      {Bearbeiten1,
+       "Rckgngig1",
+       "&Rückgängig",
+       {ctrl(Qt::Key_Z)},
+       [this] { Undo(context_); },
+       &Rckgngig1},
+      {Bearbeiten1,
+       "Wiederholen1",
+       "&Wiederholen",
+       {ctrl(Qt::Key_Y)},
+       [this] { Redo(context_); },
+       &Wiederholen1},
+      {Bearbeiten1},
+      {Bearbeiten1, "Einstellungen1", "&Einstellungen...", {}, [this] { EditSettings(context_); }},
+      // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
+      // keyboards have "+" unshifted.
+      {Ansicht1,
+       "Vergrern1",
+       "Ver&größern",
+       {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal), ctrlKeypad(Qt::Key_Plus)},
+       [this] { zoom_.ZoomBy(1); }},
+      {Ansicht1,
+       "Verkleinern1",
+       "Ver&kleinern",
+       {ctrl(Qt::Key_Minus), ctrlKeypad(Qt::Key_Minus)},
+       [this] { zoom_.ZoomBy(-1); }},
+      {Ansicht1,
+       "Originalgre1",
+       "&Originalgröße",
+       {ctrl(Qt::Key_0), ctrlKeypad(Qt::Key_0)},
+       [this] { zoom_.ZoomToOriginal(); }},
+      {Ansicht1},
+      {Hilfe1, "Tastenkrzel1", "&Tastenkürzel", {}, [this] { ShowKeys(context_); }},
+      {Hilfe1, "InfoberTorbel1", "&Info über Torbel", {}, [this] { ShowAbout(context_); }},
+      {PopupMenu1,
+       "Punkteditieren1",
+       "Punkt editieren",
+       {},
+       [this] { EditPoint(context_); },
+       &Punkteditieren1},
+      {PopupMenu1, "Punktlschen1", "Punkt löschen", {}, [this] { DeletePoint(context_); }},
+      {PopupMenu1,
+       "PunktlisteabCursorerzeugen1",
+       "Punktliste ab Cursor erzeugen",
+       {},
+       [this] { HandOver(context_); }},
+  };
+  for (const auto& entry : entries) {
+    if (entry.name == nullptr) {
+      entry.menu->addSeparator();
+      continue;
+    }
+    QAction* action = entry.menu->addAction(QString::fromUtf8(entry.caption));
+    action->setObjectName(QLatin1String(entry.name));
+    if (!entry.keys.isEmpty()) action->setShortcuts(entry.keys);
+    connect(action, &QAction::triggered, this,
+            [this, command = entry.command] { Guarded([&] { command(); }); });
+    if (entry.kept != nullptr) *entry.kept = action;
+  }
+  // The plan's dock brings the action that shows and hides it.
+  QAction* Grundriss1 = GrundrissDock->toggleViewAction();
   Grundriss1->setText(QStringLiteral("&Grundriss"));
   Grundriss1->setObjectName(QStringLiteral("Grundriss1"));
   Ansicht1->addAction(Grundriss1);
+  EnableUndo(false, false);
 
-  Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
-  Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
-  Tastenkrzel1 = command(Hilfe1, QStringLiteral("&Tastenkürzel"), "Tastenkrzel1",
-                         [this] { Tastenkrzel1Click(); });
-  InfoberTorbel1 = command(Hilfe1, QStringLiteral("&Info über Torbel"), "InfoberTorbel1",
-                           [this] { InfoberTorbel1Click(); });
-
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  Punkteditieren1 = PopupMenu1->addAction(QStringLiteral("Punkt editieren"));
-  Punkteditieren1->setObjectName(QStringLiteral("Punkteditieren1"));
-  Punktlschen1 = PopupMenu1->addAction(QStringLiteral("Punkt löschen"));
-  Punktlschen1->setObjectName(QStringLiteral("Punktlschen1"));
-  PunktlisteabCursorerzeugen1 =
-      PopupMenu1->addAction(QStringLiteral("Punktliste ab Cursor erzeugen"));
-  PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
-  connect(PunktlisteabCursorerzeugen1, &QAction::triggered, this,
-          [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
-  connect(Punkteditieren1, &QAction::triggered, this,
-          [this] { Guarded([this] { Punkteditieren1Click(); }); });
-  connect(Punktlschen1, &QAction::triggered, this,
-          [this] { Guarded([this] { Punktlschen1Click(); }); });
   // The menu opens on a row; where the click hits none, a command would act on the row
   // selected before.
   connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
@@ -366,10 +403,6 @@ void TForm1::ShowMode() {
 
 void TForm1::RefreshPlan() {
   if (Grundriss != nullptr && GrundrissDock->isVisible()) Grundriss->Refresh();
-}
-
-void TForm1::GrundrissSpeichern1Click() {
-  SavePlan(context_, planExport_);
 }
 
 void TForm1::PlanPointClicked(int index, bool ctrl) {
@@ -477,18 +510,6 @@ bool TForm1::FormWheel(const QWheelEvent& wheel) {
   return use != ZoomRouter::Wheel::Plan;
 }
 
-void TForm1::Vergrern1Click() {
-  zoom_.ZoomBy(1);
-}
-
-void TForm1::Verkleinern1Click() {
-  zoom_.ZoomBy(-1);
-}
-
-void TForm1::Originalgre1Click() {
-  zoom_.ZoomToOriginal();
-}
-
 bool TForm1::PointerOverPanorama() const {
   for (int station = 0; station < 3; ++station) {
     const QWidget* surface = ViewOf(station)->viewport();
@@ -521,10 +542,6 @@ bool TForm1::FormClose() {
   s_.Pano2 = PanoPicture();
   s_.Points.Clear();
   return true;
-}
-
-void TForm1::Beenden1Click() {
-  close();
 }
 
 PanoramaView* TForm1::ViewOf(int station) const {
@@ -575,50 +592,6 @@ void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   const QModelIndex cell = StringGrid1->indexAt(position);
   if (cell.isValid()) ::SelectRow(context_, cell.row());
 }
-void TForm1::Punkteditieren1Click() {
-  EditPoint(context_);
-}
-void TForm1::Punktlschen1Click() {
-  DeletePoint(context_);
-}
-void TForm1::PunktlisteabCursorerzeugen1Click() {
-  HandOver(context_);
-}
-
-void TForm1::Laden1Click() {
-  LoadProject(context_);
-}
-void TForm1::ProjektinneuemFensterffnen1Click() {
-  OpenInNewWindow(context_);
-}
-void TForm1::Speichern1Click() {
-  SaveProject(context_);
-}
-void TForm1::Standortpanoladen1Click() {
-  LoadPanorama(context_, 0);
-}
-void TForm1::Vermessungspano1laden1Click() {
-  LoadPanorama(context_, 1);
-}
-void TForm1::Vermessungspano2laden1Click() {
-  LoadPanorama(context_, 2);
-}
-void TForm1::InfoberTorbel1Click() {
-  ShowAbout(context_);
-}
-void TForm1::Tastenkrzel1Click() {
-  ShowKeys(context_);
-}
-void TForm1::Punkteexportieren1Click() {
-  ExportPoints(context_);
-}
-void TForm1::Rckgngig1Click() {
-  Undo(context_);
-}
-void TForm1::Wiederholen1Click() {
-  Redo(context_);
-}
-
 // The window as the commands see it.
 
 void TForm1::SetLabel(Label label, const QString& text) {

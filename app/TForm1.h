@@ -62,7 +62,6 @@ class TForm1 : public QMainWindow, private Window {
   void FormResize();
   bool FormCloseQuery();
   bool FormClose();
-  void Beenden1Click();
 
   // The panorama views.
   void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
@@ -95,34 +94,12 @@ class TForm1 : public QMainWindow, private Window {
   void FormKeyRelease(const QKeyEvent& key);
   bool FormWheel(const QWheelEvent& wheel);
 
-  // "Ansicht": zoom of the view the mouse was last over, about the pointer.
-  void Vergrern1Click();
-  void Verkleinern1Click();
-  void Originalgre1Click();
-
   // The point table.
   void StringGrid1SelectCell(int column, int row);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
-  void Punkteditieren1Click();
-  void Punktlschen1Click();
-  void PunktlisteabCursorerzeugen1Click();
-
-  // The menus.
-  void Laden1Click();
-  void ProjektinneuemFensterffnen1Click();
-  void Speichern1Click();
-  void Standortpanoladen1Click();
-  void Vermessungspano1laden1Click();
-  void Vermessungspano2laden1Click();
-  void InfoberTorbel1Click();
-  void Tastenkrzel1Click();
-  void Punkteexportieren1Click();
-  void Rckgngig1Click();
-  void Wiederholen1Click();
 
   // The plan.
   void PlanPointClicked(int index, bool ctrl);
-  void GrundrissSpeichern1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -202,13 +179,8 @@ class TForm1 : public QMainWindow, private Window {
   PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   CentredPanoramaView centred_[3];
   Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
-  QMenu *Datei1, *Bearbeiten1, *Ansicht1, *Hilfe1, *PopupMenu1;
+  QMenu* PopupMenu1;
   QDockWidget* GrundrissDock = nullptr;
   PlanView* Grundriss = nullptr;
-  QAction *Grundriss1, *GrundrissSpeichern1;
-  QAction *Vergrern1, *Verkleinern1, *Originalgre1;
-  QAction *Laden1, *ProjektinneuemFensterffnen1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1,
-      *Einstellungen1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1,
-      *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1,
-      *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
+  QAction *Laden1, *Rckgngig1, *Wiederholen1, *Punkteditieren1;
 };
