@@ -1,9 +1,8 @@
 #include "app/TForm1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDockWidget>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,8 +27,6 @@
 #include "commands/Project.h"
 #include "commands/Readouts.h"
 #include "commands/Views.h"
-#include "core/Errors.h"
-#include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 #include "ui/PlanView.h"
@@ -46,6 +43,10 @@ QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
   return panel;
 }
 
+MouseAt Aimed(QPointF aim, QPoint drag) {
+  return {Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()};
+}
+
 }  // namespace
 
 TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project, QWidget* parent)
@@ -58,7 +59,7 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project
   setFont(font);
   BuildComponents();
   BuildPlan();
-  zoom_.Attach({ScrollBox1, ScrollBox2, ScrollBox3}, {PaintBox4, PaintBox5, PaintBox6}, Grundriss);
+  zoom_.Attach(views_, magnifiers_, Grundriss);
   BuildMenus();
   BuildStatusBar();
   RestoreWindowSettings();
@@ -71,80 +72,91 @@ TForm1::~TForm1() {
   QCoreApplication::instance()->removeEventFilter(this);
 }
 
-QLabel* TForm1::MakeLabel(const QString& text, const char* name, int x, int y) {
-  auto* label = new QLabel(text, Panel2);
-  label->setObjectName(QLatin1String(name));
-  label->move(x, y);
-  label->resize(Panel2->width() - x - 4, 15);
-  return label;
-}
-
 void TForm1::BuildComponents() {
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("Client"));
   setCentralWidget(client);
   client->installEventFilter(this);
-
   Panel3 = new QWidget(client);
   Panel3->setObjectName(QStringLiteral("Panel3"));
   Panel3->setGeometry(0, 0, 900, 145);
 
-  BuildStatusPanel();
-  BuildMagnifiers();
-  BuildTable();
+  // The labels, 15 pixels a line: in the panel on the left the captions and the values the
+  // commands write beside them or on lines of their own; right of the table, where the strip has
+  // room, how firmly the stations fix the distance and how far apart two selected points lie.
+  QFrame* Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
+  const struct {
+    QWidget* parent;
+    const char* name;
+    const char* text;
+    QRect geometry;
+    QLabel** kept = nullptr;  // the labels the commands write
+  } labels[] = {
+      {Panel2, "LblCpI", "Cursorposition:", {6, 4, 223, 15}},
+      {Panel2, "LblCp", "LblCp", {6, 19, 223, 15}, &LblCp},
+      {Panel2, "LblF9", "P0 zu P1: (F9)", {6, 34, 223, 15}},
+      {Panel2, "LblP0zu1", "LblP0zu1", {96, 34, 133, 15}, &LblP0zu1},
+      {Panel2, "LblF10", "P0 zu P2: (F10)", {6, 49, 223, 15}},
+      {Panel2, "LblP0zu2", "LblP0zu2", {96, 49, 133, 15}, &LblP0zu2},
+      {Panel2, "LblF11", "P1 zu P0: (F11)", {6, 64, 223, 15}},
+      {Panel2, "LblP1zu0", "LblP1zu0", {96, 64, 133, 15}, &LblP1zu0},
+      {Panel2, "LblF12", "P2 zu P0: (F12)", {6, 79, 223, 15}},
+      {Panel2, "LblP2zu0", "LblP2zu0", {96, 79, 133, 15}, &LblP2zu0},
+      {Panel2, "LblP0NP", "LblP0NP", {6, 109, 70, 15}, &LblP0NP},
+      {Panel2, "LblP1NP", "LblP1NP", {80, 109, 70, 15}},
+      {Panel2, "LblP2NP", "LblP2NP", {154, 109, 75, 15}},
+      {Panel2, "LblPosition", "", {6, 94, 223, 15}, &LblPosition},
+      {Panel3, "LblStrength", "", {888, 8, 180, 124}, &LblStrength},
+      {Panel3, "LblPair", "", {1072, 8, 180, 64}, &LblPair},
+  };
+  for (const auto& l : labels) {
+    auto* label = new QLabel(QString::fromUtf8(l.text), l.parent);
+    label->setObjectName(QLatin1String(l.name));
+    label->setGeometry(l.geometry);
+    if (l.parent == Panel3) label->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // several lines
+    if (l.kept != nullptr) *l.kept = label;
+  }
 
-  Edit1 = new QLineEdit(Panel3);
+  const char* magnifierPanels[] = {"Panel1", "Panel4", "Panel5"};
+  for (int station = 0; station < 3; ++station) {
+    QFrame* panel =
+        MakePanel(Panel3, magnifierPanels[station], QRect(248 + 136 * station, 8, 129, 129));
+    magnifiers_[station] = new Magnifier(station, s_, panel);
+    magnifiers_[station]->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
+    magnifiers_[station]->setGeometry(1, 1, 127, 127);
+  }
+
+  BuildTable();
+  auto* Edit1 = new QLineEdit(Panel3);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setEnabled(false);
   Edit1->hide();
 
   // The scroll boxes lie over the strip's bottom edge, so they are made after it.
-  BuildViews(client);
-}
-
-void TForm1::BuildStatusPanel() {
-  Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
-  constexpr int kCaption = 6, kValue = 96, kRow = 15;
-  LblCpI = MakeLabel(QStringLiteral("Cursorposition:"), "LblCpI", kCaption, 4);
-  LblCp = MakeLabel(QStringLiteral("LblCp"), "LblCp", kCaption, 4 + kRow);
-  LblF9 = MakeLabel(QStringLiteral("P0 zu P1: (F9)"), "LblF9", kCaption, 4 + 2 * kRow);
-  LblP0zu1 = MakeLabel(QStringLiteral("LblP0zu1"), "LblP0zu1", kValue, 4 + 2 * kRow);
-  LblF10 = MakeLabel(QStringLiteral("P0 zu P2: (F10)"), "LblF10", kCaption, 4 + 3 * kRow);
-  LblP0zu2 = MakeLabel(QStringLiteral("LblP0zu2"), "LblP0zu2", kValue, 4 + 3 * kRow);
-  LblF11 = MakeLabel(QStringLiteral("P1 zu P0: (F11)"), "LblF11", kCaption, 4 + 4 * kRow);
-  LblP1zu0 = MakeLabel(QStringLiteral("LblP1zu0"), "LblP1zu0", kValue, 4 + 4 * kRow);
-  LblF12 = MakeLabel(QStringLiteral("P2 zu P0: (F12)"), "LblF12", kCaption, 4 + 5 * kRow);
-  LblP2zu0 = MakeLabel(QStringLiteral("LblP2zu0"), "LblP2zu0", kValue, 4 + 5 * kRow);
-  LblP0NP = MakeLabel(QStringLiteral("LblP0NP"), "LblP0NP", kCaption, 4 + 7 * kRow);
-  LblP1NP = MakeLabel(QStringLiteral("LblP1NP"), "LblP1NP", 80, 4 + 7 * kRow);
-  LblP2NP = MakeLabel(QStringLiteral("LblP2NP"), "LblP2NP", 154, 4 + 7 * kRow);
-  LblP0NP->resize(70, 15);
-  LblP1NP->resize(70, 15);
-  // The panel's free row: where the current point lies.
-  LblPosition = MakeLabel(QString(), "LblPosition", kCaption, 4 + 6 * kRow);
-  // Right of the table, where the strip has room: how firmly the stations fix the distance.
-  LblStrength = new QLabel(Panel3);
-  LblStrength->setObjectName(QStringLiteral("LblStrength"));
-  LblStrength->setGeometry(888, 8, 180, 8 * kRow + 4);
-  LblStrength->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  // Beside it: how far apart the two points selected in the table lie.
-  LblPair = new QLabel(Panel3);
-  LblPair->setObjectName(QStringLiteral("LblPair"));
-  LblPair->setGeometry(1072, 8, 180, 4 * kRow + 4);
-  LblPair->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TForm1::BuildMagnifiers() {
-  Panel1 = MakePanel(Panel3, "Panel1", QRect(248, 8, 129, 129));
-  Panel4 = MakePanel(Panel3, "Panel4", QRect(384, 8, 129, 129));
-  Panel5 = MakePanel(Panel3, "Panel5", QRect(520, 8, 129, 129));
-  QFrame* panels[] = {Panel1, Panel4, Panel5};
-  Magnifier** magnifiers[] = {&PaintBox4, &PaintBox5, &PaintBox6};
+  constexpr int kSurfaceOffsetX[] = {8, 0, -24};
   for (int station = 0; station < 3; ++station) {
-    *magnifiers[station] = new Magnifier(station, s_, panels[station]);
-    (*magnifiers[station])->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
-    (*magnifiers[station])->setGeometry(1, 1, 127, 127);
+    auto* view = views_[station] = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
+    centred_[station].Attach(view);
+    view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
+    view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
+    connect(view, &PanoramaView::MagnifierCentre, magnifiers_[station], &Magnifier::PaintAround);
+    magnifiers_[station]->SetSource(view);
+    connect(view, &PanoramaView::SurfaceMouseMove, this,
+            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
+                            QPoint drag) {
+              zoom_.MouseOver(station);
+              Guarded([&] { PaintBoxMouseMove(station, mods, buttons, Aimed(aim, drag)); });
+            });
+    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
+      Guarded([&] { PaintBoxClick(station, Aimed(aim, QPoint())); });
+    });
+    connect(view, &PanoramaView::SurfaceMouseDown, this,
+            [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
+              Guarded([&] { PaintBoxMouseDown(button, Aimed(aim, drag)); });
+            });
   }
+  views_[0]->move(8, 144);
+  views_[1]->move(0, 143);
 }
 
 void TForm1::BuildTable() {
@@ -185,47 +197,6 @@ void TForm1::BuildTable() {
   });
 }
 
-void TForm1::BuildViews(QWidget* client) {
-  constexpr int kSurfaceOffsetX[] = {8, 0, -24};
-  PanoramaView** views[] = {&ScrollBox1, &ScrollBox2, &ScrollBox3};
-  Magnifier* viewMagnifiers[] = {PaintBox4, PaintBox5, PaintBox6};
-  for (int station = 0; station < 3; ++station) {
-    auto* view = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
-    *views[station] = view;
-    centred_[station].Attach(view);
-    view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
-    view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
-    connect(view, &PanoramaView::MagnifierCentre, viewMagnifiers[station], &Magnifier::PaintAround);
-    viewMagnifiers[station]->SetSource(view);
-    connect(view, &PanoramaView::SurfaceMouseMove, this,
-            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
-                            QPoint drag) {
-              zoom_.MouseOver(station);
-              Guarded([&] {
-                using Handler =
-                    void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, const MouseAt&);
-                static constexpr Handler kHandlers[] = {&TForm1::PaintBox1MouseMove,
-                                                        &TForm1::PaintBox2MouseMove,
-                                                        &TForm1::PaintBox3MouseMove};
-                (this->*kHandlers[station])(
-                    mods, buttons, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
-              });
-            });
-    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
-      Guarded([&] { PaintBoxClick(station, MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0}); });
-    });
-    connect(
-        view, &PanoramaView::SurfaceMouseDown, this,
-        [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
-          Guarded([&] {
-            PaintBoxMouseDown(button, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
-          });
-        });
-  }
-  ScrollBox1->move(8, 144);
-  ScrollBox2->move(0, 143);
-}
-
 void TForm1::BuildMenus() {
   const auto menu = [this](const char* title, const char* name) {
     QMenu* added = menuBar()->addMenu(QString::fromUtf8(title));
@@ -239,106 +210,51 @@ void TForm1::BuildMenus() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
-  const auto ctrl = [](Qt::Key key) { return QKeySequence(Qt::CTRL | key); };
-  const auto ctrlKeypad = [](Qt::Key key) {
-    return QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, key));
+  // Every command of the menus in its place: the action's name, caption and command, and its
+  // shortcuts; an entry without a name is a separator.
+  const auto panorama = [](int station) {
+    return [station](Context& c) { LoadPanorama(c, station); };
   };
-  // Every command of the menus, in their order; an entry without a name is a separator.
+  const auto zoom = [this](int steps) { return [this, steps](Context&) { zoom_.ZoomBy(steps); }; };
   const struct {
     QMenu* menu;
     const char* name = nullptr;
     const char* caption = nullptr;
-    QList<QKeySequence> keys = {};
-    std::function<void()> command = {};
+    std::function<void(Context&)> command = {};
+    const char* keys = "";
     QAction** kept = nullptr;  // the actions the window enables and disables
   } entries[] = {
-      {Datei1, "Laden1", "Projekt &laden...", {}, [this] { LoadProject(context_); }, &Laden1},
+      {Datei1, "Laden1", "Projekt &laden...", LoadProject, "", &Laden1},
       // Stays available: one project a window, but as many windows as the user likes.
-      {Datei1,
-       "ProjektinneuemFensterffnen1",
-       "Projekt in neuem &Fenster öffnen...",
-       {},
-       [this] { OpenInNewWindow(context_); }},
-      {Datei1, "Speichern1", "Projekt &speichern...", {}, [this] { SaveProject(context_); }},
-      {Datei1,
-       "Punkteexportieren1",
-       "Punkte &exportieren...",
-       {ctrl(Qt::Key_E)},
-       [this] { ExportPoints(context_); }},
-      {Datei1,
-       "PunkteAlsDxf1",
-       "Punkte als &DXF exportieren...",
-       {},
-       [this] { ExportDxf(context_); }},
-      {Datei1,
-       "GrundrissSpeichern1",
-       "Grundriss als &PDF oder SVG speichern...",
-       {},
-       [this] { SavePlan(context_, planExport_); }},
+      {Datei1, "ProjektinneuemFensterffnen1", "Projekt in neuem &Fenster öffnen...",
+       OpenInNewWindow},
+      {Datei1, "Speichern1", "Projekt &speichern...", SaveProject},
+      {Datei1, "Punkteexportieren1", "Punkte &exportieren...", ExportPoints, "Ctrl+E"},
+      {Datei1, "PunkteAlsDxf1", "Punkte als &DXF exportieren...", ExportDxf},
+      {Datei1, "GrundrissSpeichern1", "Grundriss als &PDF oder SVG speichern...",
+       [this](Context& c) { SavePlan(c, planExport_); }},
       {Datei1},
-      {Datei1,
-       "Standortpanoladen1",
-       "Standortpano laden...",
-       {},
-       [this] { LoadPanorama(context_, 0); }},
-      {Datei1,
-       "Vermessungspano1laden1",
-       "Vermessungspano 1 laden...",
-       {},
-       [this] { LoadPanorama(context_, 1); }},
-      {Datei1,
-       "Vermessungspano2laden1",
-       "Vermessungspano 2 laden...",
-       {},
-       [this] { LoadPanorama(context_, 2); }},
+      {Datei1, "Standortpanoladen1", "Standortpano laden...", panorama(0)},
+      {Datei1, "Vermessungspano1laden1", "Vermessungspano 1 laden...", panorama(1)},
+      {Datei1, "Vermessungspano2laden1", "Vermessungspano 2 laden...", panorama(2)},
       {Datei1},
-      {Datei1, "Beenden1", "&Beenden", {}, [this] { close(); }},
-      {Bearbeiten1,
-       "Rckgngig1",
-       "&Rückgängig",
-       {ctrl(Qt::Key_Z)},
-       [this] { Undo(context_); },
-       &Rckgngig1},
-      {Bearbeiten1,
-       "Wiederholen1",
-       "&Wiederholen",
-       {ctrl(Qt::Key_Y)},
-       [this] { Redo(context_); },
-       &Wiederholen1},
+      {Datei1, "Beenden1", "&Beenden", [this](Context&) { close(); }},
+      {Bearbeiten1, "Rckgngig1", "&Rückgängig", Undo, "Ctrl+Z", &Rckgngig1},
+      {Bearbeiten1, "Wiederholen1", "&Wiederholen", Redo, "Ctrl+Y", &Wiederholen1},
       {Bearbeiten1},
-      {Bearbeiten1, "Einstellungen1", "&Einstellungen...", {}, [this] { EditSettings(context_); }},
+      {Bearbeiten1, "Einstellungen1", "&Einstellungen...", EditSettings},
       // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
       // keyboards have "+" unshifted.
-      {Ansicht1,
-       "Vergrern1",
-       "Ver&größern",
-       {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal), ctrlKeypad(Qt::Key_Plus)},
-       [this] { zoom_.ZoomBy(1); }},
-      {Ansicht1,
-       "Verkleinern1",
-       "Ver&kleinern",
-       {ctrl(Qt::Key_Minus), ctrlKeypad(Qt::Key_Minus)},
-       [this] { zoom_.ZoomBy(-1); }},
-      {Ansicht1,
-       "Originalgre1",
-       "&Originalgröße",
-       {ctrl(Qt::Key_0), ctrlKeypad(Qt::Key_0)},
-       [this] { zoom_.ZoomToOriginal(); }},
+      {Ansicht1, "Vergrern1", "Ver&größern", zoom(1), "Ctrl++; Ctrl+=; Ctrl+Num++"},
+      {Ansicht1, "Verkleinern1", "Ver&kleinern", zoom(-1), "Ctrl+-; Ctrl+Num+-"},
+      {Ansicht1, "Originalgre1", "&Originalgröße", [this](Context&) { zoom_.ZoomToOriginal(); },
+       "Ctrl+0; Ctrl+Num+0"},
       {Ansicht1},
-      {Hilfe1, "Tastenkrzel1", "&Tastenkürzel", {}, [this] { ShowKeys(context_); }},
-      {Hilfe1, "InfoberTorbel1", "&Info über Torbel", {}, [this] { ShowAbout(context_); }},
-      {PopupMenu1,
-       "Punkteditieren1",
-       "Punkt editieren",
-       {},
-       [this] { EditPoint(context_); },
-       &Punkteditieren1},
-      {PopupMenu1, "Punktlschen1", "Punkt löschen", {}, [this] { DeletePoint(context_); }},
-      {PopupMenu1,
-       "PunktlisteabCursorerzeugen1",
-       "Punktliste ab Cursor erzeugen",
-       {},
-       [this] { HandOver(context_); }},
+      {Hilfe1, "Tastenkrzel1", "&Tastenkürzel", ShowKeys},
+      {Hilfe1, "InfoberTorbel1", "&Info über Torbel", ShowAbout},
+      {PopupMenu1, "Punkteditieren1", "Punkt editieren", EditPoint, "", &Punkteditieren1},
+      {PopupMenu1, "Punktlschen1", "Punkt löschen", DeletePoint},
+      {PopupMenu1, "PunktlisteabCursorerzeugen1", "Punktliste ab Cursor erzeugen", HandOver},
   };
   for (const auto& entry : entries) {
     if (entry.name == nullptr) {
@@ -347,9 +263,9 @@ void TForm1::BuildMenus() {
     }
     QAction* action = entry.menu->addAction(QString::fromUtf8(entry.caption));
     action->setObjectName(QLatin1String(entry.name));
-    if (!entry.keys.isEmpty()) action->setShortcuts(entry.keys);
+    if (*entry.keys != '\0') action->setShortcuts(QKeySequence::listFromString(entry.keys));
     connect(action, &QAction::triggered, this,
-            [this, command = entry.command] { Guarded([&] { command(); }); });
+            [this, command = entry.command] { Guarded([&] { command(context_); }); });
     if (entry.kept != nullptr) *entry.kept = action;
   }
   // The plan's dock brings the action that shows and hides it.
@@ -446,9 +362,9 @@ void TForm1::FormResize() {
   const int H = centralWidget()->height();
   Panel3->resize(W, Panel3->height());
   const int P = Panel3->height();
-  ScrollBox1->resize(((W - 16) / 3) * 2, H - P - 8);
-  ScrollBox2->setGeometry(((W - 8) / 3) * 2 + 8, ScrollBox2->y(), (W - 8) / 3, (H - P - 16) / 2);
-  ScrollBox3->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
+  views_[0]->resize(((W - 16) / 3) * 2, H - P - 8);
+  views_[1]->setGeometry(((W - 8) / 3) * 2 + 8, views_[1]->y(), (W - 8) / 3, (H - P - 16) / 2);
+  views_[2]->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -511,11 +427,10 @@ bool TForm1::FormWheel(const QWheelEvent& wheel) {
 }
 
 bool TForm1::PointerOverPanorama() const {
-  for (int station = 0; station < 3; ++station) {
-    const QWidget* surface = ViewOf(station)->viewport();
-    if (surface->rect().contains(surface->mapFromGlobal(QCursor::pos()))) return true;
-  }
-  return false;
+  return std::any_of(views_.begin(), views_.end(), [](const PanoramaView* view) {
+    const QWidget* surface = view->viewport();
+    return surface->rect().contains(surface->mapFromGlobal(QCursor::pos()));
+  });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -544,36 +459,18 @@ bool TForm1::FormClose() {
   return true;
 }
 
-PanoramaView* TForm1::ViewOf(int station) const {
-  return station == 0 ? ScrollBox1 : station == 1 ? ScrollBox2 : ScrollBox3;
-}
-
-Magnifier* TForm1::MagnifierOf(int station) const {
-  return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
-}
-
 // The handlers.
 
-void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 0, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
-}
-void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 1, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
-}
-void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 2, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
+void TForm1::PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                               const MouseAt& at) {
+  PanoramaMouseMove(context_, station, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
 }
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at) {
   PanoramaMouseDown(context_, Button == Qt::LeftButton, at.dragX, at.dragY);
 }
-
 void TForm1::PaintBoxClick(int station, const MouseAt& at) {
   PanoramaClick(context_, station, at);
 }
-
 void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift) {
   KeyDown(context_, Key, Shift & Qt::ControlModifier);
 }
@@ -583,7 +480,6 @@ void TForm1::FormKeyUp(int, Qt::KeyboardModifiers) {
 void TForm1::FormMouseWheel(int angleDelta) {
   MouseWheel(context_, angleDelta);
 }
-
 void TForm1::StringGrid1SelectCell(int, int row) {
   SelectCell(context_, row);
 }
@@ -592,20 +488,13 @@ void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   const QModelIndex cell = StringGrid1->indexAt(position);
   if (cell.isValid()) ::SelectRow(context_, cell.row());
 }
+
 // The window as the commands see it.
 
 void TForm1::SetLabel(Label label, const QString& text) {
   QLabel* const labels[] = {LblCp,   LblP0zu1,    LblP0zu2,    LblP1zu0, LblP2zu0,
                             LblP0NP, LblPosition, LblStrength, LblPair};
   labels[static_cast<int>(label)]->setText(text);
-}
-
-QString TForm1::Caption() const {
-  return windowTitle();
-}
-
-void TForm1::SetCaption(const QString& caption) {
-  setWindowTitle(caption);
 }
 
 void TForm1::EnableLoad(bool enabled) {
@@ -617,16 +506,12 @@ void TForm1::EnableUndo(bool undo, bool redo) {
   Wiederholen1->setEnabled(redo);
 }
 
-CentredView& TForm1::View(int station) {
-  return centred_[station];
-}
-
 void TForm1::MarkViewForRepaint(int station) {
-  ViewOf(station)->MarkForRepaint();
+  views_[station]->MarkForRepaint();
 }
 
 void TForm1::MarkMagnifierForRepaint(int station) {
-  MagnifierOf(station)->MarkForRepaint();
+  magnifiers_[station]->MarkForRepaint();
 }
 
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
@@ -680,12 +565,4 @@ std::vector<int> TForm1::SelectedRows() const {
 
 void TForm1::SelectRow(int row) {
   Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(row, 0)); });
-}
-
-void TForm1::Minimise() {
-  showMinimized();
-}
-
-void TForm1::Maximise() {
-  showMaximized();
 }

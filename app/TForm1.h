@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <utility>
 
 #include "app/CentredPanoramaView.h"
@@ -18,9 +19,7 @@ class QAction;
 class QKeyEvent;
 class QWheelEvent;
 class QDockWidget;
-class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QTableView;
 class PanoramaView;
@@ -63,21 +62,20 @@ class TForm1 : public QMainWindow, private Window {
   bool FormCloseQuery();
   bool FormClose();
 
-  // The panorama views.
-  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
-  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
-  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
+  // The panorama views: the mouse over a station's view (PaintBox1 to PaintBox3).
+  void PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                         const MouseAt& at);
   void PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at);
   void PaintBoxClick(int station, const MouseAt& at);
   // The same over the surface pixel X, Y of a view at 1:1.
   void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox1MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(0, Shift, buttons, At(X, Y));
   }
   void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox2MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(1, Shift, buttons, At(X, Y));
   }
   void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox3MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(2, Shift, buttons, At(X, Y));
   }
   void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
     PaintBoxMouseDown(Button, At(X, Y));
@@ -108,11 +106,11 @@ class TForm1 : public QMainWindow, private Window {
  private:
   // Window
   void SetLabel(Label label, const QString& text) override;
-  QString Caption() const override;
-  void SetCaption(const QString& caption) override;
+  QString Caption() const override { return windowTitle(); }
+  void SetCaption(const QString& caption) override { setWindowTitle(caption); }
   void EnableLoad(bool enabled) override;
   void EnableUndo(bool undo, bool redo) override;
-  CentredView& View(int station) override;
+  CentredView& View(int station) override { return centred_[station]; }
   void MarkViewForRepaint(int station) override;
   void MarkMagnifierForRepaint(int station) override;
   void PaintNow() override;
@@ -125,14 +123,11 @@ class TForm1 : public QMainWindow, private Window {
   int SelectedRow() const override;
   std::vector<int> SelectedRows() const override;
   void SelectRow(int row) override;
-  void Minimise() override;
-  void Maximise() override;
+  void Minimise() override { showMinimized(); }
+  void Maximise() override { showMaximized(); }
 
   void BuildComponents();
-  void BuildStatusPanel();
-  void BuildMagnifiers();
   void BuildTable();
-  void BuildViews(QWidget* client);
   void BuildMenus();
   void BuildPlan();
   void BuildStatusBar();
@@ -142,9 +137,6 @@ class TForm1 : public QMainWindow, private Window {
   QString WindowSettingsPath();
   void RestoreWindowSettings();
   void SaveWindowSettings();
-  QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
-  PanoramaView* ViewOf(int station) const;
-  Magnifier* MagnifierOf(int station) const;
   // Whether the mouse pointer is over a panorama, where the arrow keys aim.
   bool PointerOverPanorama() const;
 
@@ -169,16 +161,14 @@ class TForm1 : public QMainWindow, private Window {
 
   // Components.
   QWidget* Panel3;
-  QFrame *Panel2, *Panel1, *Panel4, *Panel5;
-  QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
-      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength, *LblPair;
+  QLabel *LblCp, *LblP0zu1, *LblP0zu2, *LblP1zu0, *LblP2zu0, *LblP0NP, *LblPosition, *LblStrength,
+      *LblPair;
   QLabel *LblMode = nullptr, *LblStep = nullptr;
   QTableView* StringGrid1 = nullptr;
   PointTableModel* GridModel;
-  QLineEdit* Edit1;
-  PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
+  std::array<PanoramaView*, 3> views_;  // ScrollBox1 to ScrollBox3
   CentredPanoramaView centred_[3];
-  Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
+  std::array<Magnifier*, 3> magnifiers_;  // PaintBox4 to PaintBox6
   QMenu* PopupMenu1;
   QDockWidget* GrundrissDock = nullptr;
   PlanView* Grundriss = nullptr;
