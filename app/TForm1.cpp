@@ -3,16 +3,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDockWidget>
-#include <QFrame>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
@@ -34,15 +30,6 @@
 
 namespace {
 
-QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* panel = new QFrame(parent);
-  panel->setObjectName(QLatin1String(name));
-  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  panel->setLineWidth(1);
-  panel->setGeometry(geometry);
-  return panel;
-}
-
 MouseAt Aimed(QPointF aim, QPoint drag) {
   return {Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()};
 }
@@ -57,11 +44,12 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
   font.setPointSize(8);
   setFont(font);
-  BuildComponents();
-  BuildPlan();
-  zoom_.Attach(views_, magnifiers_, Grundriss);
+  BuildComponents(this, s_);
+  BuildPlan(this, s_, context_.separator);
+  ConnectComponents();
   BuildMenus();
-  BuildStatusBar();
+  BuildStatusBar(this);
+  ShowMode();
   RestoreWindowSettings();
   Guarded([&] { FormCreate(project); });
   // Key preview: the window sees its keys and the wheel before its controls do.
@@ -72,75 +60,11 @@ TForm1::~TForm1() {
   QCoreApplication::instance()->removeEventFilter(this);
 }
 
-void TForm1::BuildComponents() {
-  auto* client = new QWidget(this);
-  client->setObjectName(QStringLiteral("Client"));
-  setCentralWidget(client);
-  client->installEventFilter(this);
-  Panel3 = new QWidget(client);
-  Panel3->setObjectName(QStringLiteral("Panel3"));
-  Panel3->setGeometry(0, 0, 900, 145);
-
-  // The labels, 15 pixels a line: in the panel on the left the captions and the values the
-  // commands write beside them or on lines of their own; right of the table, where the strip has
-  // room, how firmly the stations fix the distance and how far apart two selected points lie.
-  QFrame* Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
-  const struct {
-    QWidget* parent;
-    const char* name;
-    const char* text;
-    QRect geometry;
-    QLabel** kept = nullptr;  // the labels the commands write
-  } labels[] = {
-      {Panel2, "LblCpI", "Cursorposition:", {6, 4, 223, 15}},
-      {Panel2, "LblCp", "LblCp", {6, 19, 223, 15}, &LblCp},
-      {Panel2, "LblF9", "P0 zu P1: (F9)", {6, 34, 223, 15}},
-      {Panel2, "LblP0zu1", "LblP0zu1", {96, 34, 133, 15}, &LblP0zu1},
-      {Panel2, "LblF10", "P0 zu P2: (F10)", {6, 49, 223, 15}},
-      {Panel2, "LblP0zu2", "LblP0zu2", {96, 49, 133, 15}, &LblP0zu2},
-      {Panel2, "LblF11", "P1 zu P0: (F11)", {6, 64, 223, 15}},
-      {Panel2, "LblP1zu0", "LblP1zu0", {96, 64, 133, 15}, &LblP1zu0},
-      {Panel2, "LblF12", "P2 zu P0: (F12)", {6, 79, 223, 15}},
-      {Panel2, "LblP2zu0", "LblP2zu0", {96, 79, 133, 15}, &LblP2zu0},
-      {Panel2, "LblP0NP", "LblP0NP", {6, 109, 70, 15}, &LblP0NP},
-      {Panel2, "LblP1NP", "LblP1NP", {80, 109, 70, 15}},
-      {Panel2, "LblP2NP", "LblP2NP", {154, 109, 75, 15}},
-      {Panel2, "LblPosition", "", {6, 94, 223, 15}, &LblPosition},
-      {Panel3, "LblStrength", "", {888, 8, 180, 124}, &LblStrength},
-      {Panel3, "LblPair", "", {1072, 8, 180, 64}, &LblPair},
-  };
-  for (const auto& l : labels) {
-    auto* label = new QLabel(QString::fromUtf8(l.text), l.parent);
-    label->setObjectName(QLatin1String(l.name));
-    label->setGeometry(l.geometry);
-    if (l.parent == Panel3) label->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // several lines
-    if (l.kept != nullptr) *l.kept = label;
-  }
-
-  const char* magnifierPanels[] = {"Panel1", "Panel4", "Panel5"};
+void TForm1::ConnectComponents() {
+  centralWidget()->installEventFilter(this);
   for (int station = 0; station < 3; ++station) {
-    QFrame* panel =
-        MakePanel(Panel3, magnifierPanels[station], QRect(248 + 136 * station, 8, 129, 129));
-    magnifiers_[station] = new Magnifier(station, s_, panel);
-    magnifiers_[station]->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
-    magnifiers_[station]->setGeometry(1, 1, 127, 127);
-  }
-
-  BuildTable();
-  auto* Edit1 = new QLineEdit(Panel3);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setEnabled(false);
-  Edit1->hide();
-
-  // The scroll boxes lie over the strip's bottom edge, so they are made after it.
-  constexpr int kSurfaceOffsetX[] = {8, 0, -24};
-  for (int station = 0; station < 3; ++station) {
-    auto* view = views_[station] = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
+    PanoramaView* view = views[station];
     centred_[station].Attach(view);
-    view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
-    view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
-    connect(view, &PanoramaView::MagnifierCentre, magnifiers_[station], &Magnifier::PaintAround);
-    magnifiers_[station]->SetSource(view);
     connect(view, &PanoramaView::SurfaceMouseMove, this,
             [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
                             QPoint drag) {
@@ -155,28 +79,10 @@ void TForm1::BuildComponents() {
               Guarded([&] { PaintBoxMouseDown(button, Aimed(aim, drag)); });
             });
   }
-  views_[0]->move(8, 144);
-  views_[1]->move(0, 143);
-}
+  zoom_.Attach(views, magnifiers, Grundriss);
+  connect(Grundriss, &PlanView::PointClicked, this,
+          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
 
-void TForm1::BuildTable() {
-  GridModel = new PointTableModel(this);
-  StringGrid1 = new QTableView(Panel3);
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setGeometry(656, 8, 225, 129);
-  StringGrid1->setModel(GridModel);
-  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  // Ctrl+click adds a row: two selected points show how far apart they lie.
-  StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  StringGrid1->setFocusPolicy(Qt::ClickFocus);
-  StringGrid1->verticalHeader()->hide();
-  StringGrid1->verticalHeader()->setDefaultSectionSize(16);
-  StringGrid1->horizontalHeader()->setDefaultSectionSize(50);
-  StringGrid1->horizontalHeader()->setMinimumSectionSize(10);
-  StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
   StringGrid1->viewport()->installEventFilter(this);
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
@@ -186,12 +92,10 @@ void TForm1::BuildTable() {
   // The plan shows the rows selected (Ctrl+click adds one) as its selected points; two of them,
   // how far apart they lie.
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-    if (Grundriss != nullptr) {
-      std::vector<int> selected;
-      for (const int row : SelectedRows())
-        if (row < GridModel->PointRows()) selected.push_back(row);
-      Grundriss->SetSelectedPoints(selected);
-    }
+    std::vector<int> selected;
+    for (const int row : SelectedRows())
+      if (row < GridModel->PointRows()) selected.push_back(row);
+    Grundriss->SetSelectedPoints(selected);
     if (ignoreSelection_) return;
     Guarded([&] { ShowSelectedPair(context_); });
   });
@@ -285,31 +189,6 @@ void TForm1::BuildMenus() {
   });
 }
 
-void TForm1::BuildPlan() {
-  GrundrissDock = new QDockWidget(QStringLiteral("Grundriss"), this);
-  GrundrissDock->setObjectName(QStringLiteral("GrundrissDock"));
-  Grundriss = new PlanView(s_, GrundrissDock);
-  Grundriss->setObjectName(QStringLiteral("Grundriss"));
-  Grundriss->SetDecimalSeparator(QLatin1Char(context_.separator));
-  GrundrissDock->setWidget(Grundriss);
-  addDockWidget(Qt::RightDockWidgetArea, GrundrissDock);
-  GrundrissDock->hide();
-  connect(Grundriss, &PlanView::PointClicked, this,
-          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
-}
-
-void TForm1::BuildStatusBar() {
-  // The mode and what to do next in it, in words.
-  LblMode = new QLabel(statusBar());
-  LblMode->setObjectName(QStringLiteral("LblMode"));
-  LblStep = new QLabel(statusBar());
-  LblStep->setObjectName(QStringLiteral("LblStep"));
-  statusBar()->addWidget(LblMode);
-  statusBar()->addWidget(LblStep, 1);
-  statusBar()->setSizeGripEnabled(false);
-  ShowMode();
-}
-
 void TForm1::ShowMode() {
   if (LblMode == nullptr) return;
   const ModeWords words = ModeText(context_);
@@ -362,9 +241,9 @@ void TForm1::FormResize() {
   const int H = centralWidget()->height();
   Panel3->resize(W, Panel3->height());
   const int P = Panel3->height();
-  views_[0]->resize(((W - 16) / 3) * 2, H - P - 8);
-  views_[1]->setGeometry(((W - 8) / 3) * 2 + 8, views_[1]->y(), (W - 8) / 3, (H - P - 16) / 2);
-  views_[2]->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
+  views[0]->resize(((W - 16) / 3) * 2, H - P - 8);
+  views[1]->setGeometry(((W - 8) / 3) * 2 + 8, views[1]->y(), (W - 8) / 3, (H - P - 16) / 2);
+  views[2]->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -427,7 +306,7 @@ bool TForm1::FormWheel(const QWheelEvent& wheel) {
 }
 
 bool TForm1::PointerOverPanorama() const {
-  return std::any_of(views_.begin(), views_.end(), [](const PanoramaView* view) {
+  return std::any_of(views.begin(), views.end(), [](const PanoramaView* view) {
     const QWidget* surface = view->viewport();
     return surface->rect().contains(surface->mapFromGlobal(QCursor::pos()));
   });
@@ -496,22 +375,19 @@ void TForm1::SetLabel(Label label, const QString& text) {
                             LblP0NP, LblPosition, LblStrength, LblPair};
   labels[static_cast<int>(label)]->setText(text);
 }
-
 void TForm1::EnableLoad(bool enabled) {
   Laden1->setEnabled(enabled);
 }
-
 void TForm1::EnableUndo(bool undo, bool redo) {
   Rckgngig1->setEnabled(undo);
   Wiederholen1->setEnabled(redo);
 }
 
 void TForm1::MarkViewForRepaint(int station) {
-  views_[station]->MarkForRepaint();
+  views[station]->MarkForRepaint();
 }
-
 void TForm1::MarkMagnifierForRepaint(int station) {
-  magnifiers_[station]->MarkForRepaint();
+  magnifiers[station]->MarkForRepaint();
 }
 
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
@@ -529,32 +405,25 @@ void TForm1::PaintNow() {
 void TForm1::EnableTable(bool enabled) {
   StringGrid1->setEnabled(enabled);
 }
-
 int TForm1::PointRows() const {
   return GridModel->PointRows();
 }
-
 void TForm1::AppendRows(std::vector<TableRow> rows) {
   Quietly([&] { GridModel->AppendRows(std::move(rows)); });
 }
-
 void TForm1::RemoveRow(int row) {
   Quietly([&] { GridModel->RemoveRow(row); });
 }
-
 void TForm1::InsertRow(int row, TableRow texts) {
   Quietly([&] { GridModel->InsertRow(row, std::move(texts)); });
 }
-
 void TForm1::ReplaceRow(int row, TableRow texts) {
   GridModel->ReplaceRow(row, std::move(texts));
 }
-
 int TForm1::SelectedRow() const {
   const QModelIndex current = StringGrid1->currentIndex();
   return current.isValid() ? current.row() : 0;
 }
-
 std::vector<int> TForm1::SelectedRows() const {
   std::vector<int> rows;
   for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows())
@@ -562,7 +431,6 @@ std::vector<int> TForm1::SelectedRows() const {
   std::sort(rows.begin(), rows.end());
   return rows;
 }
-
 void TForm1::SelectRow(int row) {
   Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(row, 0)); });
 }

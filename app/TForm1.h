@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
-#include <array>
 #include <utility>
 
 #include "app/CentredPanoramaView.h"
 #include "app/PlanExport.h"
+#include "app/TForm1Ui.h"
 #include "commands/Context.h"
 #include "commands/Views.h"
 #include "commands/Window.h"
@@ -18,20 +18,14 @@
 class QAction;
 class QKeyEvent;
 class QWheelEvent;
-class QDockWidget;
-class QLabel;
 class QMenu;
-class QTableView;
-class PanoramaView;
-class Magnifier;
-class PointTableModel;
-class PlanView;
 
-// The main window. It builds the components and carries a handler for every event under its own
-// name; each handler forwards to its command in commands/, which works on the working state
-// through the narrow window interface this class implements. The components are found by their
-// object names ("LblCp", "StringGrid1", "ScrollBox1", ...).
-class TForm1 : public QMainWindow, private Window {
+// The main window. It builds the components (TForm1Ui lays them out), and carries a handler for
+// every event under its own name; each handler forwards to its command in commands/, which works
+// on the working state through the narrow window interface this class implements. The menus come
+// from one table of actions and their commands. The components are found by their object names
+// ("LblCp", "StringGrid1", "ScrollBox1", ...).
+class TForm1 : public QMainWindow, private TForm1Ui, private Window {
   Q_OBJECT
 
  public:
@@ -126,11 +120,9 @@ class TForm1 : public QMainWindow, private Window {
   void Minimise() override { showMinimized(); }
   void Maximise() override { showMaximized(); }
 
-  void BuildComponents();
-  void BuildTable();
+  // Connects the components to their handlers.
+  void ConnectComponents();
   void BuildMenus();
-  void BuildPlan();
-  void BuildStatusBar();
   void RefreshPlan();
   void ShowMode();
   // Where the window keeps the plan (docked or floating, shown or not) between starts.
@@ -159,18 +151,7 @@ class TForm1 : public QMainWindow, private Window {
     change();
   }
 
-  // Components.
-  QWidget* Panel3;
-  QLabel *LblCp, *LblP0zu1, *LblP0zu2, *LblP1zu0, *LblP2zu0, *LblP0NP, *LblPosition, *LblStrength,
-      *LblPair;
-  QLabel *LblMode = nullptr, *LblStep = nullptr;
-  QTableView* StringGrid1 = nullptr;
-  PointTableModel* GridModel;
-  std::array<PanoramaView*, 3> views_;  // ScrollBox1 to ScrollBox3
   CentredPanoramaView centred_[3];
-  std::array<Magnifier*, 3> magnifiers_;  // PaintBox4 to PaintBox6
   QMenu* PopupMenu1;
-  QDockWidget* GrundrissDock = nullptr;
-  PlanView* Grundriss = nullptr;
   QAction *Laden1, *Rckgngig1, *Wiederholen1, *Punkteditieren1;
 };
