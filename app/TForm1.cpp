@@ -1,23 +1,19 @@
 #include "app/TForm1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDockWidget>
-#include <QFileInfo>
-#include <QFrame>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTableView>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <functional>
 
 #include "commands/HandOver.h"
 #include "commands/Help.h"
@@ -26,9 +22,8 @@
 #include "commands/PlanExport.h"
 #include "commands/Points.h"
 #include "commands/Project.h"
+#include "commands/Readouts.h"
 #include "commands/Views.h"
-#include "core/Errors.h"
-#include "ui/Keys.h"
 #include "ui/Magnifier.h"
 #include "ui/PanoramaView.h"
 #include "ui/PlanView.h"
@@ -36,13 +31,8 @@
 
 namespace {
 
-QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* panel = new QFrame(parent);
-  panel->setObjectName(QLatin1String(name));
-  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  panel->setLineWidth(1);
-  panel->setGeometry(geometry);
-  return panel;
+MouseAt Aimed(QPointF aim, QPoint drag) {
+  return {Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()};
 }
 
 }  // namespace
@@ -55,10 +45,12 @@ TForm1::TForm1(Platform& platform, char decimalSeparator, const QString& project
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
   font.setPointSize(8);
   setFont(font);
-  BuildComponents();
-  BuildPlan();
+  BuildComponents(this, s_);
+  BuildPlan(this, s_, context_.separator);
+  ConnectComponents();
   BuildMenus();
-  BuildStatusBar();
+  BuildStatusBar(this);
+  ShowMode();
   RestoreWindowSettings();
   Guarded([&] { FormCreate(project); });
   // Key preview: the window sees its keys and the wheel before its controls do.
@@ -69,257 +61,124 @@ TForm1::~TForm1() {
   QCoreApplication::instance()->removeEventFilter(this);
 }
 
-QLabel* TForm1::MakeLabel(const QString& text, const char* name, int x, int y) {
-  auto* label = new QLabel(text, Panel2);
-  label->setObjectName(QLatin1String(name));
-  label->move(x, y);
-  label->resize(Panel2->width() - x - 4, 15);
-  return label;
-}
-
-void TForm1::BuildComponents() {
-  auto* client = new QWidget(this);
-  client->setObjectName(QStringLiteral("Client"));
-  setCentralWidget(client);
-  client->installEventFilter(this);
-
-  Panel3 = new QWidget(client);
-  Panel3->setObjectName(QStringLiteral("Panel3"));
-  Panel3->setGeometry(0, 0, 900, 145);
-
-  BuildStatusPanel();
-  BuildMagnifiers();
-  BuildTable();
-
-  Edit1 = new QLineEdit(Panel3);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setEnabled(false);
-  Edit1->hide();
-
-  // The scroll boxes lie over the strip's bottom edge, so they are made after it.
-  BuildViews(client);
-}
-
-void TForm1::BuildStatusPanel() {
-  Panel2 = MakePanel(Panel3, "Panel2", QRect(8, 8, 233, 129));
-  constexpr int kCaption = 6, kValue = 96, kRow = 15;
-  LblCpI = MakeLabel(QStringLiteral("Cursorposition:"), "LblCpI", kCaption, 4);
-  LblCp = MakeLabel(QStringLiteral("LblCp"), "LblCp", kCaption, 4 + kRow);
-  LblF9 = MakeLabel(QStringLiteral("P0 zu P1: (F9)"), "LblF9", kCaption, 4 + 2 * kRow);
-  LblP0zu1 = MakeLabel(QStringLiteral("LblP0zu1"), "LblP0zu1", kValue, 4 + 2 * kRow);
-  LblF10 = MakeLabel(QStringLiteral("P0 zu P2: (F10)"), "LblF10", kCaption, 4 + 3 * kRow);
-  LblP0zu2 = MakeLabel(QStringLiteral("LblP0zu2"), "LblP0zu2", kValue, 4 + 3 * kRow);
-  LblF11 = MakeLabel(QStringLiteral("P1 zu P0: (F11)"), "LblF11", kCaption, 4 + 4 * kRow);
-  LblP1zu0 = MakeLabel(QStringLiteral("LblP1zu0"), "LblP1zu0", kValue, 4 + 4 * kRow);
-  LblF12 = MakeLabel(QStringLiteral("P2 zu P0: (F12)"), "LblF12", kCaption, 4 + 5 * kRow);
-  LblP2zu0 = MakeLabel(QStringLiteral("LblP2zu0"), "LblP2zu0", kValue, 4 + 5 * kRow);
-  LblP0NP = MakeLabel(QStringLiteral("LblP0NP"), "LblP0NP", kCaption, 4 + 7 * kRow);
-  LblP1NP = MakeLabel(QStringLiteral("LblP1NP"), "LblP1NP", 80, 4 + 7 * kRow);
-  LblP2NP = MakeLabel(QStringLiteral("LblP2NP"), "LblP2NP", 154, 4 + 7 * kRow);
-  LblP0NP->resize(70, 15);
-  LblP1NP->resize(70, 15);
-  // The panel's free row: where the current point lies.
-  LblPosition = MakeLabel(QString(), "LblPosition", kCaption, 4 + 6 * kRow);
-  // Right of the table, where the strip has room: how firmly the stations fix the distance.
-  LblStrength = new QLabel(Panel3);
-  LblStrength->setObjectName(QStringLiteral("LblStrength"));
-  LblStrength->setGeometry(888, 8, 180, 8 * kRow + 4);
-  LblStrength->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  // Beside it: how far apart the two points selected in the table lie.
-  LblPair = new QLabel(Panel3);
-  LblPair->setObjectName(QStringLiteral("LblPair"));
-  LblPair->setGeometry(1072, 8, 180, 4 * kRow + 4);
-  LblPair->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TForm1::BuildMagnifiers() {
-  Panel1 = MakePanel(Panel3, "Panel1", QRect(248, 8, 129, 129));
-  Panel4 = MakePanel(Panel3, "Panel4", QRect(384, 8, 129, 129));
-  Panel5 = MakePanel(Panel3, "Panel5", QRect(520, 8, 129, 129));
-  QFrame* panels[] = {Panel1, Panel4, Panel5};
-  Magnifier** magnifiers[] = {&PaintBox4, &PaintBox5, &PaintBox6};
+void TForm1::ConnectComponents() {
+  centralWidget()->installEventFilter(this);
   for (int station = 0; station < 3; ++station) {
-    *magnifiers[station] = new Magnifier(station, s_, panels[station]);
-    (*magnifiers[station])->setObjectName(QStringLiteral("PaintBox%1").arg(station + 4));
-    (*magnifiers[station])->setGeometry(1, 1, 127, 127);
+    PanoramaView* view = views[station];
+    centred_[station].Attach(view);
+    connect(view, &PanoramaView::SurfaceMouseMove, this,
+            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
+                            QPoint drag) {
+              zoom_.MouseOver(station);
+              Guarded([&] { PaintBoxMouseMove(station, mods, buttons, Aimed(aim, drag)); });
+            });
+    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
+      Guarded([&] { PaintBoxClick(station, Aimed(aim, QPoint())); });
+    });
+    connect(view, &PanoramaView::SurfaceMouseDown, this,
+            [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
+              Guarded([&] { PaintBoxMouseDown(button, Aimed(aim, drag)); });
+            });
   }
-}
+  zoom_.Attach(views, magnifiers, Grundriss);
+  connect(Grundriss, &PlanView::PointClicked, this,
+          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
 
-void TForm1::BuildTable() {
-  GridModel = new PointTableModel(this);
-  StringGrid1 = new QTableView(Panel3);
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setGeometry(656, 8, 225, 129);
-  StringGrid1->setModel(GridModel);
-  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  // Ctrl+click adds a row: two selected points show how far apart they lie.
-  StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  StringGrid1->setFocusPolicy(Qt::ClickFocus);
-  StringGrid1->verticalHeader()->hide();
-  StringGrid1->verticalHeader()->setDefaultSectionSize(16);
-  StringGrid1->horizontalHeader()->setDefaultSectionSize(50);
-  StringGrid1->horizontalHeader()->setMinimumSectionSize(10);
-  StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
   StringGrid1->viewport()->installEventFilter(this);
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (ignoreSelection_ || !current.isValid()) return;
-            Guarded([&] { StringGrid1SelectCell(current.column(), current.row() + 1); });
+            Guarded([&] { StringGrid1SelectCell(current.column(), current.row()); });
           });
   // The plan shows the rows selected (Ctrl+click adds one) as its selected points; two of them,
   // how far apart they lie.
   connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-    if (Grundriss != nullptr) {
-      std::vector<int> selected;
-      for (const int row : SelectedRows())
-        if (row <= GridModel->PointRows()) selected.push_back(row - 1);
-      Grundriss->SetSelectedPoints(selected);
-    }
+    std::vector<int> selected;
+    for (const int row : SelectedRows())
+      if (row < GridModel->PointRows()) selected.push_back(row);
+    Grundriss->SetSelectedPoints(selected);
     if (ignoreSelection_) return;
     Guarded([&] { ShowSelectedPair(context_); });
   });
 }
 
-void TForm1::BuildViews(QWidget* client) {
-  constexpr int kSurfaceOffsetX[] = {8, 0, -24};
-  PanoramaView** views[] = {&ScrollBox1, &ScrollBox2, &ScrollBox3};
-  Magnifier* viewMagnifiers[] = {PaintBox4, PaintBox5, PaintBox6};
-  for (int station = 0; station < 3; ++station) {
-    auto* view = new PanoramaView(station, kSurfaceOffsetX[station], s_, client);
-    *views[station] = view;
-    centred_[station].Attach(view);
-    view->setObjectName(QStringLiteral("ScrollBox%1").arg(station + 1));
-    view->viewport()->setObjectName(QStringLiteral("PaintBox%1").arg(station + 1));
-    view->SetMagnifier(viewMagnifiers[station]);
-    connect(view, &PanoramaView::SurfaceMouseMove, this,
-            [this, station](Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, QPointF aim,
-                            QPoint drag) {
-              zoomView_ = station;
-              Guarded([&] {
-                using Handler =
-                    void (TForm1::*)(Qt::KeyboardModifiers, Qt::MouseButtons, const MouseAt&);
-                static constexpr Handler kHandlers[] = {&TForm1::PaintBox1MouseMove,
-                                                        &TForm1::PaintBox2MouseMove,
-                                                        &TForm1::PaintBox3MouseMove};
-                (this->*kHandlers[station])(
-                    mods, buttons, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
-              });
-            });
-    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
-      Guarded([&] { PaintBoxClick(station, MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0}); });
-    });
-    connect(
-        view, &PanoramaView::SurfaceMouseDown, this,
-        [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
-          Guarded([&] {
-            PaintBoxMouseDown(button, MouseAt{Real{aim.x()}, Real{aim.y()}, drag.x(), drag.y()});
-          });
-        });
-  }
-  ScrollBox1->move(8, 144);
-  ScrollBox2->move(0, 143);
-}
-
 void TForm1::BuildMenus() {
-  auto command = [this](QMenu* menu, const QString& caption, const char* name, auto handler) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, [this, handler] { Guarded([&] { handler(); }); });
-    return action;
+  const auto menu = [this](const char* title, const char* name) {
+    QMenu* added = menuBar()->addMenu(QString::fromUtf8(title));
+    added->setObjectName(QLatin1String(name));
+    return added;
   };
+  QMenu* const Datei1 = menu("&Datei", "Datei1");
+  QMenu* const Bearbeiten1 = menu("&Bearbeiten", "Bearbeiten1");
+  QMenu* const Ansicht1 = menu("&Ansicht", "Ansicht1");
+  QMenu* const Hilfe1 = menu("&Hilfe", "Hilfe1");
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
-  Datei1 = menuBar()->addMenu(QStringLiteral("&Datei"));
-  Datei1->setObjectName(QStringLiteral("Datei1"));
-  Laden1 =
-      command(Datei1, QStringLiteral("Projekt &laden..."), "Laden1", [this] { Laden1Click(); });
-  // Stays available: one project a window, but as many windows as the user likes.
-  ProjektinneuemFensterffnen1 =
-      command(Datei1, QStringLiteral("Projekt in neuem &Fenster öffnen..."),
-              "ProjektinneuemFensterffnen1", [this] { ProjektinneuemFensterffnen1Click(); });
-  Speichern1 = command(Datei1, QStringLiteral("Projekt &speichern..."), "Speichern1",
-                       [this] { Speichern1Click(); });
-  Punkteexportieren1 = command(Datei1, QStringLiteral("Punkte &exportieren..."),
-                               "Punkteexportieren1", [this] { Punkteexportieren1Click(); });
-  Punkteexportieren1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  PunkteAlsDxf1 = command(Datei1, QStringLiteral("Punkte als &DXF exportieren..."), "PunkteAlsDxf1",
-                          [this] { ExportDxf(context_); });
-  GrundrissSpeichern1 = command(Datei1, QStringLiteral("Grundriss als &PDF oder SVG speichern..."),
-                                "GrundrissSpeichern1", [this] { GrundrissSpeichern1Click(); });
-  Datei1->addSeparator();
-  Standortpanoladen1 = command(Datei1, QStringLiteral("Standortpano laden..."),
-                               "Standortpanoladen1", [this] { Standortpanoladen1Click(); });
-  Vermessungspano1laden1 =
-      command(Datei1, QStringLiteral("Vermessungspano 1 laden..."), "Vermessungspano1laden1",
-              [this] { Vermessungspano1laden1Click(); });
-  Vermessungspano2laden1 =
-      command(Datei1, QStringLiteral("Vermessungspano 2 laden..."), "Vermessungspano2laden1",
-              [this] { Vermessungspano2laden1Click(); });
-  Datei1->addSeparator();
-  Beenden1 = command(Datei1, QStringLiteral("&Beenden"), "Beenden1", [this] { Beenden1Click(); });
-
-  Bearbeiten1 = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
-  Bearbeiten1->setObjectName(QStringLiteral("Bearbeiten1"));
-  Rckgngig1 = command(Bearbeiten1, QStringLiteral("&Rückgängig"), "Rckgngig1",
-                      [this] { Rckgngig1Click(); });
-  Rckgngig1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  Wiederholen1 = command(Bearbeiten1, QStringLiteral("&Wiederholen"), "Wiederholen1",
-                         [this] { Wiederholen1Click(); });
-  Wiederholen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-  Bearbeiten1->addSeparator();
-  Einstellungen1 = command(Bearbeiten1, QStringLiteral("&Einstellungen..."), "Einstellungen1",
-                           [this] { EditSettings(context_); });
-  EnableUndo(false, false);
-
-  Ansicht1 = menuBar()->addMenu(QStringLiteral("&Ansicht"));
-  Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
-  // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
-  // keyboards have "+" unshifted.
-  Vergrern1 =
-      command(Ansicht1, QStringLiteral("Ver&größern"), "Vergrern1", [this] { Vergrern1Click(); });
-  Vergrern1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))});
-  Verkleinern1 = command(Ansicht1, QStringLiteral("Ver&kleinern"), "Verkleinern1",
-                         [this] { Verkleinern1Click(); });
-  Verkleinern1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Minus),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))});
-  Originalgre1 = command(Ansicht1, QStringLiteral("&Originalgröße"), "Originalgre1",
-                         [this] { Originalgre1Click(); });
-  Originalgre1->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_0),
-       QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_0))});
-  Ansicht1->addSeparator();
-  Grundriss1 = GrundrissDock->toggleViewAction();
+  // Every command of the menus in its place: the action's name, caption and command, and its
+  // shortcuts; an entry without a name is a separator.
+  const auto panorama = [](int station) {
+    return [station](Context& c) { LoadPanorama(c, station); };
+  };
+  const auto zoom = [this](int steps) { return [this, steps](Context&) { zoom_.ZoomBy(steps); }; };
+  const struct {
+    QMenu* menu;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    std::function<void(Context&)> command = {};
+    const char* keys = "";
+    QAction** kept = nullptr;  // the actions the window enables and disables
+  } entries[] = {
+      {Datei1, "Laden1", "Projekt &laden...", LoadProject, "", &Laden1},
+      // Stays available: one project a window, but as many windows as the user likes.
+      {Datei1, "ProjektinneuemFensterffnen1", "Projekt in neuem &Fenster öffnen...",
+       OpenInNewWindow},
+      {Datei1, "Speichern1", "Projekt &speichern...", SaveProject},
+      {Datei1, "Punkteexportieren1", "Punkte &exportieren...", ExportPoints, "Ctrl+E"},
+      {Datei1, "PunkteAlsDxf1", "Punkte als &DXF exportieren...", ExportDxf},
+      {Datei1, "GrundrissSpeichern1", "Grundriss als &PDF oder SVG speichern...", SavePlan},
+      {Datei1},
+      {Datei1, "Standortpanoladen1", "Standortpano laden...", panorama(0)},
+      {Datei1, "Vermessungspano1laden1", "Vermessungspano 1 laden...", panorama(1)},
+      {Datei1, "Vermessungspano2laden1", "Vermessungspano 2 laden...", panorama(2)},
+      {Datei1},
+      {Datei1, "Beenden1", "&Beenden", [this](Context&) { close(); }},
+      {Bearbeiten1, "Rckgngig1", "&Rückgängig", Undo, "Ctrl+Z", &Rckgngig1},
+      {Bearbeiten1, "Wiederholen1", "&Wiederholen", Redo, "Ctrl+Y", &Wiederholen1},
+      {Bearbeiten1},
+      {Bearbeiten1, "Einstellungen1", "&Einstellungen...", EditSettings},
+      // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
+      // keyboards have "+" unshifted.
+      {Ansicht1, "Vergrern1", "Ver&größern", zoom(1), "Ctrl++; Ctrl+=; Ctrl+Num++"},
+      {Ansicht1, "Verkleinern1", "Ver&kleinern", zoom(-1), "Ctrl+-; Ctrl+Num+-"},
+      {Ansicht1, "Originalgre1", "&Originalgröße", [this](Context&) { zoom_.ZoomToOriginal(); },
+       "Ctrl+0; Ctrl+Num+0"},
+      {Ansicht1},
+      {Hilfe1, "Tastenkrzel1", "&Tastenkürzel", ShowKeys},
+      {Hilfe1, "InfoberTorbel1", "&Info über Torbel", ShowAbout},
+      {PopupMenu1, "Punkteditieren1", "Punkt editieren", EditPoint, "", &Punkteditieren1},
+      {PopupMenu1, "Punktlschen1", "Punkt löschen", DeletePoint},
+      {PopupMenu1, "PunktlisteabCursorerzeugen1", "Punktliste ab Cursor erzeugen", HandOver},
+  };
+  for (const auto& entry : entries) {
+    if (entry.name == nullptr) {
+      entry.menu->addSeparator();
+      continue;
+    }
+    QAction* action = entry.menu->addAction(QString::fromUtf8(entry.caption));
+    action->setObjectName(QLatin1String(entry.name));
+    if (*entry.keys != '\0') action->setShortcuts(QKeySequence::listFromString(entry.keys));
+    connect(action, &QAction::triggered, this,
+            [this, command = entry.command] { Guarded([&] { command(context_); }); });
+    if (entry.kept != nullptr) *entry.kept = action;
+  }
+  // The plan's dock brings the action that shows and hides it.
+  QAction* Grundriss1 = GrundrissDock->toggleViewAction();
   Grundriss1->setText(QStringLiteral("&Grundriss"));
   Grundriss1->setObjectName(QStringLiteral("Grundriss1"));
   Ansicht1->addAction(Grundriss1);
+  EnableUndo(false, false);
 
-  Hilfe1 = menuBar()->addMenu(QStringLiteral("&Hilfe"));
-  Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
-  Tastenkrzel1 = command(Hilfe1, QStringLiteral("&Tastenkürzel"), "Tastenkrzel1",
-                         [this] { Tastenkrzel1Click(); });
-  InfoberTorbel1 = command(Hilfe1, QStringLiteral("&Info über Torbel"), "InfoberTorbel1",
-                           [this] { InfoberTorbel1Click(); });
-
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  Punkteditieren1 = PopupMenu1->addAction(QStringLiteral("Punkt editieren"));
-  Punkteditieren1->setObjectName(QStringLiteral("Punkteditieren1"));
-  Punktlschen1 = PopupMenu1->addAction(QStringLiteral("Punkt löschen"));
-  Punktlschen1->setObjectName(QStringLiteral("Punktlschen1"));
-  PunktlisteabCursorerzeugen1 =
-      PopupMenu1->addAction(QStringLiteral("Punktliste ab Cursor erzeugen"));
-  PunktlisteabCursorerzeugen1->setObjectName(QStringLiteral("PunktlisteabCursorerzeugen1"));
-  connect(PunktlisteabCursorerzeugen1, &QAction::triggered, this,
-          [this] { Guarded([this] { PunktlisteabCursorerzeugen1Click(); }); });
-  connect(Punkteditieren1, &QAction::triggered, this,
-          [this] { Guarded([this] { Punkteditieren1Click(); }); });
-  connect(Punktlschen1, &QAction::triggered, this,
-          [this] { Guarded([this] { Punktlschen1Click(); }); });
   // The menu opens on a row; where the click hits none, a command would act on the row
   // selected before.
   connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
@@ -328,31 +187,6 @@ void TForm1::BuildMenus() {
       PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(p));
     }
   });
-}
-
-void TForm1::BuildPlan() {
-  GrundrissDock = new QDockWidget(QStringLiteral("Grundriss"), this);
-  GrundrissDock->setObjectName(QStringLiteral("GrundrissDock"));
-  Grundriss = new PlanView(s_, GrundrissDock);
-  Grundriss->setObjectName(QStringLiteral("Grundriss"));
-  Grundriss->SetDecimalSeparator(QLatin1Char(context_.separator));
-  GrundrissDock->setWidget(Grundriss);
-  addDockWidget(Qt::RightDockWidgetArea, GrundrissDock);
-  GrundrissDock->hide();
-  connect(Grundriss, &PlanView::PointClicked, this,
-          [this](int index, bool ctrl) { Guarded([&] { PlanPointClicked(index, ctrl); }); });
-}
-
-void TForm1::BuildStatusBar() {
-  // The mode and what to do next in it, in words.
-  LblMode = new QLabel(statusBar());
-  LblMode->setObjectName(QStringLiteral("LblMode"));
-  LblStep = new QLabel(statusBar());
-  LblStep->setObjectName(QStringLiteral("LblStep"));
-  statusBar()->addWidget(LblMode);
-  statusBar()->addWidget(LblStep, 1);
-  statusBar()->setSizeGripEnabled(false);
-  ShowMode();
 }
 
 void TForm1::ShowMode() {
@@ -366,10 +200,6 @@ void TForm1::RefreshPlan() {
   if (Grundriss != nullptr && GrundrissDock->isVisible()) Grundriss->Refresh();
 }
 
-void TForm1::GrundrissSpeichern1Click() {
-  SavePlan(context_);
-}
-
 void TForm1::PlanPointClicked(int index, bool ctrl) {
   // As a click on the point's row does, while the table takes a selection; with Ctrl, as a
   // Ctrl+click there: the row joins the selection, or leaves it.
@@ -379,7 +209,7 @@ void TForm1::PlanPointClicked(int index, bool ctrl) {
                                           QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
     return;
   }
-  ::SelectRow(context_, index + 1);
+  ::SelectRow(context_, index);
 }
 
 QString TForm1::WindowSettingsPath() {
@@ -411,9 +241,9 @@ void TForm1::FormResize() {
   const int H = centralWidget()->height();
   Panel3->resize(W, Panel3->height());
   const int P = Panel3->height();
-  ScrollBox1->resize(((W - 16) / 3) * 2, H - P - 8);
-  ScrollBox2->setGeometry(((W - 8) / 3) * 2 + 8, ScrollBox2->y(), (W - 8) / 3, (H - P - 16) / 2);
-  ScrollBox3->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
+  views[0]->resize(((W - 16) / 3) * 2, H - P - 8);
+  views[1]->setGeometry(((W - 8) / 3) * 2 + 8, views[1]->y(), (W - 8) / 3, (H - P - 16) / 2);
+  views[2]->setGeometry(((W - 8) / 3) * 2 + 8, (H - P - 8) / 2 + P, (W - 8) / 3, (H - P - 8) / 2);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -467,71 +297,19 @@ void TForm1::FormKeyRelease(const QKeyEvent& key) {
   Guarded([&] { FormKeyUp(VirtualKeyCode(key), key.modifiers()); });
 }
 
-namespace {
-
-bool Under(const QWidget* widget, QPointF global) {
-  return widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(global).toPoint());
-}
-
-}  // namespace
-
 bool TForm1::FormWheel(const QWheelEvent& wheel) {
-  const QPointF global = wheel.globalPosition();
-  // Over the plan the wheel zooms it.
-  if (Under(Grundriss, global)) return false;
-  // Over a magnifier it enlarges that, and with Ctrl over a view, the view; a notch a step.
-  const auto notches = [this, &wheel] {
-    zoomWheelRest_ += wheel.angleDelta().y();
-    const int steps = zoomWheelRest_ / 120;
-    zoomWheelRest_ -= steps * 120;
-    return steps;
-  };
-  for (int station = 0; station < 3; ++station) {
-    if (Under(MagnifierOf(station), global)) {
-      MagnifierOf(station)->ZoomBy(notches());
-      return true;
-    }
-    QWidget* surface = ViewOf(station)->viewport();
-    if ((wheel.modifiers() & Qt::ControlModifier) && Under(surface, global)) {
-      if (const int steps = notches()) {
-        ViewOf(station)->ZoomBy(steps, surface->mapFromGlobal(global).toPoint());
-      }
-      return true;
-    }
-  }
-  Guarded([&] { FormMouseWheel(wheel.angleDelta().y()); });
-  return true;  // the wheel has no other use: no view or list scrolls by it
-}
-
-PanoramaView* TForm1::ZoomedView(QPoint& anchor) const {
-  PanoramaView* view = ViewOf(zoomView_);
-  const QWidget* surface = view->viewport();
-  anchor = surface->mapFromGlobal(QCursor::pos());
-  if (!surface->rect().contains(anchor)) anchor = surface->rect().center();
-  return view;
-}
-
-void TForm1::Vergrern1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomBy(1, anchor);
-}
-
-void TForm1::Verkleinern1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomBy(-1, anchor);
-}
-
-void TForm1::Originalgre1Click() {
-  QPoint anchor;
-  ZoomedView(anchor)->ZoomToOriginal(anchor);
+  const ZoomRouter::Wheel use = zoom_.Route(wheel);
+  if (use == ZoomRouter::Wheel::NoZoom) Guarded([&] { FormMouseWheel(wheel.angleDelta().y()); });
+  // Over the plan the wheel is the plan's; elsewhere it has no other use: no view or list
+  // scrolls by it.
+  return use != ZoomRouter::Wheel::Plan;
 }
 
 bool TForm1::PointerOverPanorama() const {
-  for (int station = 0; station < 3; ++station) {
-    const QWidget* surface = ViewOf(station)->viewport();
-    if (surface->rect().contains(surface->mapFromGlobal(QCursor::pos()))) return true;
-  }
-  return false;
+  return std::any_of(views.begin(), views.end(), [](const PanoramaView* view) {
+    const QWidget* surface = view->viewport();
+    return surface->rect().contains(surface->mapFromGlobal(QCursor::pos()));
+  });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -560,40 +338,18 @@ bool TForm1::FormClose() {
   return true;
 }
 
-void TForm1::Beenden1Click() {
-  close();
-}
-
-PanoramaView* TForm1::ViewOf(int station) const {
-  return station == 0 ? ScrollBox1 : station == 1 ? ScrollBox2 : ScrollBox3;
-}
-
-Magnifier* TForm1::MagnifierOf(int station) const {
-  return station == 0 ? PaintBox4 : station == 1 ? PaintBox5 : PaintBox6;
-}
-
 // The handlers.
 
-void TForm1::PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 0, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
-}
-void TForm1::PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 1, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
-}
-void TForm1::PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
-                                const MouseAt& at) {
-  PanoramaMouseMove(context_, 2, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
+void TForm1::PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                               const MouseAt& at) {
+  PanoramaMouseMove(context_, station, Shift & Qt::ShiftModifier, buttons & Qt::LeftButton, at);
 }
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at) {
   PanoramaMouseDown(context_, Button == Qt::LeftButton, at.dragX, at.dragY);
 }
-
 void TForm1::PaintBoxClick(int station, const MouseAt& at) {
   PanoramaClick(context_, station, at);
 }
-
 void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift) {
   KeyDown(context_, Key, Shift & Qt::ControlModifier);
 }
@@ -603,57 +359,13 @@ void TForm1::FormKeyUp(int, Qt::KeyboardModifiers) {
 void TForm1::FormMouseWheel(int angleDelta) {
   MouseWheel(context_, angleDelta);
 }
-
-void TForm1::StringGrid1SelectCell(int, int ARow) {
-  SelectCell(context_, ARow);
+void TForm1::StringGrid1SelectCell(int, int row) {
+  SelectCell(context_, row);
 }
 void TForm1::StringGrid1MouseDown(Qt::MouseButton Button, QPoint position) {
   if (Button != Qt::RightButton) return;
   const QModelIndex cell = StringGrid1->indexAt(position);
-  if (cell.isValid()) ::SelectRow(context_, cell.row() + 1);
-}
-void TForm1::Punkteditieren1Click() {
-  EditPoint(context_);
-}
-void TForm1::Punktlschen1Click() {
-  DeletePoint(context_);
-}
-void TForm1::PunktlisteabCursorerzeugen1Click() {
-  HandOver(context_);
-}
-
-void TForm1::Laden1Click() {
-  LoadProject(context_);
-}
-void TForm1::ProjektinneuemFensterffnen1Click() {
-  OpenInNewWindow(context_);
-}
-void TForm1::Speichern1Click() {
-  SaveProject(context_);
-}
-void TForm1::Standortpanoladen1Click() {
-  LoadPanorama(context_, 0);
-}
-void TForm1::Vermessungspano1laden1Click() {
-  LoadPanorama(context_, 1);
-}
-void TForm1::Vermessungspano2laden1Click() {
-  LoadPanorama(context_, 2);
-}
-void TForm1::InfoberTorbel1Click() {
-  ShowAbout(context_);
-}
-void TForm1::Tastenkrzel1Click() {
-  ShowKeys(context_);
-}
-void TForm1::Punkteexportieren1Click() {
-  ExportPoints(context_);
-}
-void TForm1::Rckgngig1Click() {
-  Undo(context_);
-}
-void TForm1::Wiederholen1Click() {
-  Redo(context_);
+  if (cell.isValid()) ::SelectRow(context_, cell.row());
 }
 
 // The window as the commands see it.
@@ -663,34 +375,19 @@ void TForm1::SetLabel(Label label, const QString& text) {
                             LblP0NP, LblPosition, LblStrength, LblPair};
   labels[static_cast<int>(label)]->setText(text);
 }
-
-QString TForm1::Caption() const {
-  return windowTitle();
-}
-
-void TForm1::SetCaption(const QString& caption) {
-  setWindowTitle(caption);
-}
-
 void TForm1::EnableLoad(bool enabled) {
   Laden1->setEnabled(enabled);
 }
-
 void TForm1::EnableUndo(bool undo, bool redo) {
   Rckgngig1->setEnabled(undo);
   Wiederholen1->setEnabled(redo);
 }
 
-CentredView& TForm1::View(int station) {
-  return centred_[station];
-}
-
 void TForm1::MarkViewForRepaint(int station) {
-  ViewOf(station)->MarkForRepaint();
+  views[station]->MarkForRepaint();
 }
-
 void TForm1::MarkMagnifierForRepaint(int station) {
-  MagnifierOf(station)->MarkForRepaint();
+  magnifiers[station]->MarkForRepaint();
 }
 
 // One paint of everything pending: each view and magnifier is painted once, and the screen is
@@ -708,48 +405,32 @@ void TForm1::PaintNow() {
 void TForm1::EnableTable(bool enabled) {
   StringGrid1->setEnabled(enabled);
 }
-
 int TForm1::PointRows() const {
   return GridModel->PointRows();
 }
-
 void TForm1::AppendRows(std::vector<TableRow> rows) {
   Quietly([&] { GridModel->AppendRows(std::move(rows)); });
 }
-
-void TForm1::RemoveRow(int gridRow) {
-  Quietly([&] { GridModel->RemoveRow(gridRow - 1); });
+void TForm1::RemoveRow(int row) {
+  Quietly([&] { GridModel->RemoveRow(row); });
 }
-
-void TForm1::InsertRow(int gridRow, TableRow row) {
-  Quietly([&] { GridModel->InsertRow(gridRow - 1, std::move(row)); });
+void TForm1::InsertRow(int row, TableRow texts) {
+  Quietly([&] { GridModel->InsertRow(row, std::move(texts)); });
 }
-
-void TForm1::ReplaceRow(int gridRow, TableRow row) {
-  GridModel->ReplaceRow(gridRow - 1, std::move(row));
+void TForm1::ReplaceRow(int row, TableRow texts) {
+  GridModel->ReplaceRow(row, std::move(texts));
 }
-
 int TForm1::SelectedRow() const {
   const QModelIndex current = StringGrid1->currentIndex();
-  return current.isValid() ? current.row() + 1 : 1;
+  return current.isValid() ? current.row() : 0;
 }
-
 std::vector<int> TForm1::SelectedRows() const {
   std::vector<int> rows;
   for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows())
-    rows.push_back(index.row() + 1);
+    rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   return rows;
 }
-
-void TForm1::SelectRow(int gridRow) {
-  Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(gridRow - 1, 0)); });
-}
-
-void TForm1::Minimise() {
-  showMinimized();
-}
-
-void TForm1::Maximise() {
-  showMaximized();
+void TForm1::SelectRow(int row) {
+  Quietly([&] { StringGrid1->setCurrentIndex(GridModel->index(row, 0)); });
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/CentredPanoramaView.h"
+#include "app/TForm1Ui.h"
 #include "commands/Context.h"
 #include "commands/Views.h"
 #include "commands/Window.h"
@@ -11,26 +12,19 @@
 #include "core/Platform.h"
 #include "core/WorkingState.h"
 #include "ui/Keys.h"
+#include "ui/ZoomRouter.h"
 
 class QAction;
 class QKeyEvent;
 class QWheelEvent;
-class QDockWidget;
-class QFrame;
-class QLabel;
-class QLineEdit;
 class QMenu;
-class QTableView;
-class PanoramaView;
-class Magnifier;
-class PointTableModel;
-class PlanView;
 
-// The main window. It builds the components and carries a handler for every event under its own
-// name; each handler forwards to its command in commands/, which works on the working state
-// through the narrow window interface this class implements. The components are found by their
-// object names ("LblCp", "StringGrid1", "ScrollBox1", ...).
-class TForm1 : public QMainWindow, private Window {
+// The main window. It builds the components (TForm1Ui lays them out), and carries a handler for
+// every event under its own name; each handler forwards to its command in commands/, which works
+// on the working state through the narrow window interface this class implements. The menus come
+// from one table of actions and their commands. The components are found by their object names
+// ("LblCp", "StringGrid1", "ScrollBox1", ...).
+class TForm1 : public QMainWindow, private TForm1Ui, private Window {
   Q_OBJECT
 
  public:
@@ -60,23 +54,21 @@ class TForm1 : public QMainWindow, private Window {
   void FormResize();
   bool FormCloseQuery();
   bool FormClose();
-  void Beenden1Click();
 
-  // The panorama views.
-  void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
-  void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
-  void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, const MouseAt& at);
+  // The panorama views: the mouse over a station's view (PaintBox1 to PaintBox3).
+  void PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
+                         const MouseAt& at);
   void PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at);
   void PaintBoxClick(int station, const MouseAt& at);
   // The same over the surface pixel X, Y of a view at 1:1.
   void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox1MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(0, Shift, buttons, At(X, Y));
   }
   void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox2MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(1, Shift, buttons, At(X, Y));
   }
   void PaintBox3MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
-    PaintBox3MouseMove(Shift, buttons, At(X, Y));
+    PaintBoxMouseMove(2, Shift, buttons, At(X, Y));
   }
   void PaintBoxMouseDown(Qt::MouseButton Button, int X, int Y) {
     PaintBoxMouseDown(Button, At(X, Y));
@@ -93,34 +85,12 @@ class TForm1 : public QMainWindow, private Window {
   void FormKeyRelease(const QKeyEvent& key);
   bool FormWheel(const QWheelEvent& wheel);
 
-  // "Ansicht": zoom of the view the mouse was last over, about the pointer.
-  void Vergrern1Click();
-  void Verkleinern1Click();
-  void Originalgre1Click();
-
   // The point table.
-  void StringGrid1SelectCell(int ACol, int ARow);
+  void StringGrid1SelectCell(int column, int row);
   void StringGrid1MouseDown(Qt::MouseButton Button, QPoint position);
-  void Punkteditieren1Click();
-  void Punktlschen1Click();
-  void PunktlisteabCursorerzeugen1Click();
-
-  // The menus.
-  void Laden1Click();
-  void ProjektinneuemFensterffnen1Click();
-  void Speichern1Click();
-  void Standortpanoladen1Click();
-  void Vermessungspano1laden1Click();
-  void Vermessungspano2laden1Click();
-  void InfoberTorbel1Click();
-  void Tastenkrzel1Click();
-  void Punkteexportieren1Click();
-  void Rckgngig1Click();
-  void Wiederholen1Click();
 
   // The plan.
   void PlanPointClicked(int index, bool ctrl);
-  void GrundrissSpeichern1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -129,46 +99,35 @@ class TForm1 : public QMainWindow, private Window {
  private:
   // Window
   void SetLabel(Label label, const QString& text) override;
-  QString Caption() const override;
-  void SetCaption(const QString& caption) override;
+  QString Caption() const override { return windowTitle(); }
+  void SetCaption(const QString& caption) override { setWindowTitle(caption); }
   void EnableLoad(bool enabled) override;
   void EnableUndo(bool undo, bool redo) override;
-  CentredView& View(int station) override;
+  CentredView& View(int station) override { return centred_[station]; }
   void MarkViewForRepaint(int station) override;
   void MarkMagnifierForRepaint(int station) override;
   void PaintNow() override;
   void EnableTable(bool enabled) override;
   int PointRows() const override;
   void AppendRows(std::vector<TableRow> rows) override;
-  void RemoveRow(int gridRow) override;
-  void InsertRow(int gridRow, TableRow row) override;
-  void ReplaceRow(int gridRow, TableRow row) override;
+  void RemoveRow(int row) override;
+  void InsertRow(int row, TableRow texts) override;
+  void ReplaceRow(int row, TableRow texts) override;
   int SelectedRow() const override;
   std::vector<int> SelectedRows() const override;
-  void SelectRow(int gridRow) override;
-  void Minimise() override;
-  void Maximise() override;
+  void SelectRow(int row) override;
+  void Minimise() override { showMinimized(); }
+  void Maximise() override { showMaximized(); }
 
-  void BuildComponents();
-  void BuildStatusPanel();
-  void BuildMagnifiers();
-  void BuildTable();
-  void BuildViews(QWidget* client);
+  // Connects the components to their handlers.
+  void ConnectComponents();
   void BuildMenus();
-  void BuildPlan();
-  void BuildStatusBar();
   void RefreshPlan();
   void ShowMode();
-  // The view the zoom commands act on, and the point they zoom about: the pointer where it is
-  // over that view, else the view's middle.
-  PanoramaView* ZoomedView(QPoint& anchor) const;
   // Where the window keeps the plan (docked or floating, shown or not) between starts.
   QString WindowSettingsPath();
   void RestoreWindowSettings();
   void SaveWindowSettings();
-  QLabel* MakeLabel(const QString& text, const char* name, int x, int y);
-  PanoramaView* ViewOf(int station) const;
-  Magnifier* MagnifierOf(int station) const;
   // Whether the mouse pointer is over a panorama, where the arrow keys aim.
   bool PointerOverPanorama() const;
 
@@ -177,8 +136,7 @@ class TForm1 : public QMainWindow, private Window {
   Context context_;
   HeldKey heldKey_;
   bool ignoreSelection_ = false;  // while the program moves the table's selection
-  int zoomView_ = 0;              // the view the mouse was last over
-  int zoomWheelRest_ = 0;         // wheel turns short of a notch, for the zoom
+  ZoomRouter zoom_;
 
   // Changes the table as the program does: the selection it moves raises no selection command.
   template <typename Change>
@@ -191,25 +149,7 @@ class TForm1 : public QMainWindow, private Window {
     change();
   }
 
-  // Components.
-  QWidget* Panel3;
-  QFrame *Panel2, *Panel1, *Panel4, *Panel5;
-  QLabel *LblCpI, *LblCp, *LblF9, *LblP0zu1, *LblF10, *LblP0zu2, *LblF11, *LblP1zu0, *LblF12,
-      *LblP2zu0, *LblP0NP, *LblP1NP, *LblP2NP, *LblPosition, *LblStrength, *LblPair;
-  QLabel *LblMode = nullptr, *LblStep = nullptr;
-  QTableView* StringGrid1 = nullptr;
-  PointTableModel* GridModel;
-  QLineEdit* Edit1;
-  PanoramaView *ScrollBox1, *ScrollBox2, *ScrollBox3;
   CentredPanoramaView centred_[3];
-  Magnifier *PaintBox4, *PaintBox5, *PaintBox6;
-  QMenu *Datei1, *Bearbeiten1, *Ansicht1, *Hilfe1, *PopupMenu1;
-  QDockWidget* GrundrissDock = nullptr;
-  PlanView* Grundriss = nullptr;
-  QAction *Grundriss1, *GrundrissSpeichern1;
-  QAction *Vergrern1, *Verkleinern1, *Originalgre1;
-  QAction *Laden1, *ProjektinneuemFensterffnen1, *Speichern1, *Punkteexportieren1, *PunkteAlsDxf1,
-      *Einstellungen1, *Rckgngig1, *Wiederholen1, *Tastenkrzel1, *Standortpanoladen1,
-      *Vermessungspano1laden1, *Vermessungspano2laden1, *Beenden1, *InfoberTorbel1,
-      *Punkteditieren1, *Punktlschen1, *PunktlisteabCursorerzeugen1;
+  QMenu* PopupMenu1;
+  QAction *Laden1, *Rckgngig1, *Wiederholen1, *Punkteditieren1;
 };

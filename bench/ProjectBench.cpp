@@ -14,6 +14,7 @@
 #include "app/TForm1.h"
 #include "bench/Bench.h"
 #include "bench/BenchPlatform.h"
+#include "commands/Project.h"
 #include "io/PointCsv.h"
 #include "io/PointDxf.h"
 #include "io/ProjectFile.h"
@@ -51,7 +52,7 @@ void ProjectWithPanoramas(BenchPlatform& platform, const QTemporaryDir& dir) {
       }
     });
     TForm1 form(platform, '.');
-    const double l = Millis([&] { form.Laden1Click(); });
+    const double l = Millis([&] { LoadProject(form.Commands()); });
     if (form.State().Pano2.isNull()) std::abort();
     if (round == 0) continue;
     ours.push_back(l);
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
       char* at = text.data();
       for (long double x : numbers) at += std::snprintf(at, 32, "%.15Lg;", x);
     });
-    const double s = Millis([&] { form.Speichern1Click(); });
+    const double s = Millis([&] { SaveProject(form.Commands()); });
 
     TForm1 fresh(platform, '.');
     long double sum = 0;
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
         at = end + 1;
       }
     });
-    const double l = Millis([&] { fresh.Laden1Click(); });
+    const double l = Millis([&] { LoadProject(fresh.Commands()); });
     if (fresh.State().Points.size() != points.size() || sum == 0) std::abort();
     if (round == 0) continue;
     save.push_back(s);

@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
                         [&](int step) {
                           const QPoint p(300 + (step * 7) % 600, 300 + (step * 3) % 300);
                           const QPointF aim = views[0]->AimAt(p);
-                          form.PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton,
-                                                  MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0});
+                          form.PaintBoxMouseMove(0, Qt::NoModifier, Qt::NoButton,
+                                                 MouseAt{Real{aim.x()}, Real{aim.y()}, 0, 0});
                           QApplication::processEvents();
                         });
   // A zoom step of the largest view, in and out, painted whole.

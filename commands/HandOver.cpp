@@ -7,7 +7,7 @@
 
 void HandOver(Context& c) {
   c.Memo1.clear();
-  const int start = c.window.SelectedRow() - 1;
+  const int start = c.window.SelectedRow();
   c.Memo1 = PointListText(c.s.Points, static_cast<std::size_t>(std::max(start, 0)), c.separator);
   c.platform.SetClipboardText(c.Memo1);
 

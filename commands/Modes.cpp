@@ -207,16 +207,8 @@ void MouseWheel(Context& c, int angleDelta) {
 
 void LeaveMode(Context& c) {
   c.aimHeld = false;
-  for (int station = 0; station < 3; ++station) {
-    c.window.MarkViewForRepaint(station);
-    c.window.MarkMagnifierForRepaint(station);
-  }
-  c.window.PaintNow();
+  RepaintAll(c);
   c.window.EnableTable(true);
-}
-
-QString CurrentPointText(const Context& c) {
-  return c.DirectionText(c.s.CurHor, c.s.CurVert) + QStringLiteral(" Entf.:") + c.Fix(c.s.CurDist);
 }
 
 ModeWords ModeText(const Context& c) {

@@ -15,9 +15,6 @@ void MouseWheel(Context& c, int angleDelta);
 // Ends a mode: repaints the views and magnifiers and enables the table.
 void LeaveMode(Context& c);
 
-// "hor° vert° Entf.:dist", as LblCp shows the current point.
-QString CurrentPointText(const Context& c);
-
 // The mode in a word or two, and what to do next in it.
 struct ModeWords {
   QString mode, step;

@@ -3,7 +3,7 @@
 #include "commands/Views.h"
 
 // The selection's step for a row, whether or not it was selected before.
-void ShowRowPoint(Context& c, int ARow);
+void ShowRowPoint(Context& c, int row);
 
 namespace {
 
@@ -15,19 +15,11 @@ void ShowEdits(Context& c) {
   c.window.EnableUndo(!c.undoEdits.empty(), !c.redoEdits.empty());
 }
 
-void RepaintAll(Context& c) {
-  for (int station = 0; station < 3; ++station) {
-    c.window.MarkViewForRepaint(station);
-    c.window.MarkMagnifierForRepaint(station);
-  }
-  c.window.PaintNow();
-}
-
 // Takes the point at `index` out of the list and the table; the selection stays on its row, as
 // after "Punkt löschen".
 void Remove(Context& c, std::size_t index) {
   c.s.Points.Erase(index);
-  const int row = static_cast<int>(index) + 1;
+  const int row = static_cast<int>(index);
   c.window.RemoveRow(row);
   c.window.SelectRow(row);
   RepaintAll(c);
@@ -36,12 +28,12 @@ void Remove(Context& c, std::size_t index) {
 // Puts a point back into the list and the table at its place.
 void PutBack(Context& c, const PointEdit& edit) {
   c.s.Points.Insert(edit.index, edit.point, edit.label);
-  c.window.InsertRow(static_cast<int>(edit.index) + 1, RowOf(c, edit.index));
+  c.window.InsertRow(static_cast<int>(edit.index), RowOf(c, edit.index));
 }
 
 // Selects a point's row and shows the point, whichever row was selected before.
 void SelectAndShow(Context& c, std::size_t index) {
-  const int row = static_cast<int>(index) + 1;
+  const int row = static_cast<int>(index);
   c.window.SelectRow(row);
   ShowRowPoint(c, row);
   RepaintAll(c);
@@ -50,7 +42,7 @@ void SelectAndShow(Context& c, std::size_t index) {
 // Gives the point at `index` new values where it stands, in the list and in its row.
 void Put(Context& c, std::size_t index, const PointRec& p) {
   c.s.Points.Replace(index, p);
-  c.window.ReplaceRow(static_cast<int>(index) + 1, RowOf(c, index));
+  c.window.ReplaceRow(static_cast<int>(index), RowOf(c, index));
 }
 
 // An edit done (again): the opposite of taking it back.
@@ -59,7 +51,7 @@ void Apply(Context& c, const PointEdit& edit) {
     case PointEdit::Kind::Added:
       PutBack(c, edit);
       // As after adding: the empty row is selected, and no point is.
-      SelectRow(c, c.window.PointRows() + 1);
+      SelectRow(c, c.window.PointRows());
       RepaintAll(c);
       break;
     case PointEdit::Kind::Deleted:
@@ -76,7 +68,7 @@ void TakeBack(Context& c, const PointEdit& edit) {
   switch (edit.kind) {
     case PointEdit::Kind::Added:
       Remove(c, edit.index);
-      SelectRow(c, c.window.PointRows() + 1);
+      SelectRow(c, c.window.PointRows());
       break;
     case PointEdit::Kind::Deleted:
       PutBack(c, edit);
@@ -120,21 +112,21 @@ void ReplacePoint(Context& c, std::size_t index) {
   c.redoEdits.clear();
   Put(c, index, p);
   // The edited row stays selected; the views stay where the edit left them.
-  const int row = static_cast<int>(index) + 1;
+  const int row = static_cast<int>(index);
   c.window.SelectRow(row);
-  c.s.SelIndex = row - 1;
+  c.s.SelIndex = row;
   ShowEdits(c);
 }
 
 bool PointEditable(const Context& c) {
   const int row = c.window.SelectedRow();
-  return c.s.Mode == Mode::ModeIdle && row >= 1 && row <= c.window.PointRows();
+  return c.s.Mode == Mode::ModeIdle && row >= 0 && row < c.window.PointRows();
 }
 
 void EditPoint(Context& c) {
   if (!PointEditable(c)) return;
   WorkingState& s = c.s;
-  const auto index = static_cast<std::size_t>(c.window.SelectedRow() - 1);
+  const auto index = static_cast<std::size_t>(c.window.SelectedRow());
   s.Mode = Mode::ModePoint;
   c.editing = index;
   c.aimHeld = false;
@@ -152,24 +144,24 @@ void AppendPointRows(Context& c, std::size_t count) {
   for (std::size_t i = points.size() - count; i < points.size(); ++i) rows.push_back(RowOf(c, i));
   c.window.AppendRows(std::move(rows));
   // Selecting the new empty row: no point is shown as selected.
-  SelectRow(c, c.window.PointRows() + 1);
+  SelectRow(c, c.window.PointRows());
 }
 
-void SelectRow(Context& c, int ARow) {
-  c.window.SelectRow(ARow);
-  SelectCell(c, ARow);
+void SelectRow(Context& c, int row) {
+  c.window.SelectRow(row);
+  SelectCell(c, row);
 }
 
-void SelectCell(Context& c, int ARow) {
-  if (ARow - 1 == c.s.SelIndex) return;
-  ShowRowPoint(c, ARow);
+void SelectCell(Context& c, int row) {
+  if (row == c.s.SelIndex) return;
+  ShowRowPoint(c, row);
 }
 
-void ShowRowPoint(Context& c, int ARow) {
+void ShowRowPoint(Context& c, int row) {
   WorkingState& s = c.s;
-  s.SelIndex = ARow - 1;
-  if (ARow - 1 >= c.window.PointRows()) return;  // the empty last row holds no point
-  const PointRec& r = s.Points[static_cast<std::size_t>(ARow - 1)];
+  s.SelIndex = row;
+  if (row >= c.window.PointRows()) return;  // the empty last row holds no point
+  const PointRec& r = s.Points[static_cast<std::size_t>(row)];
   s.CurHor = r.Hor0;
   s.CurVert = r.Vert0;
   s.CurDist = r.Dist0;
@@ -179,8 +171,8 @@ void ShowRowPoint(Context& c, int ARow) {
 
 void DeletePoint(Context& c) {
   const int row = c.window.SelectedRow();
-  if (row - 1 >= c.window.PointRows()) return;
-  const auto index = static_cast<std::size_t>(row - 1);
+  if (row >= c.window.PointRows()) return;
+  const auto index = static_cast<std::size_t>(row);
   c.undoEdits.push_back(
       {PointEdit::Kind::Deleted, index, c.s.Points[index], c.s.Points.Label(index)});
   c.redoEdits.clear();

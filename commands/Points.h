@@ -11,12 +11,12 @@ void AddPoint(Context& c);
 // its label and its table row, and that row stays selected.
 void ReplacePoint(Context& c, std::size_t index);
 
-// The selection moved to a grid row (the header is row 0): a row with a point makes that point
-// the current one and centres all three views on it.
-void SelectCell(Context& c, int ARow);
+// The selection moved to a row of the table (a point's index, or the empty row after them): a
+// row with a point makes that point the current one and centres all three views on it.
+void SelectCell(Context& c, int row);
 
-// Moves the selection to a grid row and runs the selection step for it.
-void SelectRow(Context& c, int ARow);
+// Moves the selection to a row and runs the selection step for it.
+void SelectRow(Context& c, int row);
 
 // "Punkt löschen": deletes the selected row's point; the rows below move up, labels and all, and
 // the selection stays on its row.

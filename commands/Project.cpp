@@ -230,7 +230,7 @@ void LoadProjectFile(Context& c, const QString& path) {
   c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
   // Selecting the new empty row: no point is shown as selected. The points entered before the
   // load cannot be taken back across it.
-  SelectRow(c, c.window.PointRows() + 1);
+  SelectRow(c, c.window.PointRows());
   ForgetEdits(c);
   CentreOnWork(c);
   // As the state now stands, not as the file reads: its numbers may be written otherwise.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "commands/Modes.h"
 #include "commands/Views.h"
 #include "core/Errors.h"
 #include "core/PanoPicture.h"

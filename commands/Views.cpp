@@ -1,16 +1,13 @@
 #include "commands/Views.h"
 
-#include <algorithm>
-#include <cmath>
 #include <optional>
 
-#include "commands/Modes.h"
+#include "commands/Readouts.h"
 #include "core/Errors.h"
 #include "core/NumberText.h"
 #include "geometry/Centring.h"
-#include "geometry/Coordinates.h"
-#include "geometry/Firmness.h"
 #include "geometry/Mapping.h"
+#include "geometry/Solver.h"
 
 namespace {
 
@@ -83,6 +80,14 @@ void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y) {
   if (!leftButton) return;
   c.s.DragX = X;
   c.s.DragY = Y;
+}
+
+void RepaintAll(Context& c) {
+  for (int station = 0; station < 3; ++station) {
+    c.window.MarkViewForRepaint(station);
+    c.window.MarkMagnifierForRepaint(station);
+  }
+  c.window.PaintNow();
 }
 
 void CenterViews(Context& c, bool ScrollP0) {
@@ -175,72 +180,6 @@ void PanoramaClick(Context& c, int station, const MouseAt& at) {
   c.s.CurVert = pano.VertAt(at.y);
   c.aimHeld = true;
   ShowSolvedPoint(c, false, PointLabel::Bare);
-}
-
-void ShowPosition(Context& c) {
-  const WorkingState& s = c.s;
-  const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight);
-  const GuideStrength strength = StrengthOf(s, s.Shapes());
-  const QString warning = QStringLiteral(" \u26A0");
-  const bool weak = strength.Weak(s.CurDist);
-  c.window.SetLabel(Window::Label::Position,
-                    QStringLiteral("X ") + c.Fix(at.X) + QStringLiteral(" Y ") + c.Fix(at.Y) +
-                        QStringLiteral(" Z ") + c.Fix(at.Z) + (weak ? warning : QString()));
-  const auto perPixel = [&c](const std::optional<Real>& cm) {
-    return cm ? c.Fix(*cm) + QStringLiteral(" cm") : QStringLiteral("\u221E");
-  };
-  // How firmly F3 found the distance, while the point is the one it found.
-  const bool found = c.found && c.found->hor == s.CurHor && c.found->vert == s.CurVert &&
-                     c.found->dist == s.CurDist;
-  // How firmly the three views fix the place, from the user's pointing uncertainty: the
-  // deviations in centimetres, and the angles at which the sight lines meet, suspect below 15
-  // degrees even in the better station.
-  const Firmness firm = FirmnessOf(s, s.Shapes(), c.pointingPx);
-  const auto cm = [&c](const std::optional<Real>& v) {
-    return v ? c.Fix(*v) + QStringLiteral(" cm") : QStringLiteral("\u221E");
-  };
-  const auto degrees = [&c](const std::optional<Real>& v) {
-    return v ? c.Fix(*v) + QStringLiteral("\u00B0") : QStringLiteral("-");
-  };
-  const Real better = std::max(firm.AngleP1.value_or(0), firm.AngleP2.value_or(0));
-  c.window.SetLabel(
-      Window::Label::Strength,
-      QStringLiteral("1 px in P1: ") + perPixel(strength.P1) + QStringLiteral("\n1 px in P2: ") +
-          perPixel(strength.P2) + (weak ? QStringLiteral("\n\u26A0 schwach bestimmt") : QString()) +
-          QStringLiteral("\n\u03C3 quer ") + cm(firm.AcrossCm) + QStringLiteral(", l\u00E4ngs ") +
-          cm(firm.AlongCm) + QStringLiteral("\nSchnitt P1 ") + degrees(firm.AngleP1) +
-          QStringLiteral(", P2 ") + degrees(firm.AngleP2) +
-          (better < kMinMeetingAngle ? warning : QString()) +
-          (found ? QStringLiteral("\nF3: P1 ") + c.Fix(c.found->score1) + QStringLiteral(", P2 ") +
-                       c.Fix(c.found->score2)
-                 : QString()));
-}
-
-void ShowSelectedPair(Context& c) {
-  const std::vector<int> rows = c.window.SelectedRows();
-  const int points = c.window.PointRows();
-  if (rows.size() != 2 || rows[0] < 1 || rows[1] > points ||
-      static_cast<std::size_t>(rows[1]) > c.s.Points.size()) {
-    c.window.SetLabel(Window::Label::Pair, QString());
-    return;
-  }
-  const WorkingState& s = c.s;
-  LocalPosition at[2];
-  QString labels[2];
-  for (int k = 0; k < 2; ++k) {
-    const auto index = static_cast<std::size_t>(rows[static_cast<std::size_t>(k)] - 1);
-    const PointRec& p = s.Points[index];
-    at[k] = PositionOf(p.Hor0, p.Vert0, p.Dist0, s.NodalHeight);
-    labels[k] = QStringLiteral(".%1").arg(s.Points.Label(index));
-  }
-  const Real dx = at[1].X - at[0].X, dy = at[1].Y - at[0].Y, dz = at[1].Z - at[0].Z;
-  const Real level = std::hypot(dx, dy), slope = std::hypot(level, dz);
-  c.window.SetLabel(Window::Label::Pair,
-                    QStringLiteral("Abstand ") + labels[0] + QStringLiteral(" \u2013 ") +
-                        labels[1] + QStringLiteral("\nwaagerecht ") + c.Metres(level) +
-                        QStringLiteral("\nschr\u00E4g ") + c.Metres(slope) +
-                        QStringLiteral("\nH\u00F6he ") +
-                        (dz > 0 ? QStringLiteral("+") : QString()) + c.Metres(dz));
 }
 
 void EditSettings(Context& c) {

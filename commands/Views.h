@@ -24,6 +24,9 @@ inline void PanoramaMouseMove(Context& c, int station, bool shift, bool leftButt
 // A mouse button went down over a view; the left one starts a drag there.
 void PanoramaMouseDown(Context& c, bool leftButton, int X, int Y);
 
+// Marks every view and magnifier for repaint, and paints them.
+void RepaintAll(Context& c);
+
 // Scrolls the views of P0 (only when ScrollP0), P1 and P2 so that the current point's direction
 // in each lies in the middle of its panorama's view, and repaints each view with its magnifier,
 // in that order. CursorX, CursorY (the magnifiers' shared centre) hold each view's marker pixel
@@ -64,16 +67,6 @@ void PanoramaClick(Context& c, int station, const MouseAt& at);
 // Scrolls each view to where the work is: the last stored point, or the horizon straight ahead
 // (0 degrees) where there is none.
 void CentreOnWork(Context& c);
-
-// Shows where the current point lies (local X, Y, Z in metres) and how many centimetres of
-// distance one pixel of guide-line shift means in P1 and P2, with a warning where even the better
-// view fixes the distance to no better than 1 %; how firmly the views fix its place (deviations
-// across and along P0's sight line, the angles the sight lines meet at, with a warning below 15
-// degrees).
-void ShowPosition(Context& c);
-// The distances between the two selected points (level, slope and height), or nothing unless
-// exactly two rows with points are selected.
-void ShowSelectedPair(Context& c);
 
 // "Einstellungen...": asks for the pointing uncertainty the firmness figures are worked out
 // from; a number outside 0.05 to 20 pixels is refused and changes nothing.

@@ -58,23 +58,24 @@ class Window {
   // Paints everything marked so far, before returning.
   virtual void PaintNow() = 0;
 
-  // The point table. Grid rows count the header as row 0; the rows with points follow, and
-  // one empty row after them.
+  // The point table: a row for each point, at the point's index in the list, and one empty row
+  // after them, at the index the next point will take (PointRows()). Rows here are these indices.
   virtual void EnableTable(bool enabled) = 0;
   virtual int PointRows() const = 0;
   // Writes the rows into the empty last row and on, each followed by a new empty row.
   virtual void AppendRows(std::vector<TableRow> rows) = 0;
   // Removes a row with a point; the rows below move up, labels and all.
-  virtual void RemoveRow(int gridRow) = 0;
+  virtual void RemoveRow(int row) = 0;
   // Puts a row back at its place; the rows from there on move down.
-  virtual void InsertRow(int gridRow, TableRow row) = 0;
+  virtual void InsertRow(int row, TableRow texts) = 0;
   // New texts for a row with a point.
-  virtual void ReplaceRow(int gridRow, TableRow row) = 0;
+  virtual void ReplaceRow(int row, TableRow texts) = 0;
+  // The row the selection stands on; the first where it stands on none.
   virtual int SelectedRow() const = 0;
-  // Every selected grid row (Ctrl+click adds one), in ascending order.
+  // Every selected row (Ctrl+click adds one), in ascending order.
   virtual std::vector<int> SelectedRows() const = 0;
   // Moves the selection; the selection command is the caller's to run.
-  virtual void SelectRow(int gridRow) = 0;
+  virtual void SelectRow(int row) = 0;
 
   virtual void Minimise() = 0;
   virtual void Maximise() = 0;

@@ -53,7 +53,7 @@ struct FakeWindow : Window {
   std::array<int, 3> viewMarks{}, magnifierMarks{};
   int paints = 0;
   std::vector<TableRow> rows;
-  int selected = 1;
+  int selected = 0;
   std::vector<int> selectedRows;
 
   void SetLabel(Label label, const QString& text) override { labels[label] = text; }
@@ -76,17 +76,15 @@ struct FakeWindow : Window {
     rows.reserve(rows.size() + more.size());  // all or none, as the table does
     rows.insert(rows.end(), more.begin(), more.end());
   }
-  void RemoveRow(int gridRow) override { rows.erase(rows.begin() + (gridRow - 1)); }
-  void InsertRow(int gridRow, TableRow row) override {
-    rows.insert(rows.begin() + (gridRow - 1), std::move(row));
+  void RemoveRow(int row) override { rows.erase(rows.begin() + row); }
+  void InsertRow(int row, TableRow texts) override {
+    rows.insert(rows.begin() + row, std::move(texts));
   }
-  void ReplaceRow(int gridRow, TableRow row) override { rows.at(gridRow - 1) = std::move(row); }
+  void ReplaceRow(int row, TableRow texts) override { rows.at(row) = std::move(texts); }
   int SelectedRow() const override { return selected; }
   std::vector<int> SelectedRows() const override { return selectedRows; }
-  // A row that is not there leaves the table without a current row, which reads as row 1.
-  void SelectRow(int gridRow) override {
-    selected = gridRow >= 1 && gridRow <= PointRows() + 1 ? gridRow : 1;
-  }
+  // A row that is not there leaves the table without a current row, which reads as the first.
+  void SelectRow(int row) override { selected = row >= 0 && row <= PointRows() ? row : 0; }
   void Minimise() override { minimised = true; }
   void Maximise() override { maximised = true; }
 };
@@ -117,8 +115,8 @@ struct Commands : ::testing::Test {
     Run([&] { PanoramaMouseMove(c, station, shift, leftButton, x, y); });
   }
   QString Label(Window::Label label) { return window.labels[label]; }
-  QString Cell(int gridRow, int column) {
-    return window.rows[static_cast<std::size_t>(gridRow - 1)][static_cast<std::size_t>(column)];
+  QString Cell(int row, int column) {
+    return window.rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
   }
 
   // P1 and P2 stand 10 m from P0 on level ground at a right angle, all panoramas sharing their

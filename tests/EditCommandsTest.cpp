@@ -7,6 +7,7 @@
 #include <random>
 
 #include "commands/Help.h"
+#include "commands/Readouts.h"
 #include "commands/Views.h"
 #include "geometry/Coordinates.h"
 #include "geometry/Firmness.h"
@@ -57,7 +58,7 @@ TEST_F(Edits, UndoAndRedoGiveBackTheTableAndTheProject) {
       redoAt.clear();
     } else if (choice == 1 && !want.empty()) {
       const std::size_t at = random() % want.size();
-      SelectRow(c, static_cast<int>(at) + 1);
+      SelectRow(c, static_cast<int>(at));
       Run([&] { DeletePoint(c); });
       undo.push_back({false, want[at]});
       undoAt.push_back(at);
@@ -116,7 +117,7 @@ TEST_F(Edits, UndoAndRedoGiveBackTheTableAndTheProject) {
 TEST_F(Edits, AnEditedPointKeepsItsPlaceLabelAndRow) {
   for (const int x : {4500, 5000, 5500}) StorePoint(x, 2000);
   std::vector<std::vector<Entry>> after{{{0, s.Points[0]}, {1, s.Points[1]}, {2, s.Points[2]}}};
-  for (const auto& [row, confirm] : {std::pair{2, VkReturn}, {1, VkReturn}, {2, VkEscape}}) {
+  for (const auto& [row, confirm] : {std::pair{1, VkReturn}, {0, VkReturn}, {1, VkEscape}}) {
     window.selected = row;
     window.views[0].x = 0;
     const std::uint64_t revision = s.Points.Revision();  // the views draw anew from a new one
@@ -124,7 +125,7 @@ TEST_F(Edits, AnEditedPointKeepsItsPlaceLabelAndRow) {
     EXPECT_TRUE(s.Mode == Mode::ModePoint && !window.tableEnabled && window.views[0].x > 0);
     for (const VirtualKey key : {VkOemPlus, confirm}) Key(key);
     if (confirm == VkReturn) after.push_back(after.back());
-    if (confirm == VkReturn) after.back()[static_cast<std::size_t>(row - 1)].point.Dist0 += 0.01;
+    if (confirm == VkReturn) after.back()[static_cast<std::size_t>(row)].point.Dist0 += 0.01;
     ExpectListed(after.back());
     EXPECT_TRUE(s.Mode == Mode::ModeIdle && window.tableEnabled && window.selected == row &&
                 (s.Points.Revision() != revision) == (confirm == VkReturn));
@@ -234,9 +235,9 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
   MoveOver(0, 4080, 2040);
   s.CurDist = 3000;
   Key(VkReturn);
-  SelectRow(c, 1);
+  SelectRow(c, 0);
   EXPECT_EQ(Label(Window::Label::Position), shown());
-  SelectRow(c, 2);
+  SelectRow(c, 1);
   EXPECT_TRUE(Label(Window::Label::Position).endsWith(QStringLiteral(" \u26A0")));
   EXPECT_TRUE(Label(Window::Label::Strength).startsWith(QStringLiteral("1 px in P1: \u221E\n")));
   EXPECT_TRUE(
@@ -245,7 +246,7 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
   EXPECT_TRUE(Label(Window::Label::Strength).endsWith(QStringLiteral("\u00B0 \u26A0")));
 
   // Two rows selected: how far apart their points lie, level, along the slope and in height.
-  window.selectedRows = {1, 2};
+  window.selectedRows = {0, 1};
   ShowSelectedPair(c);
   const LocalPosition a =
       PositionOf(s.Points[0].Hor0, s.Points[0].Vert0, s.Points[0].Dist0, s.NodalHeight);
@@ -257,7 +258,7 @@ TEST_F(Edits, ThePositionRowFollowsTheCurrentPoint) {
                 QStringLiteral("\nschr\u00E4g ") + c.Metres(std::hypot(level, b.Z - a.Z)) +
                 QStringLiteral("\nH\u00F6he ") + (b.Z > a.Z ? QStringLiteral("+") : QString()) +
                 c.Metres(b.Z - a.Z));
-  window.selectedRows = {2};
+  window.selectedRows = {1};
   ShowSelectedPair(c);
   EXPECT_TRUE(Label(Window::Label::Pair).isEmpty());
 }

@@ -26,7 +26,7 @@ TEST_F(HandOverCommands, HandsOverFromTheSelectedRowToTheEnd) {
              {4, 5, 6, 0, 0, 0, 0},
              {123.456, -2.3, 15, 0, 0, 0, 0},
              {10, 0, 12345.678, 0, 0, 0, 0}});
-  window.SelectRow(1);
+  window.SelectRow(0);
   HandOver(c);
   EXPECT_EQ(platform.clipboard,
             QStringLiteral("0:1.00 2.00 3.00\r\n1:4.00 5.00 6.00\r\n"
@@ -39,19 +39,19 @@ TEST_F(HandOverCommands, HandsOverFromTheSelectedRowToTheEnd) {
   EXPECT_TRUE(window.minimised && window.maximised);
 
   // The empty last row: an empty list, and the companion is started all the same.
-  window.SelectRow(5);
+  window.SelectRow(4);
   HandOver(c);
   EXPECT_EQ(platform.clipboard, QString());
   EXPECT_EQ(platform.started.size(), 2u);
 
   // After a deletion the lines carry the present positions, not the labels.
-  window.SelectRow(2);
+  window.SelectRow(1);
   DeletePoint(c);
-  window.SelectRow(2);
+  window.SelectRow(1);
   HandOver(c);
   EXPECT_EQ(platform.clipboard,
             QStringLiteral("1:123.46 -2.30 15.00\r\n2:10.00 0.00 12346.00\r\n"));
-  EXPECT_EQ(Cell(1 + 1, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Cell(1, 0), QStringLiteral(".2"));
 }
 
 TEST_F(HandOverCommands, AMissingCompanionIsReportedWithItsFolder) {

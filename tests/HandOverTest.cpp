@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "app/QtPlatform.h"
+#include "commands/HandOver.h"
 #include "companion/LantrexWindow.h"
 #include "io/AboutText.h"
 #include "io/PointList.h"
@@ -32,9 +33,9 @@ TEST_F(RealHandOver, TheCompanionReadsTheListFromTheClipboard) {
   std::vector<PointRec> points(300, PointRec{123.456, -2.3, 15, 0, 0, 0, 0});
   form.State().Points.Assign(points);
   form.findChild<PointTableModel*>()->SetRows(std::vector<PointTableModel::Row>(300));
-  SelectRow(form.Commands(), 1);
+  SelectRow(form.Commands(), 0);
 
-  form.PunktlisteabCursorerzeugen1Click();
+  HandOver(form.Commands());
   QFile got(dir.filePath("clipboard.txt"));
   ASSERT_TRUE(got.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(got.readAll());

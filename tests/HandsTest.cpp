@@ -270,7 +270,7 @@ TEST_F(XKeys, ARightClickBelowTheRowsOpensNoMenu) {
   MeasureStations();
   StorePoint(4500, 2000);
   StorePoint(5000, 2100);
-  SelectRow(form->Commands(), 1);
+  SelectRow(form->Commands(), 0);
   const QRect last = Widget<QTableView>("StringGrid1")->visualRect(Grid()->index(2, 1));
   const QPoint below(last.center().x(), last.bottom() + 10);
   ASSERT_LT(below.y(), Widget<QTableView>("StringGrid1")->viewport()->height());

@@ -131,40 +131,40 @@ TEST_F(Commands, PointsAreListedSelectedAndDeleted) {
   StorePoint(5000, 2100);
   StorePoint(5500, 1900);
   ASSERT_EQ(s.Points.size(), 3u);
-  EXPECT_EQ(Cell(1, 0), QStringLiteral(".0"));
-  EXPECT_EQ(Cell(2, 0), QStringLiteral(".1"));
-  EXPECT_EQ(Cell(3, 0), QStringLiteral(".2"));
-  EXPECT_EQ(Cell(2, 1), QStringLiteral("40,59"));
-  EXPECT_EQ(Cell(2, 2), QString::fromStdString(FixText(PixelToVert(2100), ',')));
-  EXPECT_EQ(Cell(3, 3), QStringLiteral("5,00"));
-  EXPECT_EQ((window.PointRows() + 1), 4);  // and the empty last row
+  EXPECT_EQ(Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Cell(1, 0), QStringLiteral(".1"));
+  EXPECT_EQ(Cell(2, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Cell(1, 1), QStringLiteral("40,59"));
+  EXPECT_EQ(Cell(1, 2), QString::fromStdString(FixText(PixelToVert(2100), ',')));
+  EXPECT_EQ(Cell(2, 3), QStringLiteral("5,00"));
+  EXPECT_EQ(window.PointRows(), 3);  // and the empty last row after them
   // After adding, the empty row is selected and no point is.
-  EXPECT_EQ(window.SelectedRow(), 4);
+  EXPECT_EQ(window.SelectedRow(), 3);
   EXPECT_EQ(s.SelIndex, 3);
   EXPECT_EQ(s.Points[2].Hor0, static_cast<double>(PixelToHor(5500)));
 
   // Selecting a row makes its point the current one and centres every view on it.
-  SelectRow(c, 2);
+  SelectRow(c, 1);
   EXPECT_EQ(s.SelIndex, 1);
   EXPECT_EQ(s.CurHor, static_cast<Real>(s.Points[1].Hor0));
   const int centred = window.views[0].HorizontalPosition();
   EXPECT_NEAR(centred, 5000 + 8 - window.views[0].ClientWidth() / 2, 9);
   // Selecting it again does not move the views.
   window.views[0].SetHorizontalPosition(0);
-  SelectCell(c, 2);
+  SelectCell(c, 1);
   EXPECT_EQ(window.views[0].HorizontalPosition(), 0);
 
   const PointRec third = s.Points[2];
   DeletePoint(c);
   ASSERT_EQ(s.Points.size(), 2u);
-  EXPECT_EQ(Cell(1, 0), QStringLiteral(".0"));
-  EXPECT_EQ(Cell(2, 0), QStringLiteral(".2"));  // labels travel with their rows
-  EXPECT_EQ((window.PointRows() + 1), 3);
-  // The selection stays on row 2, so the point that moved up is now the selected one.
+  EXPECT_EQ(Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Cell(1, 0), QStringLiteral(".2"));  // labels travel with their rows
+  EXPECT_EQ(window.PointRows(), 2);
+  // The selection stays on row 1, so the point that moved up is now the selected one.
   EXPECT_EQ(s.SelIndex, 1);
   EXPECT_EQ(s.Points[1].Hor0, third.Hor0);
   StorePoint(6000, 2000);
-  EXPECT_EQ(Cell(3, 0), QStringLiteral(".2"));  // the row count names it
+  EXPECT_EQ(Cell(2, 0), QStringLiteral(".2"));  // the row count names it
 
   // With the empty row selected, deleting does nothing.
   DeletePoint(c);

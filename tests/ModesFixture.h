@@ -38,6 +38,4 @@ struct Modes : WindowFixture {
     form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, x, y);
     Key(Qt::Key_Return);
   }
-
-  QString Cell(int gridRow, int column) { return Grid()->Cell(gridRow - 1, column); }
 };

@@ -70,7 +70,7 @@ TEST_F(Plan, AClickOnAPointSelectsItsRowAndTheRowMarksThePoint) {
   const QColor highlight = View()->palette().color(QPalette::Highlight);
   EXPECT_EQ(View()->grab().toImage().pixelColor(PixelOfPoint(1)), highlight);
   // The row selects the point.
-  SelectRow(form->Commands(), 3);
+  SelectRow(form->Commands(), 2);
   const QImage shown = View()->grab().toImage();
   EXPECT_EQ(shown.pixelColor(PixelOfPoint(2)), highlight);
   EXPECT_EQ(shown.pixelColor(PixelOfPoint(1)), PlanStyle().point);

@@ -105,9 +105,9 @@ TEST_F(ProjectCommands, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("90,00° -9,09° 10,25m"));
   EXPECT_EQ(Label(Window::Label::P1zu0), QStringLiteral("180,00° -9,09°"));
   EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("1,60"));  // the height in use
-  EXPECT_EQ(Cell(0 + 1, 0), QStringLiteral(".0"));
-  EXPECT_EQ(Cell(2 + 1, 0), QStringLiteral(".2"));
-  EXPECT_EQ(Cell(2 + 1, 3), QStringLiteral("5,03"));
+  EXPECT_EQ(Cell(0, 0), QStringLiteral(".0"));
+  EXPECT_EQ(Cell(2, 0), QStringLiteral(".2"));
+  EXPECT_EQ(Cell(2, 3), QStringLiteral("5,03"));
   EXPECT_EQ(s.SelIndex, 3);  // nothing highlighted
 
   // Saved again, the file is the same byte for byte.
@@ -154,7 +154,7 @@ TEST_F(ProjectCommands, ALoadAddsRowsOnlyForThePointsItRead) {
   ASSERT_TRUE(Load(path));
   EXPECT_EQ(s.Points.size(), 6u);
   EXPECT_EQ(window.PointRows(), 6);
-  EXPECT_EQ(Cell(5 + 1, 0), QStringLiteral(".5"));
+  EXPECT_EQ(Cell(5, 0), QStringLiteral(".5"));
 }
 
 TEST_F(ProjectCommands, ALoadOpensTheViewsOnTheLastPointOrTheHorizonStraightAhead) {

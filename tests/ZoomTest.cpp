@@ -113,6 +113,24 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
   EXPECT_NE(shown.pixelColor(spot.x() + 1, 10), kRed);
 }
 
+// The zoom keys act on the view the mouse was last over, whichever it is.
+TEST_F(Zoom, TheZoomKeysZoomTheViewTheMouseWasLastOver) {
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  MoveOver(View(1)->viewport(), Middle(1));
+  MoveOver(View(2)->viewport(), Middle(2));
+  const struct {
+    Qt::Key key;
+    double scale;
+  } steps[] = {{Qt::Key_Plus, 2}, {Qt::Key_Plus, 4}, {Qt::Key_Minus, 2}, {Qt::Key_0, 1}};
+  for (const auto& step : steps) {
+    Key(step.key, Qt::ControlModifier);
+    EXPECT_EQ(View(2)->Scale(), step.scale) << step.key;
+  }
+  EXPECT_EQ(View(1)->Scale(), 1);
+  EXPECT_EQ(View(0)->Scale(), 1);
+}
+
 TEST_F(Zoom, CtrlAndTheWheelZoomTheViewUnderThePointerAndTheWheelAMagnifier) {
   const auto wheel = [this](QWidget* over, Qt::KeyboardModifiers modifiers) {
     const QPoint p = over->rect().center();

@@ -6,8 +6,8 @@
 #include <vector>
 
 // The point table's texts: a header and one row of four cells per stored point, always followed
-// by one empty row. Row r of the model is grid row r + 1 (the header being grid row 0). The rows
-// are plain texts, so that a table of 100,000 points fills at once.
+// by one empty row. Row r of the model is the row of the point at index r; the header is no row
+// of it. The rows are plain texts, so that a table of 100,000 points fills at once.
 class PointTableModel : public QAbstractTableModel {
   Q_OBJECT
 
