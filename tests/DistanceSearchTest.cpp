@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
+#include "geometry/search/DistanceSearch.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/WallScene.h"
 

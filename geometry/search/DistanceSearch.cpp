@@ -1,4 +1,4 @@
-#include "geometry/DistanceSearch.h"
+#include "geometry/search/DistanceSearch.h"
 
 #include <algorithm>
 #include <cmath>
