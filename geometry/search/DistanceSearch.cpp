@@ -1122,7 +1122,7 @@ Plane Search::Tuned(Patch& patch, const Plane& plane, double u, Layout& layout, 
 
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
                              const SearchSettings& settings) {
-  if (!settings.Valid()) return {};
+  if (!settings.Check().empty()) return {};
   Search search(s, panos, settings);
   const DistanceMatch first = search.Run(0);
   // A patch too small to tell the place from its neighbours along the line, or to match well
