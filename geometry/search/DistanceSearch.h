@@ -4,20 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "geometry/Mapping.h"
 #include "geometry/Solver.h"
+#include "geometry/search/PanoPixels.h"
 #include "geometry/search/SearchSettings.h"
-
-// The pixels of one panorama as the search reads them: 0xAARRGGBB words. The picture may be a
-// part of the panorama `shape` whose top-left pixel is (originX, originY); pixels outside it
-// count as unknown. Each panorama is read at its own size and scale.
-struct PanoPixels {
-  const std::uint32_t* bits = nullptr;
-  int width = 0, height = 0;
-  std::ptrdiff_t stride = 0;  // in words
-  int originX = 0, originY = 0;
-  Panorama shape;
-};
 
 // Why no distance was given.
 enum class Refusal : std::uint8_t {
