@@ -19,8 +19,8 @@
 #include "bench/Bench.h"
 #include "commands/Search.h"
 #include "core/PanoPicture.h"
-#include "geometry/DistanceSearch.h"
 #include "geometry/Mapping.h"
+#include "geometry/search/DistanceSearch.h"
 #include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
 

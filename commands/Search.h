@@ -2,7 +2,7 @@
 
 #include "commands/Context.h"
 #include "core/PanoPicture.h"
-#include "geometry/DistanceSearch.h"
+#include "geometry/search/DistanceSearch.h"
 
 // F3 in point entry: the distance at which the pictures of the three panoramas agree best is set,
 // as if the user had turned it there; where no distance is clearly best, a box says so and

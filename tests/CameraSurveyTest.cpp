@@ -11,7 +11,7 @@
 
 #include "commands/Search.h"
 #include "core/PanoPicture.h"
-#include "geometry/DistanceSearch.h"
+#include "geometry/search/DistanceSearch.h"
 #include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
 #include "tools/demo/PictureFile.h"

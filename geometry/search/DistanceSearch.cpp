@@ -1,0 +1,424 @@
+#include "geometry/search/DistanceSearch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "geometry/search/Aim.h"
+#include "geometry/search/Correlation.h"
+#include "geometry/search/Footprint.h"
+#include "geometry/search/Grid.h"
+#include "geometry/search/Patch.h"
+#include "geometry/search/Plane.h"
+#include "geometry/search/Sight.h"
+#include "geometry/search/Stations.h"
+#include "geometry/search/Views.h"
+
+namespace search {
+
+namespace {
+
+constexpr double kNearest = 1;
+constexpr double kFarthest = 55000;
+// A refinement looks this many pixels either side of a first-pass place.
+constexpr int kRefineReach = 2;
+// A plane is turned to fit in steps from this many degrees, halved while above the finest,
+constexpr double kFirstTurn = 3;
+constexpr double kFinestTurn = 0.5;
+// each step taken at most this many times: at most about 7 degrees either way, half the step
+// between the walls tried. More freedom would let wrong places fit as well.
+constexpr int kTurnRounds = 4;
+
+class Search {
+ public:
+  Search(const SolverState& s, const std::array<PanoPixels, 3>& panos, const SearchSettings& set);
+
+  // With `forced` 0 the patch size follows the texture; else its half side is `forced`.
+  DistanceMatch Run(int forced);
+
+ private:
+  struct Refined {
+    Candidate place;
+    Scored scores;
+    Plane plane;
+  };
+  // The refined places: the best, the best of the others, and the best combined score along the
+  // line but the best's.
+  struct Ranking {
+    Refined best, second;
+    double runnerUp = -1;
+  };
+
+  // The stages of a search. The patch's half side; 0 where P0 lacks the picture or the patch is
+  // flat, with the refusal.
+  std::pair<int, Refusal> ChoosePatch(int forced);
+  // The planes the aimed patch is laid on.
+  std::vector<Plane> PlanesFor(Patch& patch);
+  // Every place along the line, scored on sparse patches.
+  std::vector<Candidate> FirstPass(Patch& patch, const std::vector<Plane>& planes);
+  // The places worth refining, and the best score of the rest (-1 where none is left).
+  std::pair<std::vector<std::size_t>, double> Peaks(const std::vector<Candidate>& samples,
+                                                    int half) const;
+  // The peaks refined; the best score of the rest raises the runner-up.
+  Ranking RefinePeaks(Patch& patch, const std::vector<Plane>& planes,
+                      const std::vector<Candidate>& samples, const std::vector<std::size_t>& peaks,
+                      double nextBest);
+  // The best place within two pixels of a first-pass candidate, on whole patches.
+  Refined Refine(Patch& patch, const std::vector<Plane>& planes, const Candidate& c, Layout& fine,
+                 Layout& tuning);
+  // The plane turned by small steps about two axes in it while that fits better at `u`.
+  Plane Tuned(Patch& patch, const Plane& plane, double u, Layout& layout);
+  // Whether the best place is answered, and if not, why.
+  Refusal Decide(Patch& patch, const Ranking& ranking);
+  // Whether `best` still fits better than `second` on a patch a growth step larger than `half`
+  // (the largest patch: smaller), each on its own plane.
+  bool KeepsItsLead(int half, const Refined& best, const Refined& second);
+  // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
+  // than chance.
+  bool Agrees(const Plane& plane, double u);
+  // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
+  // largest patch, along both axes.
+  bool Spread(Patch& patch, const Refined& r);
+
+  // The same plane for a patch of another size; nothing where P0 sees it too flat for that one.
+  std::optional<Plane> Relaid(Patch& patch, const Plane& plane) const;
+
+  SearchSettings set_;
+  Aim aim_;
+  std::optional<Stations> stations_;  // nothing where they cannot be solved
+  Views views_;
+};
+
+Search::Search(const SolverState& s, const std::array<PanoPixels, 3>& panos,
+               const SearchSettings& set)
+    : set_(set),
+      aim_(panos[0], s.CurHor, s.CurVert),
+      stations_(PlaceStations(s)),
+      views_(aim_, panos[1], panos[2], stations_.value_or(Stations{}), set_) {}
+
+DistanceMatch Search::Run(int forced) {
+  DistanceMatch result;
+  if (!stations_) return result;  // stations that cannot be solved: nothing to search along
+  const auto [half, refusal] = ChoosePatch(forced);
+  if (half == 0) {
+    result.refusal = refusal;
+    return result;
+  }
+  result.half = half;
+  Patch patch(half);
+  const std::vector<Plane> planes = PlanesFor(patch);
+
+  const std::vector<Candidate> samples = FirstPass(patch, planes);
+  result.samples = samples.size();
+  result.refusal = Refusal::NoMatch;
+  if (samples.empty()) return result;
+  const auto [peaks, nextBest] = Peaks(samples, half);
+  const Ranking ranking = RefinePeaks(patch, planes, samples, peaks, nextBest);
+  const Refined& best = ranking.best;
+  if (best.scores.combined <= -2) return result;
+  result.runnerUp = ranking.runnerUp;
+  result.score1 = best.scores.score[0];
+  result.score2 = best.scores.score[1];
+  result.combined = best.scores.combined;
+  result.distance =
+      std::clamp(1 / static_cast<Real>(best.place.u), Real{kNearest}, Real{kFarthest});
+  result.refusal = Decide(patch, ranking);
+  result.found = result.refusal == Refusal::None;
+  return result;
+}
+
+std::pair<int, Refusal> Search::ChoosePatch(int forced) {
+  // The smallest patch that holds enough texture: a larger one spans more depth on a slanted
+  // surface, a smaller one too little picture to tell places apart.
+  for (int half = forced > 0 ? forced : set_.half;;
+       half = std::min(half + set_.growStep, set_.maxHalf)) {
+    const std::optional<double> spread = aim_.Spread(half);
+    if (!spread) return {0, Refusal::NoPicture};
+    if (*spread >= set_.growContrast || half >= set_.maxHalf || forced > 0) {
+      // A flat patch matches everything equally well, and so nothing.
+      if (*spread < set_.minContrast) return {0, Refusal::Plain};
+      return {half, Refusal::None};
+    }
+  }
+}
+
+std::vector<Plane> Search::PlanesFor(Patch& patch) {
+  if (!set_.warp) {
+    Plane square;
+    square.square = true;
+    return {square};
+  }
+  // The refinement turns the best of them a little further where that fits better.
+  return PlanesTried(aim_.Rays(patch, Footprint{}), aim_.Ray(), stations_->ground);
+}
+
+std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>& planes) {
+  // The inverse distance stepped so that no projection moves by more than coarseStep pixels,
+  // each place scored on sparse patches of the smoothed pictures.
+  Layout coarse(patch.half, set_.coarseSamples);
+  std::vector<Candidate> samples;
+  double u = 1 / kNearest, step = 1e-6;
+  const double last = 1 / kFarthest;
+  Candidate here = views_.At(u);
+  while (u > last) {
+    const double next = std::max(u - step, last);
+    Candidate there = views_.At(next);
+    const double moved = views_.Movement(here, there, true);
+    if (moved > set_.coarseStep && step > 1e-12) {
+      step *= std::max(0.9 * set_.coarseStep / moved, 0.25);
+      continue;
+    }
+    // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
+    step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
+    const Scored s = views_.Best(patch, planes, next, coarse, 0);
+    if (!std::isnan(s.combined)) {
+      there.score = s.combined;
+      samples.push_back(there);
+    }
+    u = next;
+    here = there;
+  }
+  return samples;
+}
+
+std::pair<std::vector<std::size_t>, double> Search::Peaks(const std::vector<Candidate>& samples,
+                                                          int half) const {
+  // The best few places along the line, each away from the others' peaks; the best of the rest
+  // is what the answer must beat besides them.
+  const double apart = 2.0 * half;
+  std::vector<std::size_t> order(samples.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return samples[a].score > samples[b].score; });
+  std::vector<std::size_t> peaks;
+  for (std::size_t i : order) {
+    const bool near = std::any_of(peaks.begin(), peaks.end(), [&](std::size_t p) {
+      return views_.Movement(samples[i], samples[p]) <= apart;
+    });
+    if (near) continue;
+    if (static_cast<int>(peaks.size()) == set_.refined) return {peaks, samples[i].score};
+    peaks.push_back(i);
+  }
+  return {peaks, -1};
+}
+
+Search::Ranking Search::RefinePeaks(Patch& patch, const std::vector<Plane>& planes,
+                                    const std::vector<Candidate>& samples,
+                                    const std::vector<std::size_t>& peaks, double nextBest) {
+  // Each refined on whole patches of every plane, below a pixel; the others' scores raise the bar.
+  Ranking r;
+  r.runnerUp = nextBest;
+  const int half = patch.half;
+  Layout fine(half, 2 * half + 1);
+  // Turning a plane to fit needs fewer samples than placing it.
+  Layout tuning(half, std::min(2 * half + 1, set_.tuningSamples));
+  for (std::size_t p : peaks) {
+    const Refined here = Refine(patch, planes, samples[p], fine, tuning);
+    if (here.scores.combined > r.best.scores.combined) {
+      if (r.best.scores.combined > -2) r.runnerUp = std::max(r.runnerUp, r.best.scores.combined);
+      if (r.best.scores.combined > r.second.scores.combined) r.second = r.best;
+      r.best = here;
+    } else {
+      r.runnerUp = std::max(r.runnerUp, here.scores.combined);
+      if (here.scores.combined > r.second.scores.combined) r.second = here;
+    }
+  }
+  return r;
+}
+
+Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
+  const Refined& best = ranking.best;
+  if (best.scores.score[0] < set_.minScore || best.scores.score[1] < set_.minScore ||
+      best.scores.combined < set_.minCombined) {
+    return Refusal::NoMatch;
+  }
+  if (Fisher(best.scores.combined) - Fisher(ranking.runnerUp) < set_.minMargin)
+    return Refusal::Ambiguous;
+  // A view that barely moves with the distance matches about as well at any distance near the
+  // answer: the other view then fixes it alone, and is held to more.
+  const double u = best.place.u, du = std::max(u * 1e-3, 1e-9);
+  const double moves[2] = {views_.Moved(0, u, du), views_.Moved(1, u, du)};
+  const int lone = moves[0] < set_.loneRatio * moves[1]   ? 1
+                   : moves[1] < set_.loneRatio * moves[0] ? 0
+                                                          : -1;
+  if (lone >= 0 && best.scores.score[lone] < set_.minLoneScore) return Refusal::OneView;
+  // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
+  // behind a post, and match that: the aimed pixels themselves must agree with the place.
+  // So may a patch whose samples a survey view needs spread over more of P0 than the largest
+  // patch covers, both ways: where that view sees the place several times smaller than P0 does.
+  if ((patch.half > set_.half || Spread(patch, best)) && !Agrees(best.plane, best.place.u))
+    return Refusal::NoMatch;
+  // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
+  // a patch of another size then holds what lies around it, and the true place fits that better.
+  if (set_.crossCheck && ranking.second.scores.combined > -2 &&
+      !KeepsItsLead(patch.half, best, ranking.second))
+    return Refusal::Ambiguous;
+  return Refusal::None;
+}
+
+bool Search::Spread(Patch& patch, const Refined& r) {
+  for (int view = 0; view < 2; ++view) {
+    Grid grid;
+    if (r.plane.square || !views_.Project(patch, r.plane, Footprint{}, view, r.place.u, grid))
+      continue;
+    const Footprint f = FootprintOf(grid);
+    const double least = std::exp2(std::min(f.stretch[0], f.stretch[1]) / 2.0);
+    if (least * patch.half > set_.maxHalf) return true;
+  }
+  return false;
+}
+
+bool Search::KeepsItsLead(int half, const Refined& best, const Refined& second) {
+  const int other =
+      half + set_.growStep <= set_.maxHalf ? half + set_.growStep : half - set_.growStep;
+  if (other < 2) return true;
+  Patch patch(other);
+  Layout samples(other, 2 * other + 1);
+  const auto fit = [&](const Refined& r) {
+    const std::optional<Plane> plane = Relaid(patch, r.plane);
+    if (!plane) return -2.0;
+    const Scored s = views_.Score(patch, *plane, r.place.u, samples, set_.slide, true);
+    return std::isnan(s.combined) ? -2.0 : s.combined;
+  };
+  return fit(best) > fit(second);
+}
+
+bool Search::Agrees(const Plane& plane, double u) {
+  Patch core(set_.half);
+  Layout samples(core.half, 2 * core.half + 1);
+  const std::optional<Plane> small = Relaid(core, plane);
+  const Scored s = small ? views_.Score(core, *small, u, samples, set_.slide) : Scored{};
+  bool agrees = s.sure[0] > 0 && s.sure[1] > 0;
+  // And they must fix the place themselves: a smooth ramp (a sky, a shaded wall) fits a place a
+  // couple of pixels along the line as well as the right one, in either view, and the answer is
+  // then the grown patch's alone.
+  for (int view = 0; view < 2 && agrees; ++view) {
+    const double du = std::max(u * 1e-4, 1e-9);
+    const double step = set_.localStep * du / std::max(views_.Moved(view, u, du), 1e-12);
+    for (const double there : {u - step, u + step}) {
+      if (there <= 0) continue;
+      const Scored aside = views_.Score(core, *small, there, samples, set_.slide);
+      if (!std::isnan(aside.score[view]) && s.score[view] - aside.score[view] < set_.minLocalDrop) {
+        agrees = false;
+      }
+    }
+  }
+  return agrees;
+}
+
+Search::Refined Search::Refine(Patch& patch, const std::vector<Plane>& planes, const Candidate& c,
+                               Layout& fine, Layout& tuning) {
+  // How far the inverse distance goes for a pixel's movement here.
+  const double du = std::max(c.u * 1e-4, 1e-9);
+  const Candidate probe = views_.At(c.u + du);
+  const double perPixel = du / std::max(views_.Movement(c, probe), 1e-9);
+  const int reach = kRefineReach * set_.refineSteps;  // steps either side
+  const double step = perPixel / set_.refineSteps;
+  std::vector<double> fits(2 * reach + 1, std::nan(""));
+  // Every step either side, on the given planes and samples: the best place and plane.
+  const auto sweep = [&](const std::vector<Plane>& tried, Layout& samples) {
+    double bestScore = -2;
+    int at = 0, plane = -1;
+    for (int k = -reach; k <= reach; ++k) {
+      const double u = c.u + k * step;
+      if (u <= 0) continue;
+      const Scored s = views_.Best(patch, tried, u, samples, set_.slide);
+      fits[static_cast<std::size_t>(k + reach)] = s.fit;
+      if (s.fit > bestScore) {
+        bestScore = s.fit;
+        at = k;
+        plane = s.plane;
+      }
+    }
+    return std::pair{at, plane};
+  };
+  // Which plane, and about where: on the fewer samples that turning a plane needs.
+  auto [bestAt, bestPlane] = sweep(planes, tuning);
+  // The best plane turned to fit better, and the place swept again on it alone on whole patches:
+  // a surface turned between the planes tried, or ground that slopes, shifts the peak where the
+  // wrong plane is laid on it. Where and how a board seen almost edge-on lies go together: turned
+  // at a place a little off, it fits best a little off, so turning and placing take turns until
+  // the place stays.
+  std::vector<Plane> tuned;
+  if (bestPlane >= 0 && !planes[static_cast<std::size_t>(bestPlane)].square) {
+    tuned.push_back(planes[static_cast<std::size_t>(bestPlane)]);
+    for (int round = 0; round <= set_.tuningRounds; ++round) {
+      const int was = bestAt;
+      tuned[0] = Tuned(patch, tuned[0], c.u + bestAt * step, tuning);
+      bestAt = sweep(tuned, fine).first;
+      if (round > 0 && bestAt == was) break;
+    }
+  }
+  double offset = bestAt;
+  if (bestAt > -reach && bestAt < reach) {
+    // The peak between the steps, from the parabola through the best and its neighbours.
+    const auto at = static_cast<std::size_t>(bestAt + reach);
+    if (const std::optional<double> peak = ParabolaPeak(fits[at - 1], fits[at], fits[at + 1], 0.5))
+      offset += *peak;
+  }
+  Refined out;
+  out.place = views_.At(c.u + offset * step);
+  const std::vector<Plane>& tried = tuned.empty() ? planes : tuned;
+  out.scores = views_.Best(patch, tried, out.place.u, fine, set_.slide, true);
+  if (out.scores.plane >= 0) out.plane = tried[static_cast<std::size_t>(out.scores.plane)];
+  if (std::isnan(out.scores.combined)) out.scores.combined = -2;
+  out.place.score = out.scores.combined;
+  return out;
+}
+
+Plane Search::Tuned(Patch& patch, const Plane& plane, double u, Layout& layout) {
+  // Slid across the line as the place is: where the measured station geometry puts the picture a
+  // pixel beside the line, a plane turned on the unslid patch fits that offset, not the surface.
+  Plane best = plane;
+  Scored scored = views_.Score(patch, plane, u, layout, set_.slide);
+  if (std::isnan(scored.fit)) scored.combined = scored.fit = -2;
+  V3 across, up;
+  AxesIn(plane, across, up);
+  const std::array<V3, 9>& rays = aim_.Rays(patch, Footprint{});
+  for (double step = kFirstTurn * kRad; step > kFinestTurn * kRad; step /= 2) {
+    bool moved = true;
+    for (int round = 0; moved && round < kTurnRounds; ++round) {
+      moved = false;
+      for (int k = 0; k < 4; ++k) {
+        const double t = std::tan(k % 2 ? -step : step);
+        const V3 axis = k < 2 ? across : up;
+        const V3 turned{best.normal.x + t * axis.x, best.normal.y + t * axis.y,
+                        best.normal.z + t * axis.z};
+        const std::optional<Plane> candidate = LayPlane(rays, aim_.Ray(), turned);
+        if (!candidate) continue;
+        const Scored s = views_.Score(patch, *candidate, u, layout, set_.slide);
+        if (s.fit > scored.fit) {
+          scored = s;
+          best = *candidate;
+          moved = true;
+        }
+      }
+    }
+  }
+  return best;
+}
+
+std::optional<Plane> Search::Relaid(Patch& patch, const Plane& plane) const {
+  if (plane.square) return plane;
+  return LayPlane(aim_.Rays(patch, Footprint{}), aim_.Ray(), plane.normal);
+}
+
+}  // namespace
+
+}  // namespace search
+
+DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
+                             const SearchSettings& settings) {
+  if (!settings.Check().empty()) return {};
+  search::Search search(s, panos, settings);
+  const DistanceMatch first = search.Run(0);
+  // A patch too small to tell the place from its neighbours along the line, or to match well
+  // where the surviving detail is coarse, may do with more picture around it: the largest patch
+  // is tried once more wherever the first found a place but could not vouch for it.
+  if (first.found || first.half == 0 || first.half >= settings.maxHalf) return first;
+  DistanceMatch larger = search.Run(settings.maxHalf);
+  larger.samples += first.samples;
+  return larger;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/search/Footprint.h"
+#include "geometry/search/Sight.h"
+
+// What depends on the aimed patch's size: where its samples lie, and its control points' sight
+// lines. Both keep what they work out for a footprint, for as long as the stage that made them.
+namespace search {
+
+// The sample steps of a patch, per axis, with each step's weights of the quadratic through the
+// three control steps -half, 0, +half.
+struct Layout {
+  int half = 0;
+  std::vector<int> offsets;
+  std::vector<std::array<double, 3>> weights;
+  // The aimed patch's values at the samples of each footprint, zero mean and unit length; worked
+  // out when first needed, and left empty where P0 has too little picture around the aim.
+  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kFootprints);
+  std::vector<std::int8_t> known = std::vector<std::int8_t>(kFootprints, 0);
+  // `count` samples a side, spread evenly over the patch's side.
+  Layout(int h, int count) : half(h) {
+    for (int k = 0; k < count; ++k) {
+      const int o = -h + static_cast<int>(std::lround(2.0 * h * k / (count - 1)));
+      const double t = static_cast<double>(o) / h;
+      offsets.push_back(o);
+      weights.push_back({t * (t - 1) / 2, 1 - t * t, t * (t + 1) / 2});
+    }
+  }
+};
+
+// The aimed patch's half side, and the sight lines of each footprint's control points at that
+// size, worked out when first needed. The search keeps one for its patch; a check on a patch of
+// another size makes one of its own.
+struct Patch {
+  explicit Patch(int h) : half(h) {}
+  int half;
+  std::vector<std::array<V3, 9>> rays = std::vector<std::array<V3, 9>>(kFootprints);
+  std::vector<std::uint8_t> known = std::vector<std::uint8_t>(kFootprints, 0);
+};
+
+}  // namespace search
