@@ -44,24 +44,23 @@ void StartAiming(Context& c, int Key) {
 }
 
 // Enter in mode 3 or 4: the direction to P1 or P2 taken from the pointer in P0, its distance
-// asked for.
+// asked for. Cancelled, the box takes nothing: the direction and the taped distance stay as they
+// were.
 void TakeStationDirection(Context& c, bool toP1) {
   WorkingState& s = c.s;
   s.Mode = Mode::ModeIdle;
   Real& hor = toP1 ? s.P0zu1Hor : s.P0zu2Hor;
   Real& vert = toP1 ? s.P0zu1Vert : s.P0zu2Vert;
   Real& dist = toP1 ? s.DistP0P1 : s.DistP0P2;
-  hor = s.CurHor;
-  vert = s.CurVert;
+  const Real aimedHor = s.CurHor, aimedVert = s.CurVert;  // as aimed, whatever the box lets by
   const QString station = toP1 ? QStringLiteral("P1") : QStringLiteral("P2");
-  // Cancelled, the box answers its default, as it always did.
-  const QString answer =
-      c.platform
-          .InputBox(QStringLiteral("Entfernung P0 zu ") + station,
-                    QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"),
-                    QStringLiteral("0"))
-          .value_or(QStringLiteral("0"));
-  dist = ParseReal(answer.toStdString());
+  const std::optional<QString> answer = c.platform.InputBox(
+      QStringLiteral("Entfernung P0 zu ") + station,
+      QStringLiteral("Entfernung zu ") + station + QStringLiteral("(m):"), QStringLiteral("0"));
+  if (!answer) return LeaveMode(c);
+  hor = aimedHor;
+  vert = aimedVert;
+  dist = ParseReal(answer->toStdString());
   c.window.SetLabel(
       toP1 ? Window::Label::P0zu1 : Window::Label::P0zu2,
       c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m"));

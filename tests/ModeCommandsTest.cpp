@@ -37,13 +37,18 @@ TEST_F(Commands, F9AimEnterTakesDirectionAndDistance) {
   EXPECT_EQ(s.Mode, Mode::ModeIdle);
   EXPECT_TRUE(window.tableEnabled);
 
-  // A cancelled box answers its default.
+  // Cancelled, the box takes nothing: the taped distance and the direction stay as they were.
+  s.P0zu2Hor = 90;
+  s.DistP0P2 = 10.25L;
   Key(VkF10);
   platform.inputAnswers = {std::nullopt};
   Key(VkReturn);
   EXPECT_EQ(platform.inputs.back().caption, QStringLiteral("Entfernung P0 zu P2"));
-  EXPECT_EQ(s.DistP0P2, 0);
-  EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("18,53° -2,65° 0,00m"));
+  EXPECT_EQ(s.P0zu2Hor, 90);
+  EXPECT_EQ(s.DistP0P2, 10.25L);
+  EXPECT_EQ(Label(Window::Label::P0zu2), QStringLiteral("LblP0zu2"));
+  EXPECT_EQ(s.Mode, Mode::ModeIdle);
+  EXPECT_TRUE(window.tableEnabled);
 }
 
 TEST_F(Commands, ANonNumericDistanceKeepsTheDirectionTaken) {
