@@ -290,18 +290,25 @@ TEST(PanoramaFileHostile, APaddedFileIsRefusedBeforeItIsReadThrough) {
   // Before the start of the first scan: the segments up to it, by their lengths.
   qint64 scan = 2;
   while (jpeg.at(std::size_t(scan) + 1) != 0xda) scan += 2 + jpeg[scan + 2] * 256 + jpeg[scan + 3];
-  const auto padded = [&](std::uint64_t junk) {
+  const auto padded = [&](std::uint64_t junk, bool rest = true) {
     QFile file(dir.filePath(QStringLiteral("padded.jpg")));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(reinterpret_cast<const char*>(jpeg.data()), scan);
-    file.seek(qint64(scan + junk));
-    file.write(reinterpret_cast<const char*>(jpeg.data()) + scan, qint64(jpeg.size()) - scan);
+    if (rest) {
+      file.seek(qint64(scan + junk));
+      file.write(reinterpret_cast<const char*>(jpeg.data()) + scan, qint64(jpeg.size()) - scan);
+    } else {
+      file.resize(qint64(scan + junk));
+    }
     file.close();
     return ErrorOf([&] { ReadPanoramaFile(file.fileName()); });
   };
   EXPECT_EQ(padded(4ull << 30), kMsgPanoramaFileTooLarge);
   EXPECT_EQ(padded((2ull << 30) - jpeg.size() + 1), kMsgPanoramaFileTooLarge);
   EXPECT_EQ(padded(1200ull << 20), kMsgJpegJunk);
+  // Refused while the junk is read, not at its end: junk up to the end of the file would end as
+  // a cut-short file.
+  EXPECT_EQ(padded(1200ull << 20, false), kMsgJpegJunk);
   EXPECT_EQ(padded((1 << 20) + 1), kMsgJpegJunk);  // found once the marker is
   EXPECT_EQ(padded(1 << 20), "kein Fehler");
   EXPECT_EQ(padded(3), "kein Fehler");
