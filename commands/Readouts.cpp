@@ -13,7 +13,7 @@ QString CurrentPointText(const Context& c) {
 
 void ShowPosition(Context& c) {
   const WorkingState& s = c.s;
-  const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight);
+  const LocalPosition at = PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight, s.PanoTilt[0]);
   const GuideStrength strength = StrengthOf(s, s.Shapes());
   const QString warning = QStringLiteral(" \u26A0");
   const bool weak = strength.Weak(s.CurDist);
@@ -62,7 +62,7 @@ void ShowSelectedPair(Context& c) {
   for (int k = 0; k < 2; ++k) {
     const auto index = static_cast<std::size_t>(rows[static_cast<std::size_t>(k)]);
     const PointRec& p = s.Points[index];
-    at[k] = PositionOf(p.Hor0, p.Vert0, p.Dist0, s.NodalHeight);
+    at[k] = PositionOf(p.Hor0, p.Vert0, p.Dist0, s.NodalHeight, s.PanoTilt[0]);
     labels[k] = QStringLiteral(".%1").arg(s.Points.Label(index));
   }
   const Real dx = at[1].X - at[0].X, dy = at[1].Y - at[0].Y, dz = at[1].Z - at[0].Z;

@@ -6,7 +6,11 @@
 #include "geometry/Mapping.h"
 #include "geometry/TorbelError.h"
 
-LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight) {
+LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight, const Tilt& tilt) {
+  if (!tilt.Level()) {
+    const frame::Vec<Real> d = frame::ToLevel(tilt.Pitch, tilt.Roll, frame::Unit(hor, vert));
+    return {Finite(Mul(d.x, dist)), Finite(Mul(d.y, dist)), Finite(nodalHeight + Mul(d.z, dist))};
+  }
   const Real level = Mul(CosDeg(vert), dist);  // the distance along the ground
   return {Mul(SinDeg(hor), level), Mul(CosDeg(hor), level),
           Finite(nodalHeight + Mul(SinDeg(vert), dist))};
@@ -56,11 +60,26 @@ GuideStrength StrengthOf(const SolverState& s, const PanoShapes& shapes) {
 }
 
 StationGrounds StationsOf(SolverState s) {
+  if (s.Tilted()) {
+    const std::array<frame::Station<Real>, 3> st = FrameOf(s);
+    const auto at = [](const frame::Vec<Real>& v) { return LocalPosition{v.x, v.y, v.z}; };
+    return {at(st[0].ground),
+            at(st[1].ground),
+            at(st[2].ground),
+            {at(st[0].lens), at(st[1].lens), at(st[2].lens)}};
+  }
   SolveHeights(s);
   const auto ground = [](Real hor, Real dist, Real height) {
     const Real level = Sqrt(Mul(dist, dist) - Mul(height, height));
     return LocalPosition{Mul(SinDeg(hor), level), Mul(CosDeg(hor), level), height};
   };
-  return {
-      {}, ground(s.P0zu1Hor, s.DistP0P1, s.HeightP1), ground(s.P0zu2Hor, s.DistP0P2, s.HeightP2)};
+  StationGrounds g{{},
+                   ground(s.P0zu1Hor, s.DistP0P1, s.HeightP1),
+                   ground(s.P0zu2Hor, s.DistP0P2, s.HeightP2),
+                   {}};
+  std::size_t k = 0;
+  for (const LocalPosition& at : {g.P0, g.P1, g.P2}) {
+    g.Lenses[k++] = {at.X, at.Y, Finite(at.Z + s.NodalHeight)};
+  }
+  return g;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 
 #include "geometry/Mapping.h"
@@ -13,8 +14,9 @@ struct LocalPosition {
 };
 
 // The point seen from P0's lens centre, NodalHeight above the ground point, in the direction hor,
-// vert at the distance dist.
-LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight);
+// vert of P0's picture at the distance dist; the picture's tilt turns that direction into the
+// level frame.
+LocalPosition PositionOf(Real hor, Real vert, Real dist, Real nodalHeight, const Tilt& tilt = {});
 
 // How firmly the stations fix the current point's distance: how many centimetres of distance one
 // pixel of guide-line shift in the P1 and in the P2 panorama means there. Nothing for a station
@@ -39,5 +41,8 @@ GuideStrength StrengthOf(const SolverState& s, const PanoShapes& shapes);
 // Raises TorbelError where the station geometry cannot be solved (nothing measured yet).
 struct StationGrounds {
   LocalPosition P0, P1, P2;
+  // The lens centres of P0, P1 and P2: NodalHeight above each ground point while the panoramas
+  // are level, where the frame puts them where one is tilted.
+  std::array<LocalPosition, 3> Lenses;
 };
 StationGrounds StationsOf(SolverState s);

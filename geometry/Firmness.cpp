@@ -20,40 +20,54 @@ Vec From(const LocalPosition& p) {
   return {p.X, p.Y, p.Z};
 }
 
-// The point as one station's panorama sees it: the offset from the lens centre to the point.
+using Station = frame::Station<Real>;
+
+// The point as one station's panorama sees it: the offset from the lens centre to the point, in
+// the level frame and in the picture's own (the same while the panorama is level).
 struct View {
-  Vec d{};
-  Real level = 0, slant = 0;  // horizontal and straight-line distance to the point
+  Vec d{}, own{};
+  Real level = 0, slant = 0;  // horizontal and straight-line distance in the picture's frame
   Real pixPerDeg = 0;         // the panorama's scale
   bool shows = false;
+  const Station* tilted = nullptr;  // the station's place where its panorama is tilted
 };
 
-View Seen(const Vec& lens, const Vec& point, const Panorama& pano) {
+View Seen(const Vec& lens, const Vec& point, const Panorama& pano, const Station* tilted) {
   View v;
   for (int i = 0; i < 3; ++i) v.d[i] = point[i] - lens[i];
-  v.level = std::hypot(v.d[0], v.d[1]);
+  v.own = v.d;
+  v.tilted = tilted;
+  if (tilted) {
+    const frame::Vec<Real> own = frame::Seen(*tilted, {point[0], point[1], point[2]});
+    v.own = {own.x, own.y, own.z};
+  }
+  v.level = std::hypot(v.own[0], v.own[1]);
   v.slant = std::hypot(v.level, v.d[2]);
   v.pixPerDeg = pano.PixPerDeg();
   // At the lens centre or a billionth of the way off straight above it, there is no column.
   if (v.level > 1e-9L * v.slant) {
-    const std::int32_t row = pano.VertToPixel(std::atan2(v.d[2], v.level) * RadToDeg);
+    const std::int32_t row = pano.VertToPixel(std::atan2(v.own[2], v.level) * RadToDeg);
     v.shows = row >= 0 && row < pano.Height();
   }
   return v;
-}
-
-// A station's lens centre, NodalHeight above its ground point.
-Vec Lens(const LocalPosition& ground, Real nodalHeight) {
-  return {ground.X, ground.Y, Finite(ground.Z + nodalHeight)};
 }
 
 // Column and row change per metre of the point's move, in pixels; both are linear in the angles.
 void AddObservations(const View& v, std::array<Vec, 3>& normal) {
   if (!v.shows) return;
   const Real k = v.pixPerDeg * RadToDeg, rr = v.level * v.level, ss = v.slant * v.slant;
-  const Vec column = {k * v.d[1] / rr, -k * v.d[0] / rr, 0};
-  const Vec row = {k * v.d[2] * v.d[0] / (v.level * ss), k * v.d[2] * v.d[1] / (v.level * ss),
-                   -k * v.level / ss};
+  const Vec& d = v.own;
+  Vec column = {k * d[1] / rr, -k * d[0] / rr, 0};
+  Vec row = {k * d[2] * d[0] / (v.level * ss), k * d[2] * d[1] / (v.level * ss), -k * v.level / ss};
+  if (v.tilted) {
+    // Worked out in the picture's frame; a move of the point is one in the level frame.
+    for (Vec* g : {&column, &row}) {
+      const frame::Vec<Real> level = frame::TurnBy(
+          v.tilted->heading, frame::ToLevel(v.tilted->pitch, v.tilted->roll,
+                                            frame::Vec<Real>{(*g)[0], (*g)[1], (*g)[2]}));
+      *g = {level.x, level.y, level.z};
+    }
+  }
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) normal[i][j] += column[i] * column[j] + row[i] * row[j];
   }
@@ -70,14 +84,23 @@ std::optional<Real> MeetingAngle(const View& p0, const View& station) {
 Firmness FirmnessOf(const SolverState& state, const PanoShapes& shapes, Real pointingPx) {
   View p0, p1, p2;
   Vec across;
+  std::optional<std::array<Station, 3>> tiltedFrame;
   try {
     const StationGrounds grounds = StationsOf(state);
-    const Real nodal = state.NodalHeight;
-    const Vec point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, nodal));
-    p0 = Seen(Lens(grounds.P0, nodal), point, shapes[0]);
-    p1 = Seen(Lens(grounds.P1, nodal), point, shapes[1]);
-    p2 = Seen(Lens(grounds.P2, nodal), point, shapes[2]);
+    const Vec point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, state.NodalHeight,
+                                      state.PanoTilt[0]));
+    if (state.Tilted()) tiltedFrame = FrameOf(state);
+    View* views[3] = {&p0, &p1, &p2};
+    for (std::size_t k = 0; k < 3; ++k) {
+      *views[k] = Seen(From(grounds.Lenses[k]), point, shapes[k],
+                       tiltedFrame ? &(*tiltedFrame)[k] : nullptr);
+    }
     across = {CosDeg(state.CurHor), -SinDeg(state.CurHor), 0};
+    if (tiltedFrame) {
+      // Level and square to P0's sight line as it runs in the level frame.
+      const Real level = std::hypot(p0.d[0], p0.d[1]);
+      across = {p0.d[1] / level, -p0.d[0] / level, 0};
+    }
   } catch (const TorbelError&) {
     return {};  // stations not measured, or beyond any number
   }

@@ -1,5 +1,6 @@
 #include "geometry/Solver.h"
 
+#include <array>
 #include <cmath>
 
 #include "geometry/TorbelError.h"
@@ -29,15 +30,22 @@ struct StationResult {
   Real& vert;
 };
 
-// A: horizontal distance P0 -> point, V: height of the point above P0's nodal point.
-void SolveStation(const SolverState& s, Real A, Real V, const StationInput& in, StationResult out) {
-  Real delta = s.CurHor - in.p0ToStationHor;
+// The current point's horizontal angle from P0's sight line to the station, brought once into
+// -180 ... 180.
+Real DeltaHor(Real curHor, Real p0ToStationHor) {
+  Real delta = curHor - p0ToStationHor;
   if (delta > 180) {
     delta -= 360;
   } else if (delta < -180) {
     delta += 360;
   }
-  out.deltaHor = Finite(delta);
+  return Finite(delta);
+}
+
+// A: horizontal distance P0 -> point, V: height of the point above P0's nodal point.
+void SolveStation(const SolverState& s, Real A, Real V, const StationInput& in, StationResult out) {
+  const Real delta = DeltaHor(s.CurHor, in.p0ToStationHor);
+  out.deltaHor = delta;
 
   const Real B = Sqrt(Mul(in.dist, in.dist) - Mul(in.height, in.height));
   const Real AB2 = Mul(Mul(2, A), B);
@@ -63,9 +71,33 @@ void SolveStation(const SolverState& s, Real A, Real V, const StationInput& in, 
   out.vert = ArcSinDeg(Div(up, Sqrt(Finite(Mul(L, L) + Mul(up, up)))));
 }
 
+// The same with tilted panoramas, in the frame the recorded geometry gives: the point seen from
+// P0's lens along its sight line, and from each station's lens in that station's own picture.
+void SolveInFrame(SolverState& s) {
+  const std::array<frame::Station<Real>, 3> st = FrameOf(s);
+  const frame::Vec<Real> sight = frame::Sight(st[0], s.CurHor, s.CurVert);
+  const frame::Vec<Real> point = st[0].lens + sight * s.CurDist;
+  const StationResult out[2] = {{s.DeltaHor1, s.P1Hor, s.P1Vert}, {s.DeltaHor2, s.P2Hor, s.P2Vert}};
+  const Real toward[2] = {s.P0zu1Hor, s.P0zu2Hor};
+  for (int k = 0; k < 2; ++k) {
+    out[k].deltaHor = DeltaHor(s.CurHor, toward[k]);
+    const frame::Vec<Real> seen = frame::Seen(st[static_cast<std::size_t>(k) + 1], point);
+    Real hor = frame::HorOf(seen);
+    if (hor < 0) hor += 360;
+    out[k].hor = Finite(hor);
+    out[k].vert = Finite(frame::VertOf(seen));
+  }
+}
+
 }  // namespace
 
 void SolveHeights(SolverState& s) {
+  if (s.Tilted()) {
+    const std::array<frame::Station<Real>, 3> st = FrameOf(s);
+    s.HeightP1 = Finite(st[1].lens.z - st[0].lens.z);
+    s.HeightP2 = Finite(st[2].lens.z - st[0].lens.z);
+    return;
+  }
   s.HeightP1 = StationHeight(s.NodalHeight, s.P0zu1Vert, s.DistP0P1);
   s.HeightP2 = StationHeight(s.NodalHeight, s.P0zu2Vert, s.DistP0P2);
 }
@@ -76,6 +108,10 @@ void SolvePoint(SolverState& s) {
 }
 
 void SolveStations(SolverState& s) {
+  if (s.Tilted()) {
+    SolveInFrame(s);
+    return;
+  }
   const Real A = Mul(CosDeg(s.CurVert), s.CurDist);
   Real V = Sqrt(Mul(s.CurDist, s.CurDist) - Mul(A, A));
   if (s.CurVert < 0) V = -V;
@@ -100,12 +136,44 @@ std::optional<Real> GuideAt(SolverState s, int station, Real dist) {
   return station == 1 ? s.P1Hor : s.P2Hor;
 }
 
+// The same in the frame of tilted panoramas. The directions a station's picture shows at the
+// angle `hor` span a half-plane through its lens about the picture's up direction; P0's sight ray
+// crosses its plane at one distance at most.
+std::optional<Real> DistanceInFrame(const SolverState& s, int station, Real hor) {
+  std::array<frame::Station<Real>, 3> st;
+  try {
+    st = FrameOf(s);
+  } catch (const TorbelError&) {
+    return std::nullopt;
+  }
+  const frame::Station<Real>& at = st[static_cast<std::size_t>(station)];
+  const frame::Vec<Real> sight = frame::Sight(st[0], s.CurHor, s.CurVert);
+  const frame::Vec<Real> normal = frame::TurnBy(
+      at.heading,
+      frame::ToLevel(at.pitch, at.roll, frame::Vec<Real>{CosDeg(hor), -SinDeg(hor), Real{0}}));
+  const auto dot = [](const frame::Vec<Real>& a, const frame::Vec<Real>& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+  };
+  const Real across = dot(normal, sight);
+  if (!(std::fabs(across) > 1e-12L)) return std::nullopt;  // the ray runs along the plane
+  const Real d = dot(normal, at.lens - st[0].lens) / across;
+  if (!(d >= 1 && d <= 55000)) return std::nullopt;
+  return d;
+}
+
 }  // namespace
 
 std::optional<Real> DistanceForGuideLine(const SolverState& state, int station, Real hor) {
   SolverState s = state;
-  SolveHeights(s);
   if (!std::isfinite(hor)) return std::nullopt;
+  if (s.Tilted()) {
+    // The plane holds the opposite half as well; the solve at the distance found tells them apart.
+    const std::optional<Real> d = DistanceInFrame(s, station, hor);
+    const std::optional<Real> at = d ? GuideAt(s, station, *d) : std::nullopt;
+    if (!at || !(std::fabs(std::remainder(*at - hor, Real{360})) <= 1e-9L)) return std::nullopt;
+    return d;
+  }
+  SolveHeights(s);
   const bool p1 = station == 1;
   const Real towards = p1 ? s.P0zu1Hor : s.P0zu2Hor, back = p1 ? s.P1zu0Hor : s.P2zu0Hor;
   const Real dist = p1 ? s.DistP0P1 : s.DistP0P2, height = p1 ? s.HeightP1 : s.HeightP2;

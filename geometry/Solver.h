@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "geometry/Frame.h"
 #include "geometry/Real.h"
 
 // The station geometry and the current point: the fields the solver reads and writes. The
@@ -13,6 +14,12 @@ struct SolverState {
   Real P0zu2Hor = 0, P0zu2Vert = 0, DistP0P2 = 0;
   Real P1zu0Hor = 0, P1zu0Vert = 0;
   Real P2zu0Hor = 0, P2zu0Vert = 0;
+  // How far each panorama's camera stood off level. While all three are level, the solver runs
+  // the sums it always has; a tilt puts every station into the frame of Frame.h.
+  Tilts PanoTilt{};
+  bool Tilted() const {
+    return !PanoTilt[0].Level() || !PanoTilt[1].Level() || !PanoTilt[2].Level();
+  }
 
   // The current point as seen from P0.
   Real CurHor = 0, CurVert = 0, CurDist = 5;

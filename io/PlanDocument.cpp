@@ -26,7 +26,7 @@ QString PaperName(const PlanPaper& paper) {
 void DrawPage(QPainter& painter, double unitsPerMm, QSizeF pageMm, const WorkingState& s,
               const PlanPaper& paper, const PlanLegend& legend, char decimalSeparator) {
   const std::optional<PlanStations> stations = PlanStationsOf(s);
-  const PlanPoints points = PlanPointsOf(s.Points, s.NodalHeight);
+  const PlanPoints points = PlanPointsOf(s.Points, s.NodalHeight, s.PanoTilt[0]);
   const std::optional<QRectF> extent = PlanExtent(stations, points);
   if (!extent) throw TorbelError(kMsgPlanEmpty);
 

@@ -18,7 +18,8 @@ QByteArray PointCsvBytes(const PointList& points, const SolverState& stations,
     for (const double value : {p.Hor0, p.Vert0, p.Dist0, p.Hor1, p.Vert1, p.Hor2, p.Vert2}) {
       line += ';' + FullText(value, decimalSeparator);
     }
-    const LocalPosition xyz = PositionOf(p.Hor0, p.Vert0, p.Dist0, stations.NodalHeight);
+    const LocalPosition xyz =
+        PositionOf(p.Hor0, p.Vert0, p.Dist0, stations.NodalHeight, stations.PanoTilt[0]);
     for (const Real value : {xyz.X, xyz.Y, xyz.Z}) line += ';' + FullText(value, decimalSeparator);
     at.CurHor = p.Hor0;
     at.CurVert = p.Vert0;

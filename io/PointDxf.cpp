@@ -161,12 +161,13 @@ QByteArray PointDxfBytes(const PointList& points, const SolverState& stations, b
                    z = static_cast<double>(g.Z);
       dxf.writePoint(w, DL_PointData(x, y, z), DL_Attributes(kStations, 256, -1, "BYLAYER", 1.0));
       WriteLabel(dxf, w, kStations, x, y, z, "P" + std::to_string(k));
-      lenses[static_cast<std::size_t>(k)] = {g.X, g.Y, g.Z + stations.NodalHeight};
+      lenses[static_cast<std::size_t>(k)] = grounds->Lenses[static_cast<std::size_t>(k)];
     }
   }
   for (std::size_t i = 0; i < points.size(); ++i) {
     const PointRec& p = points[i];
-    const LocalPosition xyz = PositionOf(p.Hor0, p.Vert0, p.Dist0, stations.NodalHeight);
+    const LocalPosition xyz =
+        PositionOf(p.Hor0, p.Vert0, p.Dist0, stations.NodalHeight, stations.PanoTilt[0]);
     const double x = static_cast<double>(xyz.X), y = static_cast<double>(xyz.Y),
                  z = static_cast<double>(xyz.Z);
     dxf.writePoint(w, DL_PointData(x, y, z), DL_Attributes(kPoints, 256, -1, "BYLAYER", 1.0));

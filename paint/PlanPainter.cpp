@@ -28,14 +28,14 @@ std::optional<PlanStations> PlanStationsOf(const WorkingState& s) {
   }
 }
 
-PlanPoints PlanPointsOf(const PointList& points, Real nodalHeight) {
+PlanPoints PlanPointsOf(const PointList& points, Real nodalHeight, const Tilt& tilt0) {
   PlanPoints plan;
   plan.at.reserve(points.size());
   plan.labels.reserve(points.size());
   double minX = 0, maxX = 0, minY = 0, maxY = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     const PointRec& p = points[i];
-    const QPointF at = Plan(PositionOf(p.Hor0, p.Vert0, p.Dist0, nodalHeight));
+    const QPointF at = Plan(PositionOf(p.Hor0, p.Vert0, p.Dist0, nodalHeight, tilt0));
     if (i == 0) {
       minX = maxX = at.x();
       minY = maxY = at.y();
@@ -55,7 +55,7 @@ std::optional<PlanCurrent> PlanCurrentOf(const WorkingState& s) {
   if (s.Mode != Mode::ModePoint) return std::nullopt;
   PlanCurrent current;
   try {
-    current.at = Plan(PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight));
+    current.at = Plan(PositionOf(s.CurHor, s.CurVert, s.CurDist, s.NodalHeight, s.PanoTilt[0]));
   } catch (const TorbelError&) {
     return std::nullopt;  // a distance beyond any number has no place to draw
   }

@@ -38,7 +38,7 @@ inline constexpr double kPlanEllipseSigmas = 2;
 
 // The stations where the station geometry places them; nothing until it is measured.
 std::optional<PlanStations> PlanStationsOf(const WorkingState& s);
-PlanPoints PlanPointsOf(const PointList& points, Real nodalHeight);
+PlanPoints PlanPointsOf(const PointList& points, Real nodalHeight, const Tilt& tilt0 = {});
 // Only in point entry.
 std::optional<PlanCurrent> PlanCurrentOf(const WorkingState& s);
 

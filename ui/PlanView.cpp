@@ -54,7 +54,7 @@ void PlanView::Refresh() {
                                    std::begin(staticKey_->stations));
     if (stationsChanged) stations_ = PlanStationsOf(state_);
     if (!staticKey_ || staticKey_->points != staticKey.points || stationsChanged) {
-      points_ = PlanPointsOf(state_.Points, state_.NodalHeight);
+      points_ = PlanPointsOf(state_.Points, state_.NodalHeight, state_.PanoTilt[0]);
     }
     staticKey_ = staticKey;
     staticValid_ = false;

@@ -20,6 +20,16 @@ constexpr double kSteepestGround = 10;
 struct Station {
   V3 centre;
   double turn = 0;  // degrees
+  // Where a panorama is tilted: the rotation from P0's picture frame into this station's, whose
+  // rows are the station's x, y and z in P0's frame; `turn` is then 0.
+  bool rotated = false;
+  V3 rows[3];
+
+  // The pixel of a direction `w` of P0's frame seen from the station.
+  Pixel PixelOf(V3 w, const Scale& scale) const {
+    if (rotated) w = {Dot(rows[0], w), Dot(rows[1], w), Dot(rows[2], w)};
+    return search::PixelOf(w, turn, scale);
+  }
 };
 
 // The survey stations P1 and P2, and the ground's normal as the three stations' marks lay it
@@ -30,9 +40,10 @@ struct Stations {
   V3 ground{0, 0, 1};
 };
 
-// The stations of the measured geometry; nothing where it cannot be solved, and so there is
-// nothing to search along. StationsOf places the same points in extended precision, whose last
-// bits differ: the search keeps its own doubles, with which its answers stay as they are.
+// The stations of the measured geometry, in P0's picture frame where a panorama is tilted; nothing
+// where it cannot be solved, and so there is nothing to search along. StationsOf places the same
+// points in extended precision, whose last bits differ: the search keeps its own doubles, with
+// which its answers stay as they are.
 std::optional<Stations> PlaceStations(SolverState s);
 
 }  // namespace search

@@ -23,7 +23,7 @@ Views::Views(Aim& aim, const PanoPixels& p1, const PanoPixels& p2, const Station
 
 Pixel Views::Centre(int view, double u) const {
   const Station& station = views_[view].station;
-  return PixelOf(aim_.Ray() - station.centre * u, station.turn, views_[view].scale);
+  return station.PixelOf(aim_.Ray() - station.centre * u, views_[view].scale);
 }
 
 double Views::Moved(int view, double u, double du) const {
@@ -36,7 +36,7 @@ bool Views::Project(Patch& patch, const Plane& plane, const Footprint& footprint
   const View& v = views_[view];
   const V3 aimed = aim_.Ray(), centre = aimed - v.station.centre * u;
   if (Dot(centre, centre) < 1e-12) return false;
-  grid.p[4] = PixelOf(centre, v.station.turn, v.scale);
+  grid.p[4] = v.station.PixelOf(centre, v.scale);
   const int half = patch.half;
   grid.half = half;
   if (plane.square) {
@@ -58,7 +58,7 @@ bool Views::Project(Patch& patch, const Plane& plane, const Footprint& footprint
   }
   for (int g = 0; g < 9; ++g) {
     if (g == 4) continue;
-    grid.p[g] = PixelOf(control[g] - v.station.centre * u, v.station.turn, v.scale);
+    grid.p[g] = v.station.PixelOf(control[g] - v.station.centre * u, v.scale);
     grid.p[g].column = v.image.Near(grid.p[g].column, grid.p[4].column);
   }
   return true;
