@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -73,9 +74,15 @@ std::optional<QByteArray> Digest(const Context& c) {
   try {
     QByteArray digest =
         QCryptographicHash::hash(ProjectBytes(c, PointList()), QCryptographicHash::Md5);
-    static_assert(sizeof(PointRec) == 7 * sizeof(double), "a record's bytes are its numbers");
+    static_assert(offsetof(PointRec, Vert2) == 6 * sizeof(double), "the numbers lie in a row");
     std::size_t points = 0;
-    for (const PointRec& p : c.s.Points) points = qHashBits(&p, sizeof p, points);
+    for (const PointRec& p : c.s.Points) {
+      points = qHashBits(&p, 7 * sizeof(double), points);
+      for (const std::optional<Mark>& mark : {p.Mark1, p.Mark2}) {
+        const Mark m = mark.value_or(Mark{-1000, -1000});  // no picture angle is this
+        points = qHashBits(&m, sizeof m, points);
+      }
+    }
     digest.append(reinterpret_cast<const char*>(&points), sizeof points);
     return digest;
   } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "core/PanoPicture.h"
@@ -20,12 +21,24 @@ enum class Mode : std::uint8_t {
   ModeP2zu0 = 6,
 };
 
+// Where the user marked a point by hand in a survey panorama (Shift+click), in that picture's
+// angles: where the picture shows it, whether or not the stations put it there.
+struct Mark {
+  double Hor = 0, Vert = 0;
+  bool operator==(const Mark&) const = default;
+};
+
 // A stored point, narrowed to doubles: its direction and distance seen from P0, and its
-// directions in the P1 and P2 panoramas.
+// directions in the P1 and P2 panoramas as the stations place it. A point marked by hand in both
+// survey panoramas is a tie point: the pictures' own say on where the stations stand.
 struct PointRec {
   double Hor0 = 0, Vert0 = 0, Dist0 = 0;
   double Hor1 = 0, Vert1 = 0;
   double Hor2 = 0, Vert2 = 0;
+  std::optional<Mark> Mark1 = std::nullopt, Mark2 = std::nullopt;
+
+  bool Tie() const { return Mark1 && Mark2; }
+  const std::optional<Mark>& MarkIn(int station) const { return station == 1 ? Mark1 : Mark2; }
 
   // The point's direction in the panorama of station 0 (P0), 1 or 2.
   double HorIn(int station) const { return station == 0 ? Hor0 : station == 1 ? Hor1 : Hor2; }
@@ -145,6 +158,8 @@ struct WorkingState : SolverState {
   QString PanoFile0, PanoFile1, PanoFile2;
   PanoPicture Pano0, Pano1, Pano2;
   PointList Points;
+  // The current point's marks by hand in P1 and P2, stored with it.
+  std::optional<Mark> CurMark1, CurMark2;
 
   // The shapes of the three panoramas, in station order.
   PanoShapes Shapes() const { return {Pano0.Shape, Pano1.Shape, Pano2.Shape}; }

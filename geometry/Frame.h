@@ -168,10 +168,3 @@ Vec<T> Sight(const Station<T>& s, const T& hor, const T& vert) {
 }
 
 }  // namespace frame
-
-struct SolverState;
-
-// The recorded geometry of a state, and its frame in extended reals. Raises "Ungültige
-// Gleitkommaoperation" where the geometry has no frame.
-frame::Measured<Real> MeasuredOf(const SolverState& s);
-std::array<frame::Station<Real>, 3> FrameOf(const SolverState& s);

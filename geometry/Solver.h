@@ -30,6 +30,11 @@ struct SolverState {
   Real DeltaHor2 = 0, P2Hor = 0, P2Vert = 0;
 };
 
+// The recorded geometry of a state, and its frame in extended reals. Raises "Ungültige
+// Gleitkommaoperation" where the geometry has no frame.
+frame::Measured<Real> MeasuredOf(const SolverState& s);
+std::array<frame::Station<Real>, 3> FrameOf(const SolverState& s);
+
 // Heights of the survey stations' nodal points above P0's, from the sight lines between the
 // stations, the measured distances and P0's nodal height. Writes HeightP1, then HeightP2.
 void SolveHeights(SolverState& s);
