@@ -142,6 +142,22 @@ TEST(DemoSurvey, TheProjectAimsAtTheStationMarksAndTapesTheirDistances) {
   }
 }
 
+TEST(DemoSurvey, ATiltedSurveyIsAimedToAHundredthOfAPixelAndTapedWithItsErrors) {
+  Scene scene;
+  scene.SetTilts({{{0.3, -0.2}, {-0.4, 0.25}, {0.1, 0.5}}});
+  const SolverState s = MeasuredStations(scene, Panoramas{}, {true, {0.018, -0.012}});
+  const SolverState exact = ExactStations(scene);
+  const std::pair<Real, Real> aims[] = {
+      {s.P0zu1Hor, exact.P0zu1Hor}, {s.P0zu1Vert, exact.P0zu1Vert},
+      {s.P0zu2Hor, exact.P0zu2Hor}, {s.P0zu2Vert, exact.P0zu2Vert},
+      {s.P1zu0Hor, exact.P1zu0Hor}, {s.P1zu0Vert, exact.P1zu0Vert},
+      {s.P2zu0Hor, exact.P2zu0Hor}, {s.P2zu0Vert, exact.P2zu0Vert}};
+  for (const auto& [aimed, truth] : aims)
+    EXPECT_LE(std::abs(Turn(aimed - truth)) * kClassic.PixPerDeg(), 0.005L + 1e-9L);
+  EXPECT_NEAR(s.DistP0P1, exact.DistP0P1 + 0.018L, 0.005L + 1e-12L);
+  EXPECT_NEAR(s.DistP0P2, exact.DistP0P2 - 0.012L, 0.005L + 1e-12L);
+}
+
 // Where the four quarters of a target meet in the rendered image, found to a quarter pixel: the
 // mean of the 2 x 2 sample blocks that hold all four. The samples are offset by an eighth of a
 // pixel from the guess, so that a boundary through the guess does not run along a row of them.
