@@ -142,6 +142,22 @@ TEST(DemoSurvey, TheProjectAimsAtTheStationMarksAndTapesTheirDistances) {
   }
 }
 
+TEST(DemoSurvey, ATiltedSurveyIsAimedToAHundredthOfAPixelAndTapedWithItsErrors) {
+  Scene scene;
+  scene.SetTilts({{{0.3, -0.2}, {-0.4, 0.25}, {0.1, 0.5}}});
+  const SolverState s = MeasuredStations(scene, Panoramas{}, {true, {0.018, -0.012}});
+  const SolverState exact = ExactStations(scene);
+  const std::pair<Real, Real> aims[] = {
+      {s.P0zu1Hor, exact.P0zu1Hor}, {s.P0zu1Vert, exact.P0zu1Vert},
+      {s.P0zu2Hor, exact.P0zu2Hor}, {s.P0zu2Vert, exact.P0zu2Vert},
+      {s.P1zu0Hor, exact.P1zu0Hor}, {s.P1zu0Vert, exact.P1zu0Vert},
+      {s.P2zu0Hor, exact.P2zu0Hor}, {s.P2zu0Vert, exact.P2zu0Vert}};
+  for (const auto& [aimed, truth] : aims)
+    EXPECT_LE(std::abs(Turn(aimed - truth)) * kClassic.PixPerDeg(), 0.005L + 1e-9L);
+  EXPECT_NEAR(s.DistP0P1, exact.DistP0P1 + 0.018L, 0.005L + 1e-12L);
+  EXPECT_NEAR(s.DistP0P2, exact.DistP0P2 - 0.012L, 0.005L + 1e-12L);
+}
+
 // Where the four quarters of a target meet in the rendered image, found to a quarter pixel: the
 // mean of the 2 x 2 sample blocks that hold all four. The samples are offset by an eighth of a
 // pixel from the guess, so that a boundary through the guess does not run along a row of them.
@@ -176,22 +192,65 @@ std::optional<std::pair<double, double>> DrawnCentre(const View& view, std::uint
   return std::pair{sumX / blocks, sumY / blocks};
 }
 
-TEST(DemoScene, RenderedTargetCentresLieWhereTheCameraModelProjectsThem) {
-  const Scene& scene = TheScene();
-  for (int k = 0; k < 3; ++k) {
-    const View view(scene, k, kClassic);
-    for (std::size_t i = 0; i < scene.Targets().size(); ++i) {
-      const Target& target = scene.Targets()[i];
-      SCOPED_TRACE(target.name + " in P" + std::to_string(k));
-      const Direction d = Project(view.camera(), target.centre);
-      const double column = static_cast<double>(kClassic.Column(d.hor));
-      const double row = static_cast<double>(kClassic.Row(d.vert));
-      const auto drawn = DrawnCentre(view, static_cast<std::uint32_t>(i), column, row);
-      ASSERT_TRUE(drawn.has_value());
-      EXPECT_NEAR(drawn->first, column, 0.25);
-      EXPECT_NEAR(drawn->second, row, 0.25);
+// Tilted by whole degrees, so that a sight line traced past the wrong primitives misses a target.
+Scene TiltedScene() {
+  Scene scene;
+  scene.SetTilts({{{2.5, -3}, {-3.5, 1.5}, {1, 4}}});
+  return scene;
+}
+
+TEST(DemoCamera, TiltTurnsThePictureAsPhotoSpherePoseSays) {
+  struct Case {
+    double pitch, roll;
+    Real hor;        // a direction on the picture's own horizon
+    Real elevation;  // where it looks in the level world
+  };
+  // A positive pitch raises the picture's centre; a positive roll lowers its hor 90.
+  const Case cases[] = {{4, 0, 0, 4},   {-4, 0, 0, -4}, {0, 4, 90, -4},
+                        {0, 4, 270, 4}, {0, -4, 90, 4}, {4, 3, 180, -4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("pitch " + std::to_string(c.pitch) + ", roll " + std::to_string(c.roll) +
+                 ", hor " + std::to_string(static_cast<double>(c.hor)));
+    const Camera camera{{1, 2, 3}, 161.7, c.pitch, c.roll};
+    const Vec3 dir = RayDirection(camera, kClassic, static_cast<double>(kClassic.Column(c.hor)),
+                                  static_cast<double>(kClassic.Row(0)));
+    EXPECT_NEAR(std::asin(dir.z) / kDeg, c.elevation, 1e-9);
+  }
+  // Projecting a sight line gives back the place between the pixels it came from.
+  for (const Tilt tilt : {Tilt{0.3, -0.2}, Tilt{-7, 12}, Tilt{25, -40}}) {
+    const Camera camera{{1, 2, 3}, 161.7, tilt.pitch, tilt.roll};
+    for (const auto& [column, row] : {std::pair{0.25, 10.5},
+                                      {4080.0, 2040.0},
+                                      {6120.3, 1500.7},
+                                      {8159.6, 3059.0},
+                                      {1234.5, 40.2}}) {
+      SCOPED_TRACE(std::to_string(tilt.pitch) + " " + std::to_string(column) + " " +
+                   std::to_string(row));
+      const Direction d =
+          Project(camera, camera.eye + RayDirection(camera, kClassic, column, row) * 37);
+      EXPECT_NEAR(Turn(d.hor - kClassic.HorAt(column)), 0, 1e-9);
+      EXPECT_NEAR(d.vert, kClassic.VertAt(row), 1e-9);
     }
   }
+}
+
+TEST(DemoScene, RenderedTargetCentresLieWhereTheCameraModelProjectsThem) {
+  for (const Scene& scene : {TheScene(), TiltedScene()})
+    for (int k = 0; k < 3; ++k) {
+      const View view(scene, k, kClassic);
+      for (std::size_t i = 0; i < scene.Targets().size(); ++i) {
+        const Target& target = scene.Targets()[i];
+        SCOPED_TRACE(target.name + " in P" + std::to_string(k) +
+                     (view.camera().Level() ? "" : ", tilted"));
+        const Direction d = Project(view.camera(), target.centre);
+        const double column = static_cast<double>(kClassic.Column(d.hor));
+        const double row = static_cast<double>(kClassic.Row(d.vert));
+        const auto drawn = DrawnCentre(view, static_cast<std::uint32_t>(i), column, row);
+        ASSERT_TRUE(drawn.has_value());
+        EXPECT_NEAR(drawn->first, column, 0.25);
+        EXPECT_NEAR(drawn->second, row, 0.25);
+      }
+    }
 }
 
 TEST(DemoBitmap, RenderedWindowReadsBackThroughTorbelsLoaderTheRightWayUp) {

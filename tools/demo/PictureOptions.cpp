@@ -1,6 +1,7 @@
 #include "tools/demo/PictureOptions.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -15,7 +16,15 @@ const char kPictureOptionsUsage[] =
     "  --jpeg           S0.jpg, S1.jpg, S2.jpg at quality 95 instead of bitmaps\n"
     "  --crop TOP:ROWS  only the rows TOP to TOP+ROWS-1 of the full sphere that a 2:1 size gives,\n"
     "                   tagged as a crop (photo-sphere XMP); with --jpeg only\n"
-    "  --crops A,B,C    a crop for each station, - for none\n";
+    "  --crops A,B,C    a crop for each station, - for none\n"
+    "Field options:\n"
+    "  --tilts P0PITCH,P0ROLL,P1PITCH,P1ROLL,P2PITCH,P2ROLL\n"
+    "                   the cameras set up off level by these degrees (photo-sphere XMP's pose:\n"
+    "                   a positive pitch raises the picture's centre, a positive roll lowers\n"
+    "                   its hor 90); the stations' marks are then aimed at to a hundredth of a\n"
+    "                   pixel\n"
+    "  --tape-errors E1,E2\n"
+    "                   metres the tape adds to the distances P0-P1 and P0-P2\n";
 
 namespace {
 
@@ -25,6 +34,25 @@ std::int32_t Number(const std::string& text, const std::string& what) {
   const auto [at, error] = std::from_chars(text.data(), end, value);
   if (error != std::errc() || at != end) throw std::invalid_argument("not a number: " + what);
   return value;
+}
+
+// `count` numbers apart by commas.
+std::vector<double> Numbers(const std::string& text, std::size_t count, const std::string& option) {
+  std::vector<double> values;
+  const char* at = text.data();
+  const char* end = text.data() + text.size();
+  while (values.size() < count) {
+    double value = 0;
+    const auto [next, error] = std::from_chars(at, end, value);
+    if (error != std::errc() || !std::isfinite(value)) break;
+    values.push_back(value);
+    at = next;
+    if (values.size() < count && (at == end || *at++ != ',')) break;
+  }
+  if (values.size() != count || at != end)
+    throw std::invalid_argument(option + " wants " + std::to_string(count) +
+                                " numbers apart by commas: " + text);
+  return values;
 }
 
 // The option's value for each station: one for all with the singular option, three with the
@@ -97,7 +125,7 @@ std::optional<int> ParseSurveyOptions(int argc, char** argv, int operands, const
     if (withUsage) std::fputs(usage.c_str(), stderr);
     return 2;
   };
-  std::optional<std::string> size, crop;
+  std::optional<std::string> size, crop, tilts, tapeErrors;
   bool sizeEach = false, cropEach = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -118,6 +146,11 @@ std::optional<int> ParseSurveyOptions(int argc, char** argv, int operands, const
       if (i + 1 == argc) return refuse(argument + " wants a value");
       value = argv[++i];
       (sizeOption ? sizeEach : cropEach) = argument.back() == 's';
+    } else if (argument == "--tilts" || argument == "--tape-errors") {
+      std::optional<std::string>& value = argument == "--tilts" ? tilts : tapeErrors;
+      if (value) return refuse("more than one " + argument + " option");
+      if (i + 1 == argc) return refuse(argument + " wants a value");
+      value = argv[++i];
     } else if (argument.empty() || argument[0] == '-') {
       return refuse("unknown option '" + argument + "'", true);
     } else {
@@ -138,6 +171,15 @@ std::optional<int> ParseSurveyOptions(int argc, char** argv, int operands, const
       const auto crops = PerStation(*crop, cropEach, "--crops");
       for (std::size_t k = 0; k < 3; ++k)
         SetCrop(options.pictures[k], crops[k], static_cast<int>(k));
+    }
+    if (tilts) {
+      const std::vector<double> angles = Numbers(*tilts, 6, "--tilts");
+      options.tilts.emplace();
+      for (std::size_t k = 0; k < 3; ++k) (*options.tilts)[k] = {angles[2 * k], angles[2 * k + 1]};
+    }
+    if (tapeErrors) {
+      const std::vector<double> metres = Numbers(*tapeErrors, 2, "--tape-errors");
+      options.tapeErrors = {metres[0], metres[1]};
     }
   } catch (const std::invalid_argument& e) {
     return refuse(e.what());

@@ -9,7 +9,8 @@
 #include "tools/demo/Survey.h"
 
 // The generators' command line: how big each station's panorama is, in which format it is
-// written and which rows of the sphere it holds.
+// written and which rows of the sphere it holds; and how far the field is off the ideal, in the
+// cameras' tilts and the tape's errors.
 namespace demo {
 
 struct StationPicture {
@@ -23,9 +24,13 @@ struct SurveyOptions {
   bool truthOnly = false;  // --truth: only the truth table, for panoramas rendered already
   bool jpeg = false;
   std::array<StationPicture, 3> pictures;  // P0, P1, P2; classic bitmaps unless told otherwise
+  std::optional<Tilts> tilts;              // --tilts: level unless given
+  std::array<double, 2> tapeErrors = {0, 0};
   std::vector<std::string> operands;
 
   Panoramas AllPanoramas() const;
+  // Zoomed in to the stations' marks where the cameras may stand off level.
+  Measuring StationMeasuring() const { return {tilts.has_value(), tapeErrors}; }
   // S0.bmp, or S0.jpg with --jpeg.
   std::string FileName(int station) const;
 };

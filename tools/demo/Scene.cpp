@@ -238,16 +238,27 @@ double DegreesPerPixel(const Panorama& panorama) {
   return 360.0 / panorama.Width();
 }
 
+// A turn into [0, 360).
+Real Wrapped360(Real hor) {
+  hor -= 360 * std::floor(hor / 360);
+  return hor >= 360 ? hor - 360 : hor;
+}
+
 }  // namespace
 
 Direction Project(const Camera& camera, const Vec3& point) {
   const Real dx = static_cast<Real>(point.x) - camera.eye.x;
   const Real dy = static_cast<Real>(point.y) - camera.eye.y;
   const Real dz = static_cast<Real>(point.z) - camera.eye.z;
-  Real hor = std::atan2(dx, dy) * RadToDeg - camera.zero;
-  hor -= 360 * std::floor(hor / 360);
-  if (hor >= 360) hor -= 360;
-  return {hor, std::atan2(dz, std::hypot(dx, dy)) * RadToDeg};
+  if (camera.Level())
+    return {Wrapped360(std::atan2(dx, dy) * RadToDeg - camera.zero),
+            std::atan2(dz, std::hypot(dx, dy)) * RadToDeg};
+  // Back into the camera's frame: Rz(zero), then Rx(-pitch), then Ry(-roll).
+  const Real z = camera.zero * DegToRad, p = camera.pitch * DegToRad, r = camera.roll * DegToRad;
+  const Real x0 = dx * std::cos(z) - dy * std::sin(z), y0 = dx * std::sin(z) + dy * std::cos(z);
+  const Real y1 = y0 * std::cos(p) + dz * std::sin(p), z1 = dz * std::cos(p) - y0 * std::sin(p);
+  const Real x2 = x0 * std::cos(r) - z1 * std::sin(r), z2 = x0 * std::sin(r) + z1 * std::cos(r);
+  return {Wrapped360(std::atan2(x2, y1) * RadToDeg), std::atan2(z2, std::hypot(x2, y1)) * RadToDeg};
 }
 
 Vec3 RayDirection(const Camera& camera, const Panorama& panorama, double column, double row) {
@@ -255,10 +266,18 @@ Vec3 RayDirection(const Camera& camera, const Panorama& panorama, double column,
   const double degPerPix = DegreesPerPixel(panorama);
   const double a = column * degPerPix;
   const double hor = a > 180 ? a - 180 : a + 180;
-  const double azimuth = (hor + camera.zero) * kDeg;
   const double elevation = (90 - (row + static_cast<double>(panorama.Top())) * degPerPix) * kDeg;
   const double c = std::cos(elevation);
-  return {c * std::sin(azimuth), c * std::cos(azimuth), std::sin(elevation)};
+  if (camera.Level()) {
+    const double azimuth = (hor + camera.zero) * kDeg;
+    return {c * std::sin(azimuth), c * std::cos(azimuth), std::sin(elevation)};
+  }
+  // The camera's vector, turned level by Ry(roll), then Rx(pitch), then Rz(-zero).
+  const double x = c * std::sin(hor * kDeg), y = c * std::cos(hor * kDeg), z = std::sin(elevation);
+  const double r = camera.roll * kDeg, p = camera.pitch * kDeg, zero = camera.zero * kDeg;
+  const double x1 = x * std::cos(r) + z * std::sin(r), z1 = z * std::cos(r) - x * std::sin(r);
+  const double y2 = y * std::cos(p) - z1 * std::sin(p), z2 = y * std::sin(p) + z1 * std::cos(p);
+  return {x1 * std::cos(zero) + y2 * std::sin(zero), y2 * std::cos(zero) - x1 * std::sin(zero), z2};
 }
 
 Scene::Scene() {
@@ -381,6 +400,13 @@ Scene::Scene() {
         p.boundRadius = p.r;
         break;
     }
+  }
+}
+
+void Scene::SetTilts(const Tilts& tilts) {
+  for (std::size_t k = 0; k < 3; ++k) {
+    cameras_[k].pitch = tilts[k].pitch;
+    cameras_[k].roll = tilts[k].roll;
   }
 }
 
@@ -639,11 +665,13 @@ View::View(const Scene& scene, int station, const Panorama& panorama)
     }
     bounds_.push_back(b);
   }
+  // A tilted camera's row rises and falls across the turn by as much as the camera is tilted.
+  const double sway = std::abs(camera_.pitch) + std::abs(camera_.roll);
   rowBands_.resize(static_cast<std::size_t>(panorama.Height()) + 2);
   for (std::size_t band = 0; band < rowBands_.size(); ++band) {
     const double top = 90 - (static_cast<double>(band) - 1 + top_) * degPerPix_;
     for (std::size_t i = 0; i < bounds_.size(); ++i)
-      if (bounds_[i].elLo <= top && bounds_[i].elHi >= top - degPerPix_)
+      if (bounds_[i].elLo <= top + sway && bounds_[i].elHi >= top - degPerPix_ - sway)
         rowBands_[band].push_back(static_cast<int>(i));
   }
 }
@@ -677,9 +705,15 @@ Hit View::TraceAt(double column, double row) const {
 }
 
 Hit View::TraceAlong(double column, double row, const Vec3& dir) const {
-  const double a = column * degPerPix_;
-  const double azimuth = (a > 180 ? a - 180 : a + 180) + camera_.zero;
-  const double elevation = 90 - (row + top_) * degPerPix_;
+  double azimuth, elevation;
+  if (camera_.Level()) {
+    const double a = column * degPerPix_;
+    azimuth = (a > 180 ? a - 180 : a + 180) + camera_.zero;
+    elevation = 90 - (row + top_) * degPerPix_;
+  } else {
+    azimuth = std::atan2(dir.x, dir.y) / kDeg;
+    elevation = std::asin(std::clamp(dir.z, -1.0, 1.0)) / kDeg;
+  }
   int prims[Scene::kMaxPrims];
   const int count = Candidates(azimuth, elevation, row, prims);
   return scene_.Trace(camera_.eye, dir, prims, count);

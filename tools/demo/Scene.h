@@ -19,10 +19,23 @@ namespace demo {
 inline constexpr double kNodalHeight = 1.6;
 
 // A panorama camera. Azimuths are clockwise from north, as Torbel's angles grow to the right.
+// A camera set up off level is tilted as photo-sphere XMP's pose says (PosePitchDegrees,
+// PoseRollDegrees): a picture direction (hor, vert) is the camera vector
+// c = (sin hor cos vert, cos hor cos vert, sin vert), and the level one is Rx(pitch) Ry(roll) c,
+// turned by `zero` about the vertical. So a positive pitch raises the picture's centre (hor 0,
+// vert 0 looks up at pitch), and a positive roll lowers its hor 90 (which looks down at roll).
 struct Camera {
   Vec3 eye;
   double zero = 0;  // world azimuth (degrees) shown at the panorama's 0/360 degree column
+  double pitch = 0, roll = 0;  // degrees
+  bool Level() const { return pitch == 0 && roll == 0; }
 };
+
+// Each station's camera's tilt, in the order P0, P1, P2.
+struct Tilt {
+  double pitch = 0, roll = 0;
+};
+using Tilts = std::array<Tilt, 3>;
 
 // Panorama angles in degrees, as Torbel reads them from a pixel.
 struct Direction {
@@ -89,6 +102,8 @@ class Scene {
   const std::array<Vec3, 3>& GroundPoints() const { return ground_; }
   const std::array<Camera, 3>& Cameras() const { return cameras_; }
   const std::vector<Target>& Targets() const { return targets_; }
+  // Sets the cameras up off level.
+  void SetTilts(const Tilts& tilts);
 
   // The first surface along the ray from `origin` in the unit direction `dir`.
   Hit Trace(const Vec3& origin, const Vec3& dir) const;

@@ -18,7 +18,7 @@ Real Distance(const Vec3& a, const Vec3& b) {
 // entered.
 template <typename Aim>
 SolverState Stations(const std::array<Camera, 3>& cams, const std::array<Vec3, 3>& ground, Aim aim,
-                     bool taped) {
+                     bool taped, const std::array<double, 2>& tapeErrors = {0, 0}) {
   SolverState s;
   s.NodalHeight = kNodalHeight;
   const Direction p0to1 = aim(0, Project(cams[0], ground[1]));
@@ -29,8 +29,8 @@ SolverState Stations(const std::array<Camera, 3>& cams, const std::array<Vec3, 3
   s.P0zu2Hor = p0to2.hor, s.P0zu2Vert = p0to2.vert;
   s.P1zu0Hor = p1to0.hor, s.P1zu0Vert = p1to0.vert;
   s.P2zu0Hor = p2to0.hor, s.P2zu0Vert = p2to0.vert;
-  s.DistP0P1 = Distance(ground[0], ground[1]);
-  s.DistP0P2 = Distance(ground[0], ground[2]);
+  s.DistP0P1 = Distance(ground[0], ground[1]) + tapeErrors[0];
+  s.DistP0P2 = Distance(ground[0], ground[2]) + tapeErrors[1];
   if (taped) {
     s.DistP0P1 = std::round(s.DistP0P1 * 100) / 100;
     s.DistP0P2 = std::round(s.DistP0P2 * 100) / 100;
@@ -49,23 +49,62 @@ Direction PixelDirection(const Panorama& panorama, const Pixel& p) {
 }
 
 SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
-                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas) {
+                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas,
+                             const Measuring& measuring) {
   return Stations(
       cameras, grounds,
       [&](int from, const Direction& d) {
         const Panorama& own = panoramas[static_cast<std::size_t>(from)];
-        return PixelDirection(own, NearestPixel(own, d));
+        if (!measuring.zoomedIn) return PixelDirection(own, NearestPixel(own, d));
+        auto hundredth = [](Real pixels) { return std::round(pixels * 100) / 100; };
+        return Direction{own.HorAt(hundredth(own.Column(d.hor))),
+                         own.VertAt(hundredth(own.Row(d.vert)))};
       },
-      true);
+      true, measuring.tapeErrors);
 }
 
-SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas) {
-  return MeasuredStations(scene.Cameras(), scene.GroundPoints(), panoramas);
+SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas,
+                             const Measuring& measuring) {
+  return MeasuredStations(scene.Cameras(), scene.GroundPoints(), panoramas, measuring);
+}
+
+SolverState ExactStations(const std::array<Camera, 3>& cameras,
+                          const std::array<Vec3, 3>& grounds) {
+  return Stations(
+      cameras, grounds, [](int, const Direction& d) { return d; }, false);
 }
 
 SolverState ExactStations(const Scene& scene) {
-  return Stations(
-      scene.Cameras(), scene.GroundPoints(), [](int, const Direction& d) { return d; }, false);
+  return ExactStations(scene.Cameras(), scene.GroundPoints());
+}
+
+std::string FrameText(const std::array<Camera, 3>& cameras, const std::array<Vec3, 3>& grounds) {
+  std::string text;
+  auto put = [&](const std::string& key, long double value) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%s %.12Lf\n", key.c_str(), value);
+    text += line;
+  };
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::string p = "p" + std::to_string(k);
+    put(p + "pitch", cameras[k].pitch);
+    put(p + "roll", cameras[k].roll);
+  }
+  const SolverState s = ExactStations(cameras, grounds);
+  put("P0zu1Hor", s.P0zu1Hor), put("P0zu1Vert", s.P0zu1Vert), put("DistP0P1", s.DistP0P1);
+  put("P0zu2Hor", s.P0zu2Hor), put("P0zu2Vert", s.P0zu2Vert), put("DistP0P2", s.DistP0P2);
+  put("P1zu0Hor", s.P1zu0Hor), put("P1zu0Vert", s.P1zu0Vert);
+  put("P2zu0Hor", s.P2zu0Hor), put("P2zu0Vert", s.P2zu0Vert);
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::string p = "p" + std::to_string(k);
+    for (const auto& [name, at] : {std::pair{"eye", cameras[k].eye}, {"ground", grounds[k]}}) {
+      put(p + name + "x", at.x);
+      put(p + name + "y", at.y);
+      put(p + name + "z", at.z);
+    }
+    put(p + "zero", cameras[k].zero);
+  }
+  return text;
 }
 
 std::vector<TargetTruth> Truth(const Scene& scene) {

@@ -20,15 +20,31 @@ Pixel NearestPixel(const Panorama& panorama, const Direction& d);
 // The direction Torbel reads from a pixel.
 Direction PixelDirection(const Panorama& panorama, const Pixel& p);
 
+// How carefully the station geometry is measured: each station's ground mark aimed at to the
+// pixel, or zoomed in to a hundredth of one; and what the tape adds to the distances P0-P1 and
+// P0-P2 (metres).
+struct Measuring {
+  bool zoomedIn = false;
+  std::array<double, 2> tapeErrors = {0, 0};
+};
+
 // The station geometry as a user measures it on the rendered panoramas: each station's ground mark
 // aimed at in the pixel of the aiming station's own panorama that holds its centre, the distances
 // taped from P0's ground point and rounded to the centimetre.
-SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas);
+SolverState MeasuredStations(const Scene& scene, const Panoramas& panoramas,
+                             const Measuring& measuring = {});
 // The same for any three cameras standing kNodalHeight above their ground points.
 SolverState MeasuredStations(const std::array<Camera, 3>& cameras,
-                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas);
+                             const std::array<Vec3, 3>& grounds, const Panoramas& panoramas,
+                             const Measuring& measuring = {});
 // The same without rounding: what the camera model itself says.
 SolverState ExactStations(const Scene& scene);
+SolverState ExactStations(const std::array<Camera, 3>& cameras, const std::array<Vec3, 3>& grounds);
+
+// The survey's true frame, one "key value" a line: the cameras' tilts (p0pitch, p0roll, ...), the
+// station values a perfect surveyor enters (P0zu1Hor ... P2zu0Vert, DistP0P1, DistP0P2), each
+// camera's eye and ground point (p0eyex, p0eyey, p0eyez, p0groundx, ...) and zero (p0zero, ...).
+std::string FrameText(const std::array<Camera, 3>& cameras, const std::array<Vec3, 3>& grounds);
 
 // A target's true directions in the three panoramas and its distance from P0's nodal point.
 struct TargetTruth {

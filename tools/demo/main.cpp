@@ -27,9 +27,10 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "usage: torbel_demo [--truth] [picture options] <output-folder>\n"
-    "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt and\n"
-    "the targets' true positions truth.txt) into the folder, which is made if need be; with\n"
-    "--truth writes only truth.txt, for panoramas rendered already with the same options.\n";
+    "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt, the\n"
+    "targets' true positions truth.txt and the true frame frame.truth) into the folder, which is\n"
+    "made if need be; with --truth writes only truth.txt and frame.truth, for panoramas rendered\n"
+    "already with the same options.\n";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -47,13 +48,16 @@ int main(int argc, char** argv) {
   try {
     const fs::path folder = fs::absolute(options.operands[0]);
     fs::create_directories(folder);
-    const demo::Scene scene;
+    demo::Scene scene;
+    if (options.tilts) scene.SetTilts(*options.tilts);
     const demo::Panoramas panoramas = options.AllPanoramas();
     std::vector<demo::TargetTruth> targets = demo::Truth(scene);
     demo::AddSpreads(scene, panoramas, targets);
     const std::string truth = demo::TruthText(targets);
+    const std::string frame = demo::FrameText(scene.Cameras(), scene.GroundPoints());
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
+      demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -72,11 +76,12 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
 
-    const QByteArray project =
-        ProjectFileBytes(demo::MeasuredStations(scene, panoramas), files, {}, '.');
+    const QByteArray project = ProjectFileBytes(
+        demo::MeasuredStations(scene, panoramas, options.StationMeasuring()), files, {}, '.');
     demo::WriteOutput(folder / "demo.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
+    demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
     std::printf("demo survey in %s: %.1f s on %d threads\n", folder.c_str(), SecondsSince(start),
                 threads);
   } catch (const std::exception& e) {

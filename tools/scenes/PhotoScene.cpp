@@ -249,6 +249,13 @@ Scene Scene::Parse(const std::string& text) {
   return scene;
 }
 
+void Scene::SetTilts(const demo::Tilts& tilts) {
+  for (std::size_t k = 0; k < 3; ++k) {
+    cameras_[k].pitch = tilts[k].pitch;
+    cameras_[k].roll = tilts[k].roll;
+  }
+}
+
 double Scene::GroundHeight(double x, double y) const {
   return surfaces_[0].slopeX * x + surfaces_[0].slopeY * y;
 }

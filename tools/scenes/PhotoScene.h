@@ -76,6 +76,8 @@ class Scene {
   const std::array<Exposure, 3>& Exposures() const { return exposures_; }
   const std::vector<TargetEntry>& Targets() const { return targets_; }
   const std::vector<Surface>& Surfaces() const { return surfaces_; }
+  // Sets the cameras up off level.
+  void SetTilts(const demo::Tilts& tilts);
 
   // The first surface along a ray: its index, or -1 for the sky; `t` the distance to it.
   int Trace(const Vec3& origin, const Vec3& dir, double& t) const;

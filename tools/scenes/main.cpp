@@ -41,8 +41,9 @@ std::string ReadText(const fs::path& path) {
 constexpr char kUsage[] =
     "usage: torbel_scene [--truth] [picture options] <scene file> <output-folder>\n"
     "Renders the photographic survey the scene file describes (three panoramas S0.bmp, S1.bmp,\n"
-    "S2.bmp, the project survey.txt and the targets' truth.txt) into the folder; with --truth\n"
-    "writes only truth.txt, for panoramas rendered already with the same options.\n";
+    "S2.bmp, the project survey.txt, the targets' truth.txt and the true frame frame.truth) into\n"
+    "the folder; with --truth writes only truth.txt and frame.truth, for panoramas rendered\n"
+    "already with the same options.\n";
 
 int main(int argc, char** argv) {
   demo::SurveyOptions options;
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string>& operands = options.operands;
   try {
-    const photo::Scene scene = photo::Scene::Parse(ReadText(operands[0]));
+    photo::Scene scene = photo::Scene::Parse(ReadText(operands[0]));
+    if (options.tilts) scene.SetTilts(*options.tilts);
     const demo::Panoramas panoramas = options.AllPanoramas();
     // The truth first: a target that no station sees stops the run before the long rendering.
     const std::vector<photo::TargetTruth> truth = photo::Truth(scene, panoramas);
@@ -68,8 +70,10 @@ int main(int argc, char** argv) {
     const fs::path folder = fs::absolute(operands[1]);
     fs::create_directories(folder);
     const std::string text = photo::TruthText(truth);
+    const std::string frame = demo::FrameText(scene.Cameras(), scene.Grounds());
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
+      demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -83,11 +87,14 @@ int main(int argc, char** argv) {
       demo::WriteOutput(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
       files[static_cast<std::size_t>(k)] = PathFromBytes(QByteArray::fromStdString(path));
     }
-    const QByteArray project = ProjectFileBytes(
-        demo::MeasuredStations(scene.Cameras(), scene.Grounds(), panoramas), files, {}, '.');
+    const QByteArray project =
+        ProjectFileBytes(demo::MeasuredStations(scene.Cameras(), scene.Grounds(), panoramas,
+                                                options.StationMeasuring()),
+                         files, {}, '.');
     demo::WriteOutput(folder / "survey.txt", project.constData(),
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
+    demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
     std::printf("%s rendered in %.1f s\n", folder.c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   } catch (const std::exception& e) {
