@@ -41,6 +41,8 @@ const char* Answer(Refusal refusal) {
       return "refused: ambiguous";
     case Refusal::OneView:
       return "refused: one view";
+    case Refusal::FrameOff:
+      return "refused: frame off";
   }
   return "refused";
 }

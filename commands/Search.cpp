@@ -18,6 +18,8 @@ const char* Why(Refusal refusal) {
       return kMsgNoDistanceAmbiguous;
     case Refusal::OneView:
       return kMsgNoDistanceOneView;
+    case Refusal::FrameOff:
+      return kMsgNoDistanceFrameOff;
     case Refusal::None:
     case Refusal::NoPicture:
       break;

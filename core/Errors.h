@@ -108,6 +108,9 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+inline constexpr char kMsgNoDistanceFrameOff[] =
+    "Die Stationen passen hier nicht zu den Bildern: Stationen aus den Bildern bestimmen oder von "
+    "Hand einstellen.";
 // A click in a survey view that no point on P0's sight ray is seen at; %1: the station's number.
 inline constexpr char kMsgNoDistanceAtClick[] =
     "Keine Entfernung auf dem Zielstrahl von P0 trifft diese Stelle in P%1.";

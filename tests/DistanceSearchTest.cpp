@@ -45,6 +45,19 @@ TEST_F(Search, FindsTheDistanceOfATexturedWall) {
   EXPECT_GT(m.samples, 1000u);
 }
 
+// A frame that takes P2's level camera for one rolled by a tenth of a degree runs P2's line
+// pixels beside what its picture shows: the search must not answer there, and says why.
+TEST_F(Search, AFrameThatDoesNotFitThePicturesGivesNoDistance) {
+  for (const Real roll : {Real{0.1}, Real{-0.1}}) {
+    s.PanoTilt[2].Roll = roll;
+    const DistanceMatch m = Run(Blotches);
+    EXPECT_FALSE(m.found) << roll << ": " << m.distance << " m, true " << AimedDistance();
+    EXPECT_EQ(m.refusal, Refusal::FrameOff) << roll;
+  }
+  s.PanoTilt[2].Roll = 1e-9L;  // the frame's sums, on a frame that fits
+  EXPECT_TRUE(Run(Blotches).found);
+}
+
 TEST_F(Search, AFlatWallGivesNoDistance) {
   const DistanceMatch m = Run([](double, double) { return 120; });
   EXPECT_FALSE(m.found);

@@ -78,6 +78,10 @@ class Search {
   // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
   // than chance.
   bool Agrees(const Plane& plane, double u);
+  // Whether each survey view, sought freely around the place at `r`, shows the aimed patch best
+  // within reach of that place: where the station frame is off, the line runs beside what the
+  // pictures show, and a place along it that fits nearly as well is not where the point is.
+  bool ShownThere(Patch& patch, const Refined& r);
   // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
   // largest patch, along both axes.
   bool Spread(Patch& patch, const Refined& r);
@@ -255,7 +259,18 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
   if (set_.crossCheck && ranking.second.scores.combined > -2 &&
       !KeepsItsLead(patch.half, best, ranking.second))
     return Refusal::Ambiguous;
+  if (!ShownThere(patch, best)) return Refusal::FrameOff;
   return Refusal::None;
+}
+
+bool Search::ShownThere(Patch& patch, const Refined& r) {
+  Layout samples(patch.half, 2 * patch.half + 1);
+  for (int view = 0; view < 2; ++view) {
+    const Views::Free free =
+        views_.FreeOffset(patch, r.plane, r.place.u, samples, view, set_.freeReach);
+    if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset)) return false;
+  }
+  return true;
 }
 
 bool Search::Spread(Patch& patch, const Refined& r) {

@@ -15,7 +15,8 @@ enum class Refusal : std::uint8_t {
   Plain,      // too little structure around the aimed pixel
   NoMatch,    // no place along the line where both survey views match it well
   Ambiguous,  // another place along the line fits nearly as well
-  OneView,  // only one survey view moves with the distance here, and it does not match well enough
+  OneView,   // only one survey view moves with the distance here, and it does not match well enough
+  FrameOff,  // a survey view shows the place further beside the answer than the stations allow
 };
 
 struct DistanceMatch {

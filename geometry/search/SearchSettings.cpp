@@ -25,6 +25,8 @@ std::string_view SearchSettings::Check() const {
       {tapSpacing >= 0.5, "tapSpacing"},
       {maxTaps >= 1 && maxTaps <= 8, "maxTaps"},
       {refineSteps >= 1 && refineSteps <= 16, "refineSteps"},
+      {maxFreeOffset > 0, "maxFreeOffset"},
+      {freeReach > maxFreeOffset && freeReach <= 8, "freeReach"},
   };
   for (const auto& [within, name] : fields)
     if (!within) return name;

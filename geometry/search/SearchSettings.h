@@ -51,6 +51,12 @@ struct SearchSettings {
   bool crossCheck = true;
   // Steps a pixel when refining: quarter pixels, between which the parabola finds a tenth.
   int refineSteps = 4;
+  // Pixels of a survey view that the place the pictures show may lie from the answer's place
+  // there, sought freely around it: the answer is judged within 1.5 px, and a station frame that
+  // puts the picture further off puts the answer off with it.
+  double maxFreeOffset = 1.5;
+  // Whole pixels the free search reaches either way, beyond that offset.
+  int freeReach = 3;
 
   // The first field outside the range the search means it for (patch sizes that grow, floors that
   // are correlations, steps that move), by its name; empty where every field lies within.

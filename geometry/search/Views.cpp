@@ -158,6 +158,48 @@ Scored Views::Best(Patch& patch, const std::vector<Plane>& planes, double u, Lay
   return best;
 }
 
+Views::Free Views::FreeOffset(Patch& patch, const Plane& plane, double u, Layout& layout, int view,
+                              int reach) {
+  const double nan = std::nan("");
+  Free out{{nan, nan}};
+  Grid grid;
+  if (!Project(patch, plane, Footprint{}, view, u, grid)) return out;
+  const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
+  if (!footprint.Unit() && !Project(patch, plane, footprint, view, u, grid)) return out;
+  const std::vector<double>* reference = aim_.Reference(layout, footprint);
+  if (!reference) return out;
+  const int side = 2 * reach + 1;
+  std::vector<double> fits(static_cast<std::size_t>(side * side), nan);
+  const auto fit = [&](int dc, int dr) -> double& {
+    return fits[static_cast<std::size_t>((dr + reach) * side + dc + reach)];
+  };
+  int bestC = 0, bestR = 0;
+  for (int dr = -reach; dr <= reach; ++dr) {
+    for (int dc = -reach; dc <= reach; ++dc) {
+      fit(dc, dr) = Correlation(views_[view].image, grid, layout, *reference,
+                                {static_cast<double>(dc), static_cast<double>(dr)}, set_);
+      if (fit(dc, dr) > fit(bestC, bestR) || std::isnan(fit(bestC, bestR))) bestC = dc, bestR = dr;
+    }
+  }
+  if (std::isnan(fit(bestC, bestR))) return out;
+  out.best = fit(bestC, bestR);
+  out.here = fit(0, 0);
+  Pixel& offset = out.offset;
+  offset = {static_cast<double>(bestC), static_cast<double>(bestR)};
+  // Between the pixels, from the parabolas through the best and its neighbours each way.
+  if (std::abs(bestC) < reach) {
+    if (const auto t =
+            ParabolaPeak(fit(bestC - 1, bestR), fit(bestC, bestR), fit(bestC + 1, bestR), 0.5))
+      offset.column += *t;
+  }
+  if (std::abs(bestR) < reach) {
+    if (const auto t =
+            ParabolaPeak(fit(bestC, bestR - 1), fit(bestC, bestR), fit(bestC, bestR + 1), 0.5))
+      offset.row += *t;
+  }
+  return out;
+}
+
 double Views::Movement(const Candidate& a, const Candidate& b, bool coarse) const {
   double moved = 0;
   for (int view = 0; view < 2; ++view) {

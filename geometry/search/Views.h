@@ -60,6 +60,15 @@ class Views {
   // The best plane's scores.
   Scored Best(Patch& patch, const std::vector<Plane>& planes, double u, Layout& layout, int slide,
               bool settle = false);
+  // Where one view shows the patch best around its place at `u`, sought freely (every direction,
+  // not only across the line) up to `reach` whole pixels and between them: the offset from that
+  // place, in the view's pixels, with the correlations there and at the place itself. NaN where
+  // the view has no picture there.
+  struct Free {
+    Pixel offset;
+    double best = -2, here = -2;
+  };
+  Free FreeOffset(Patch& patch, const Plane& plane, double u, Layout& layout, int view, int reach);
   // The most either view's place moves between two candidates; `coarse`: in the first pass's
   // pixels, those of the classic turn where a view's are finer.
   double Movement(const Candidate& a, const Candidate& b, bool coarse = false) const;
