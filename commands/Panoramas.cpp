@@ -21,6 +21,8 @@ void LoadPanorama(Context& c, int station) {
     const Busy busy(c.platform);
     PanoPicture picture = ReadPanoramaFile(path);
     auto fields = c.s.Station(station);
+    // The camera's own word on its tilt is where the station frame starts from.
+    if (picture.Pose) c.s.PanoTilt[static_cast<std::size_t>(station)] = *picture.Pose;
     fields.Pano = std::move(picture);
     fields.PanoFile = path;
   }

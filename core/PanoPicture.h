@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <optional>
 #include <utility>
 
+#include "geometry/Frame.h"
 #include "geometry/Mapping.h"
 
 // A loaded panorama: its pixels (QImage::Format_RGB32, row 0 at the top) and where they look.
@@ -18,6 +20,8 @@ struct PanoPicture {
 
   QImage Image;
   Panorama Shape;
+  // How far off level the file's tags say the camera stood; nothing where they do not say.
+  std::optional<Tilt> Pose;
 
   bool isNull() const { return Image.isNull(); }
 };

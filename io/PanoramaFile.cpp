@@ -52,7 +52,9 @@ PanoPicture Read(ImageSource& source) {
     }
     const int width = decoded.Image.width(), height = decoded.Image.height();
     const Real top = PanoramaTop(decoded.Xmp, width, height);
-    return {std::move(decoded.Image), Panorama(width, height, top)};
+    PanoPicture picture(std::move(decoded.Image), Panorama(width, height, top));
+    picture.Pose = PanoramaPose(decoded.Xmp);
+    return picture;
   } catch (const std::bad_alloc&) {
     throw TorbelError(kMsgOutOfMemory);
   }

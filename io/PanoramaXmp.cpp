@@ -8,6 +8,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
@@ -57,6 +58,21 @@ std::optional<std::int64_t> Pixels(const Exiv2::XmpData& xmp, const char* name) 
   return value;
 }
 
+// An angle in degrees, as GPano writes its pose: a decimal number, perhaps blanks around it.
+std::optional<double> Degrees(const Exiv2::XmpData& xmp, const char* name, double limit) {
+  const auto it = xmp.findKey(Exiv2::XmpKey(std::string("Xmp.GPano.") + name));
+  if (it == xmp.end()) return std::nullopt;
+  const std::string text = it->toString();
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  const std::size_t last = text.find_last_not_of(" \t\r\n");
+  if (first == std::string::npos) Invalid();
+  double value = 0;
+  const char* end = text.data() + last + 1;
+  const auto [at, error] = std::from_chars(text.data() + first, end, value);
+  if (error != std::errc() || at != end || !(std::fabs(value) <= limit)) Invalid();
+  return value;
+}
+
 bool SameText(std::string a, const char* b) {
   std::transform(a.begin(), a.end(), a.begin(), [](unsigned char c) { return std::tolower(c); });
   return a == b;
@@ -87,6 +103,25 @@ Real TopFromTags(const Exiv2::XmpData& xmp, std::int32_t width, std::int32_t hei
 }
 
 }  // namespace
+
+std::optional<Tilt> PanoramaPose(const std::string& xmpPacket) {
+  if (xmpPacket.find(kGPanoNamespace) == std::string::npos) return std::nullopt;
+  const std::lock_guard<std::mutex> exiv2(Exiv2Lock());
+  try {
+    Exiv2::XmpData xmp;
+    if (Exiv2::XmpParser::decode(xmp, xmpPacket) != 0) Invalid();
+    const std::optional<double> pitch = Degrees(xmp, "PosePitchDegrees", 90);
+    const std::optional<double> roll = Degrees(xmp, "PoseRollDegrees", 180);
+    if (!pitch && !roll) return std::nullopt;
+    return Tilt{pitch.value_or(0), roll.value_or(0)};
+  } catch (const std::bad_alloc&) {
+    throw TorbelError(kMsgOutOfMemory);
+  } catch (const TorbelError&) {
+    throw;
+  } catch (const std::exception&) {
+    Invalid();
+  }
+}
 
 Real PanoramaTop(const std::string& xmpPacket, std::int32_t width, std::int32_t height) {
   // Most files carry XMP about other things, or none; only the panorama namespace matters.

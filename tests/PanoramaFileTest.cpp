@@ -206,6 +206,33 @@ TEST(PanoramaFile, CropFromPhotoSphereTags) {
   }
 }
 
+// The pose of the camera, as photo-sphere tags give it, is the panorama's starting tilt.
+TEST(PanoramaFile, PoseFromPhotoSphereTags) {
+  const char* invalid = kMsgPanoramaTagsInvalid;
+  const struct {
+    const char* what;
+    std::map<std::string, std::string> tags;
+    std::optional<Tilt> pose;
+    const char* message = nullptr;
+  } cases[] = {
+      {"none", {{"ProjectionType", "equirectangular"}}, std::nullopt},
+      {"heading only", {{"PoseHeadingDegrees", "90"}}, std::nullopt},
+      {"pitch and roll",
+       {{"PosePitchDegrees", " 0.36"}, {"PoseRollDegrees", "-1.25 "}},
+       Tilt{0.36, -1.25}},
+      {"roll alone", {{"PoseRollDegrees", "180"}}, Tilt{0, 180}},
+      {"not a number", {{"PosePitchDegrees", "flach"}}, std::nullopt, invalid},
+      {"pitch beyond the zenith", {{"PosePitchDegrees", "90.5"}}, std::nullopt, invalid},
+  };
+  for (const auto& c : cases) {
+    std::optional<Tilt> pose;
+    EXPECT_EQ(ErrorOf([&] { pose = PanoramaPose(Packet(c.tags)); }),
+              c.message != nullptr ? c.message : "kein Fehler")
+        << c.what;
+    EXPECT_EQ(pose, c.pose) << c.what;
+  }
+}
+
 TEST(PanoramaFile, CropTagsWhereExiv2WritesThem) {
   for (const char* kind : {"jpeg", "png", "tiff"}) {
     EXPECT_EQ(Decode(Seed(kind, "gpano")).Shape, Panorama(64, 16, 8)) << kind;
