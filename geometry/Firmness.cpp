@@ -53,7 +53,17 @@ View Seen(const Vec& lens, const Vec& point, const Panorama& pano, const Station
 }
 
 // Column and row change per metre of the point's move, in pixels; both are linear in the angles.
-void AddObservations(const View& v, std::array<Vec, 3>& normal) {
+// Each row of the design goes to `rows` as well, with its view.
+struct DesignRow {
+  Vec gradient;
+  int view;
+  bool column;
+};
+struct Design {
+  std::array<DesignRow, 6> rows;
+  std::size_t count = 0;
+};
+void AddObservations(const View& v, int view, std::array<Vec, 3>& normal, Design& design) {
   if (!v.shows) return;
   const Real k = v.pixPerDeg * RadToDeg, rr = v.level * v.level, ss = v.slant * v.slant;
   const Vec& d = v.own;
@@ -71,6 +81,40 @@ void AddObservations(const View& v, std::array<Vec, 3>& normal) {
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) normal[i][j] += column[i] * column[j] + row[i] * row[j];
   }
+  design.rows[design.count++] = {column, view, true};
+  design.rows[design.count++] = {row, view, false};
+}
+
+// How a fixed point's column or row in each panorama moves with each of the frame's values, in
+// pixels per unit of the value.
+struct FrameSlopes {
+  std::array<std::array<Real, frame::kFrameValues>, 6> perValue{};  // [view * 2 + (row ? 1 : 0)]
+};
+FrameSlopes SlopesOf(const SolverState& state, const PanoShapes& shapes, const Vec& point) {
+  FrameSlopes out;
+  const frame::Vec<Real> at{point[0], point[1], point[2]};
+  const frame::Measured<Real> measured = MeasuredOf(state);
+  for (int j = 0; j < frame::kFrameValues; ++j) {
+    std::array<std::array<Real, 2>, 3> angles[2];
+    const Real step = 1e-6L;  // degrees or metres: far below anything measured
+    for (int side = 0; side < 2; ++side) {
+      frame::Measured<Real> m = measured;
+      frame::ValueAt(m, j) += side == 0 ? -step : step;
+      const std::array<frame::Station<Real>, 3> st = frame::Build(m);
+      for (std::size_t k = 0; k < 3; ++k) {
+        const frame::Vec<Real> d = frame::Seen(st[k], at);
+        angles[side][k] = {frame::HorOf(d), frame::VertOf(d)};
+      }
+    }
+    for (std::size_t k = 0; k < 3; ++k) {
+      const Real ppd = shapes[k].PixPerDeg();
+      const Real hor = std::remainder(angles[1][k][0] - angles[0][k][0], Real{360});
+      out.perValue[2 * k][static_cast<std::size_t>(j)] = hor * ppd / (2 * step);
+      out.perValue[2 * k + 1][static_cast<std::size_t>(j)] =
+          -(angles[1][k][1] - angles[0][k][1]) * ppd / (2 * step);
+    }
+  }
+  return out;
 }
 
 std::optional<Real> MeetingAngle(const View& p0, const View& station) {
@@ -83,12 +127,12 @@ std::optional<Real> MeetingAngle(const View& p0, const View& station) {
 
 Firmness FirmnessOf(const SolverState& state, const PanoShapes& shapes, Real pointingPx) {
   View p0, p1, p2;
-  Vec across;
+  Vec across, point{};
   std::optional<std::array<Station, 3>> tiltedFrame;
   try {
     const StationGrounds grounds = StationsOf(state);
-    const Vec point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, state.NodalHeight,
-                                      state.PanoTilt[0]));
+    point = From(PositionOf(state.CurHor, state.CurVert, state.CurDist, state.NodalHeight,
+                            state.PanoTilt[0]));
     if (state.Tilted()) tiltedFrame = FrameOf(state);
     View* views[3] = {&p0, &p1, &p2};
     for (std::size_t k = 0; k < 3; ++k) {
@@ -108,7 +152,9 @@ Firmness FirmnessOf(const SolverState& state, const PanoShapes& shapes, Real poi
 
   Firmness f{std::nullopt, std::nullopt, MeetingAngle(p0, p1), MeetingAngle(p0, p2)};
   std::array<Vec, 3> n{};
-  for (const View* v : {&p0, &p1, &p2}) AddObservations(*v, n);
+  Design design;
+  const View* views[3] = {&p0, &p1, &p2};
+  for (int k = 0; k < 3; ++k) AddObservations(*views[k], k, n, design);
   // The covariance is pointingPx^2 times the inverse of n; the inverse through its adjugate.
   std::array<Vec, 3> adj;
   for (int i = 0; i < 3; ++i) {
@@ -121,10 +167,37 @@ Firmness FirmnessOf(const SolverState& state, const PanoShapes& shapes, Real poi
   const Real trace = n[0][0] + n[1][1] + n[2][2];
   // Sight lines all in one line leave n singular; rounding makes that a tiny determinant.
   if (!(det > 1e-16L * trace * trace * trace)) return f;
+  // An adjusted frame is itself uncertain: its values move each panorama's pixel of the point, and
+  // the point's least-squares place with them. That place moves by n^-1 A^T times the pixels'
+  // move, A the design rows above; carried through the frame's covariance, it adds to the
+  // pointing's share.
+  std::array<Vec, frame::kFrameValues> moves{};  // the place's move per unit of each value
+  const bool frameUncertain = state.FrameCovariance && tiltedFrame;
+  if (frameUncertain) {
+    const FrameSlopes slopes = SlopesOf(state, shapes, point);
+    for (std::size_t j = 0; j < moves.size(); ++j) {
+      Vec aty{};  // A^T times the pixels' move
+      for (std::size_t row = 0; row < design.count; ++row) {
+        const DesignRow& r = design.rows[row];
+        const Real moved =
+            slopes.perValue[static_cast<std::size_t>(2 * r.view + (r.column ? 0 : 1))][j];
+        for (int i = 0; i < 3; ++i) aty[i] += r.gradient[i] * moved;
+      }
+      for (int i = 0; i < 3; ++i) moves[j][i] = Dot(adj[i], aty) / det;
+    }
+  }
   const auto deviationCm = [&](const Vec& dir) -> std::optional<Real> {
     Vec adjDir{};
     for (int i = 0; i < 3; ++i) adjDir[i] = Dot(adj[i], dir);
-    const Real variance = pointingPx * pointingPx * Dot(dir, adjDir) / det;
+    Real variance = pointingPx * pointingPx * Dot(dir, adjDir) / det;
+    if (frameUncertain) {
+      const auto& c = *state.FrameCovariance;
+      for (std::size_t j = 0; j < moves.size(); ++j) {
+        for (std::size_t l = 0; l < moves.size(); ++l) {
+          variance += Dot(dir, moves[j]) * Dot(dir, moves[l]) * c[j * moves.size() + l];
+        }
+      }
+    }
     if (!(variance >= 0 && std::isfinite(variance))) return std::nullopt;
     return 100 * std::sqrt(variance);
   };

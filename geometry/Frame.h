@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 
 #include "geometry/Real.h"
@@ -118,6 +119,39 @@ struct Measured {
   std::array<T, 2> toHor, toVert, dist, backHor, backVert;
   std::array<T, 3> pitch, roll;
 };
+
+// The sixteen values of a frame, in the order its adjustment keeps them: P0's aim at P1's mark,
+// the tape to it, the same for P2; P1's and P2's aims at P0's mark; then the pitch and roll of
+// P0, P1 and P2.
+inline constexpr int kFrameValues = 16;
+template <typename T>
+T& ValueAt(Measured<T>& m, int j) {
+  switch (j) {
+    case 0:
+      return m.toHor[0];
+    case 1:
+      return m.toVert[0];
+    case 2:
+      return m.dist[0];
+    case 3:
+      return m.toHor[1];
+    case 4:
+      return m.toVert[1];
+    case 5:
+      return m.dist[1];
+    case 6:
+      return m.backHor[0];
+    case 7:
+      return m.backVert[0];
+    case 8:
+      return m.backHor[1];
+    case 9:
+      return m.backVert[1];
+    default:
+      return (j - 10) % 2 == 0 ? m.pitch[static_cast<std::size_t>((j - 10) / 2)]
+                               : m.roll[static_cast<std::size_t>((j - 10) / 2)];
+  }
+}
 
 // One panorama's place: its lens and ground mark in the level frame, the horizontal angle its
 // level frame adds to the survey's (P0's is 0), and its tilt.

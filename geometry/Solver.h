@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <memory>
 #include <optional>
 
 #include "geometry/Frame.h"
@@ -17,6 +19,10 @@ struct SolverState {
   // How far each panorama's camera stood off level. While all three are level, the solver runs
   // the sums it always has; a tilt puts every station into the frame of Frame.h.
   Tilts PanoTilt{};
+  // Where the frame was adjusted: the covariance of its sixteen values (frame::ValueAt's order,
+  // row-major), which firmness carries into every point; nothing while the frame is as recorded.
+  std::shared_ptr<const std::array<double, frame::kFrameValues * frame::kFrameValues>>
+      FrameCovariance;
   bool Tilted() const {
     return !PanoTilt[0].Level() || !PanoTilt[1].Level() || !PanoTilt[2].Level();
   }

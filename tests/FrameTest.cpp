@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <optional>
 
 #include "geometry/Coordinates.h"
+#include "geometry/Firmness.h"
 #include "geometry/Frame.h"
 #include "geometry/Solver.h"
 #include "geometry/search/Stations.h"
@@ -115,6 +117,36 @@ TEST(Frame, TiltedPicturesShowThePointWhereTheFramePutsIt) {
   const StationGrounds g = StationsOf(t.recorded);
   EXPECT_NEAR(static_cast<double>(g.Lenses[2].Z), static_cast<double>(t.truth[2].lens.z), 1e-9);
   EXPECT_NEAR(static_cast<double>(g.P1.Y), static_cast<double>(t.truth[1].ground.y), 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+// An adjusted frame's own uncertainty loosens every point, a far one more than a near one, and
+// leaves the pointing's share as it was.
+TEST(Frame, AnUncertainFrameLoosensThePoints) {
+  const TiltedSurvey t = MakeTiltedSurvey(kTilts);
+  auto covariance = std::make_shared<std::array<double, 256>>();
+  for (std::size_t j = 0; j < frame::kFrameValues; ++j)
+    covariance->at(j * 17) = 1e-4;  // 1 cm, 0.01 deg
+  const Real cm[] = {8, 40};
+  Real share[2];
+  for (int k = 0; k < 2; ++k) {
+    SolverState s = t.recorded;
+    const V x{3.1L * cm[k] / 8, 12.5L * cm[k] / 8, 0.8L};
+    const auto in0 = t.Seen(0, x);
+    const V d = x - t.truth[0].lens;
+    s.CurHor = in0[0], s.CurVert = in0[1], s.CurDist = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    const Firmness sure = FirmnessOf(s, PanoShapes{});
+    s.FrameCovariance = covariance;
+    const Firmness loose = FirmnessOf(s, PanoShapes{});
+    ASSERT_TRUE(sure.AcrossCm && loose.AcrossCm && sure.AlongCm && loose.AlongCm);
+    EXPECT_GT(*loose.AcrossCm, *sure.AcrossCm);
+    EXPECT_GT(*loose.AlongCm, *sure.AlongCm);
+    share[k] = *loose.AlongCm * *loose.AlongCm - *sure.AlongCm * *sure.AlongCm;
+  }
+  EXPECT_GT(share[1], 4 * share[0]);
 }
 
 }  // namespace
