@@ -22,7 +22,7 @@ struct SolverState {
   // Where the frame was adjusted: the covariance of its sixteen values (frame::ValueAt's order,
   // row-major), which firmness carries into every point; nothing while the frame is as recorded.
   std::shared_ptr<const std::array<double, frame::kFrameValues * frame::kFrameValues>>
-      FrameCovariance;
+      FrameCovariance = nullptr;
   bool Tilted() const {
     return !PanoTilt[0].Level() || !PanoTilt[1].Level() || !PanoTilt[2].Level();
   }

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <random>
 
 #include "geometry/Coordinates.h"
 #include "geometry/Mapping.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/Surveys.h"
+#include "tests/TiltedSurvey.h"
 
 namespace {
 
@@ -115,6 +117,81 @@ TEST(Firmness, MatchesAMonteCarloOfPerturbedAimsAndTheSightLinesAngles) {
     EXPECT_NEAR(*f.AngleP1, angle(s.P1Hor, s.P1Vert), 1e-9L);
     EXPECT_NEAR(*f.AngleP2, angle(s.P2Hor, s.P2Vert), 1e-9L);
   }
+}
+
+// The same for an adjusted frame's own uncertainty: each point re-solved by least squares in
+// frames drawn from its covariance, on pixels that the true frame gives, spreads as far as the
+// firmness of a frame that uncertain says (with the aims themselves made almost exact).
+TEST(Firmness, MatchesAMonteCarloOfFramesDrawnFromTheirCovariance) {
+  const TiltedSurvey t =
+      MakeTiltedSurvey({Tilt{0.12L, -0.08L}, Tilt{0.36L, 0.21L}, Tilt{-0.29L, 0.17L}});
+  const Real sigma[frame::kFrameValues] = {0.01L, 0.02L, 0.01L, 0.015L, 0.01L, 0.02L, 0.01L, 0.01L,
+                                           0.02L, 0.01L, 0.01L, 0.02L,  0.01L, 0.01L, 0.03L, 0.01L};
+  auto covariance = std::make_shared<std::array<double, 256>>();
+  for (std::size_t j = 0; j < 16; ++j) covariance->at(j * 17) = double(sigma[j] * sigma[j]);
+  const auto with = [&](const frame::Measured<Real>& m) {
+    SolverState s = t.recorded;
+    s.P0zu1Hor = m.toHor[0], s.P0zu1Vert = m.toVert[0], s.DistP0P1 = m.dist[0];
+    s.P0zu2Hor = m.toHor[1], s.P0zu2Vert = m.toVert[1], s.DistP0P2 = m.dist[1];
+    s.P1zu0Hor = m.backHor[0], s.P1zu0Vert = m.backVert[0];
+    s.P2zu0Hor = m.backHor[1], s.P2zu0Vert = m.backVert[1];
+    for (std::size_t k = 0; k < 3; ++k) s.PanoTilt[k] = {m.pitch[k], m.roll[k]};
+    return s;
+  };
+  std::mt19937 random(7);
+  std::normal_distribution<double> unit(0, 1);
+  const Vec truth = {37, -4, 18};
+  SolverState s = t.recorded;
+  s.CurHor = truth[0], s.CurVert = truth[1], s.CurDist = truth[2];
+  s.FrameCovariance = covariance;
+  const Firmness f = FirmnessOf(s, {}, 1e-6L);
+  ASSERT_TRUE(f.AcrossCm && f.AlongCm);
+  const std::array<Real, 6> observed = Pixels(t.recorded, truth);
+  const LocalPosition at = PositionOf(truth[0], truth[1], truth[2], 0, s.PanoTilt[0]);
+  Real sum[2] = {}, squares[2] = {};
+  const int runs = 600;
+  for (int n = 0; n < runs; ++n) {
+    frame::Measured<Real> m = MeasuredOf(t.recorded);
+    for (int j = 0; j < frame::kFrameValues; ++j) frame::ValueAt(m, j) += sigma[j] * unit(random);
+    const SolverState drawn = with(m);
+    Vec aim = truth;
+    for (int step = 0; step < 4; ++step) {  // Gauss-Newton in the drawn frame
+      std::array<Vec, 6> jacobian;
+      for (int k = 0; k < 3; ++k) {
+        Vec lo = aim, hi = aim;
+        lo[k] -= 1e-6L, hi[k] += 1e-6L;
+        const auto plus = Pixels(drawn, hi), minus = Pixels(drawn, lo);
+        for (int i = 0; i < 6; ++i) jacobian[i][k] = (plus[i] - minus[i]) / 2e-6L;
+      }
+      const std::array<Real, 6> now = Pixels(drawn, aim);
+      Matrix normal{};
+      Vec slope{};
+      for (int i = 0; i < 6; ++i) {
+        for (int a = 0; a < 3; ++a) {
+          slope[a] += jacobian[i][a] * (observed[i] - now[i]);
+          for (int b = 0; b < 3; ++b) normal[a][b] += jacobian[i][a] * jacobian[i][b];
+        }
+      }
+      for (int k = 0; k < 3; ++k) {
+        Matrix m3 = normal;
+        for (int r = 0; r < 3; ++r) m3[r][k] = slope[r];
+        aim[k] += Det(m3) / Det(normal);
+      }
+    }
+    const LocalPosition p = PositionOf(aim[0], aim[1], aim[2], 0, s.PanoTilt[0]);
+    const Vec off = {p.X - at.X, p.Y - at.Y, p.Z - at.Z};
+    const Real level = std::hypot(at.X, at.Y), slant = std::hypot(level, at.Z);
+    const Vec axes[] = {{at.Y / level, -at.X / level, 0},
+                        {at.X / slant, at.Y / slant, at.Z / slant}};
+    for (int d = 0; d < 2; ++d) {
+      sum[d] += 100 * Dot(off, axes[d]), squares[d] += std::pow(100 * Dot(off, axes[d]), 2);
+    }
+  }
+  const auto spread = [&](int d) {
+    return std::sqrt(squares[d] / runs - std::pow(sum[d] / runs, 2));
+  };
+  EXPECT_NEAR(spread(0), *f.AcrossCm, *f.AcrossCm * 0.1L);
+  EXPECT_NEAR(spread(1), *f.AlongCm, *f.AlongCm * 0.1L);
 }
 
 // Where a view cannot show the point it adds nothing; where no two views cross, nothing is fixed.
