@@ -56,6 +56,9 @@ using Values = std::array<double, kValueCount>;
 
 Values ValuesOf(const frame::Measured<double>& m);
 frame::Measured<double> MeasuredFrom(const Values& v, double nodalHeight);
+// The name a recorded value goes by in `flagged`: its field's name ("P0zu1Hor", "DistP0P1"), and
+// "Neigung P1" for either of P1's tilts.
+std::string NameOf(Value v);
 
 // One observation's residual after the adjustment.
 struct Residual {
@@ -81,12 +84,18 @@ struct Report {
   // The covariance of the sixteen values after the adjustment (row-major, kValueCount squared),
   // for what the frame's own uncertainty adds to a point.
   std::vector<double> covariance;
-  int iterations = 0;
+  int iterations = 0;  // the solver's, over every solve: robust starts and re-adjustments
 };
 
 // Critical value of the normalised residual at alpha = 0.1 % (two-sided).
 inline constexpr double kCritical = 3.29;
 
 Report Adjust(const Input& input);
+
+// Every observation's residual after one adjustment with all the tie points, before any is left
+// out: each tie point's marks a residual per panorama (`px` its length, `normalised` the larger
+// of its horizontal and vertical parts), then the sixteen values in their order. Empty where
+// that adjustment fails.
+std::vector<Residual> FirstResiduals(const Input& input);
 
 }  // namespace adjust

@@ -4,6 +4,7 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_geometry geometry)
+set(allowed_adjust adjust geometry)
 set(allowed_core core geometry)
 set(allowed_paint paint core geometry)
 set(allowed_io io paint core geometry)
@@ -14,7 +15,7 @@ set(allowed_companion companion)
 set(allowed_tools tools commands io paint core geometry)
 
 set(violations "")
-foreach(layer geometry core paint io commands ui app companion tools)
+foreach(layer geometry adjust core paint io commands ui app companion tools)
   file(GLOB_RECURSE sources "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp")
   foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
