@@ -26,6 +26,14 @@ constexpr double kHuberSigmas = 2;
 // Tie points whose positions spread across less than this share of their length lie on a line:
 // they leave the frame free to turn about it.
 constexpr double kLineSpread = 0.02;
+// The trust in the marks and the aims is estimated from their scatter at most this many times,
+constexpr int kTrustRounds = 6;
+// and kept once it changes by less than this share,
+constexpr double kTrustSettled = 0.05;
+// from a kind's residuals that share at least this much of the redundancy between them,
+constexpr double kLeastGroupRedundancy = 1.0;
+// within these bounds, in pixels: a mark set at the deepest zoom, and one beside the point.
+constexpr double kFinestPx = 0.05, kCoarsestPx = 3;
 // An observation whose redundancy number is below this is not controlled by the others, and so
 // cannot be tested.
 constexpr double kLeastRedundancy = 1e-9;
@@ -39,14 +47,10 @@ const char* const kNoConvergence =
 // The recorded values a parameter block holds, as the frame reads them.
 template <typename T>
 frame::Measured<T> MeasuredOf(const T* v, const T& nodalHeight) {
-  return {nodalHeight,
-          {v[kP0zu1Hor], v[kP0zu2Hor]},
-          {v[kP0zu1Vert], v[kP0zu2Vert]},
-          {v[kDistP0P1], v[kDistP0P2]},
-          {v[kP1zu0Hor], v[kP2zu0Hor]},
-          {v[kP1zu0Vert], v[kP2zu0Vert]},
-          {v[kPitch0], v[kPitch1], v[kPitch2]},
-          {v[kRoll0], v[kRoll1], v[kRoll2]}};
+  frame::Measured<T> m;
+  m.nodalHeight = nodalHeight;
+  for (int j = 0; j < kValueCount; ++j) frame::ValueAt(m, j) = v[j];
+  return m;
 }
 
 double Plain(double x) {
@@ -183,15 +187,23 @@ struct Pass {
   double sigma0 = 0;
   std::array<double, 3> rmsPx{};
   int iterations = 0;
+  // For the tie points' marks (0) and the aims (1): the sums of their whitened residuals'
+  // squares and of their redundancy numbers, whose ratio estimates how far off the trust given
+  // each kind is.
+  std::array<double, 2> squares{}, redundancy{};
+  std::vector<Point> points;  // the tie points where the adjustment put them
 };
 
-Pass AdjustAll(const Input& in) {
+// `from`, where given, is a pass over the same tie points with another trust: its solution is
+// the start, and the robust start is not needed again.
+Pass AdjustAll(const Input& in, const Pass* from = nullptr) {
   Pass pass;
   const Frame recorded = frame::Build(in.recorded);
   if (!Finite(recorded)) return pass;
-  std::vector<Point> points = StartsOf(recorded, in.ties);
+  std::vector<Point>& points = pass.points;
+  points = from ? from->points : StartsOf(recorded, in.ties);
   Values& values = pass.values;
-  values = ValuesOf(in.recorded);
+  values = from ? from->values : ValuesOf(in.recorded);
 
   // One loss for every mark, robust for the start and then squared.
   ceres::LossFunctionWrapper loss(new ceres::HuberLoss(kHuberSigmas), ceres::TAKE_OWNERSHIP);
@@ -210,7 +222,7 @@ Pass AdjustAll(const Input& in) {
           points[i].data()));
     }
   }
-  RecordedValues* prior = new RecordedValues{values, {}};
+  RecordedValues* prior = new RecordedValues{ValuesOf(in.recorded), {}};
   for (int v = 0; v < kValueCount; ++v) {
     const Trust trust = TrustOf(in, v);
     prior->scale[static_cast<std::size_t>(v)] = trust.unitsPerValue / trust.sigma;
@@ -226,8 +238,10 @@ Pass AdjustAll(const Input& in) {
   options.parameter_tolerance = 1e-10;
   options.logging_type = ceres::SILENT;
   ceres::Solver::Summary summary;
-  ceres::Solve(options, &problem, &summary);
-  pass.iterations += static_cast<int>(summary.iterations.size());
+  if (!from) {
+    ceres::Solve(options, &problem, &summary);
+    pass.iterations += static_cast<int>(summary.iterations.size());
+  }
   loss.Reset(nullptr, ceres::TAKE_OWNERSHIP);
   ceres::Solve(options, &problem, &summary);
   pass.iterations += static_cast<int>(summary.iterations.size());
@@ -271,6 +285,11 @@ Pass AdjustAll(const Input& in) {
     const double redundancy = 1 - taken;
     if (redundancy > kLeastRedundancy) w[r] = e[r] / std::sqrt(redundancy);
     vPv += e[r] * e[r];
+    const bool tie = r < 6 * n;
+    if (tie || TrustOf(in, static_cast<int>(r - 6 * n)).kind == Residual::Kind::Aim) {
+      pass.squares[tie ? 0 : 1] += e[r] * e[r];
+      pass.redundancy[tie ? 0 : 1] += std::max(redundancy, 0.0);
+    }
   }
 
   for (std::size_t i = 0; i < n; ++i) {
@@ -309,10 +328,13 @@ Report TooFew(std::size_t count) {
 
 }  // namespace
 
+static_assert(kValueCount == frame::kFrameValues, "the frame's values in one order");
+
 Values ValuesOf(const frame::Measured<double>& m) {
-  return {m.toHor[0],   m.toVert[0],   m.dist[0],    m.toHor[1],    m.toVert[1], m.dist[1],
-          m.backHor[0], m.backVert[0], m.backHor[1], m.backVert[1], m.pitch[0],  m.roll[0],
-          m.pitch[1],   m.roll[1],     m.pitch[2],   m.roll[2]};
+  frame::Measured<double> copy = m;
+  Values v{};
+  for (int j = 0; j < kValueCount; ++j) v[static_cast<std::size_t>(j)] = frame::ValueAt(copy, j);
+  return v;
 }
 
 frame::Measured<double> MeasuredFrom(const Values& v, double nodalHeight) {
@@ -335,13 +357,21 @@ Report Adjust(const Input& input) {
   Input in = input;
   std::vector<int> leftOut;
   int iterations = 0;
+  int rounds = 0;
+  Pass last;
+  bool warm = false;
   // Data snooping: the tie point with the worst mark goes, one at a time, until every mark passes.
+  // Then the marks' and the aims' own scatter says how far each kind is to be trusted (a
+  // variance component estimate: their residuals' squares over their share of the redundancy),
+  // and the test runs again with that trust, until it stays.
   for (;;) {
     if (in.ties.size() < kLeastTies) return TooFew(in.ties.size());
     const Frame recorded = frame::Build(input.recorded);
     if (!Finite(recorded)) return Failure(kNoConvergence);
     if (OnALine(StartsOf(recorded, in.ties))) return Failure(kOnALine);
-    const Pass pass = AdjustAll(in);
+    // After a change of trust alone, the last solution is the start.
+    const Pass pass = AdjustAll(in, warm ? &last : nullptr);
+    warm = false;
     if (!pass.solved) return Failure(kNoConvergence);
     iterations += pass.iterations;
 
@@ -356,6 +386,24 @@ Report Adjust(const Input& input) {
       const int label = worst->label;
       leftOut.push_back(label);
       std::erase_if(in.ties, [label](const TiePoint& t) { return t.label == label; });
+      continue;
+    }
+    bool retrusted = false;
+    for (int kind = 0; kind < 2 && rounds < kTrustRounds; ++kind) {
+      const auto k = static_cast<std::size_t>(kind);
+      if (!(pass.redundancy[k] >= kLeastGroupRedundancy)) continue;
+      const double factor = std::sqrt(pass.squares[k] / pass.redundancy[k]);
+      double& px = kind == 0 ? in.tiePx : in.aimPx;
+      const double trusted = std::clamp(px * factor, kFinestPx, kCoarsestPx);
+      if (std::abs(trusted / px - 1) > kTrustSettled) {
+        px = trusted;
+        retrusted = true;
+      }
+    }
+    if (retrusted) {
+      ++rounds;
+      last = pass;
+      warm = true;
       continue;
     }
 

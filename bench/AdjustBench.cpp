@@ -11,7 +11,10 @@
 
 int main() {
   const Tilts tilts = {Tilt{0.21L, -0.32L}, Tilt{0.47L, 0.26L}, Tilt{-0.38L, 0.44L}};
-  const TiedSurvey t = MakeTiedSurvey(tilts, 100, 1);
+  // Marked to 0.25 px and aimed to 0.1 px, but trusted at the half pixel a user leaves as it is:
+  // the adjustment learns the trust from the scatter, in rounds of its own.
+  TiedSurvey t = MakeTiedSurvey(tilts, 100, 1);
+  t.input.tiePx = t.input.aimPx = 0.5;
   std::vector<Real> dists;
   for (const frame::Vec<Real>& x : t.points) {
     const frame::Vec<Real> d = x - t.survey.truth[0].lens;

@@ -3,6 +3,9 @@
 // distance; and the time one search takes, against its budget.
 //   search_bench <survey folder>            the median and slowest search, as rows of the table
 //   search_bench <survey folder> --targets  and the table of every target
+//   search_bench <survey folder> --targets --ties N
+//                 the station frame adjusted first from N tie points of ties.truth, each marked
+//                 to a quarter pixel (as zoomed in 4x), and compared with frame.truth
 // The folder holds the three panoramas, one project file and truth.txt; a target's kind (textured,
 // repeating, plain, sky) says what the search should do with it, and is "textured" where the
 // column is missing. The last three columns, where given, say how much picture P0, P1 and P2 see
@@ -15,7 +18,10 @@
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <optional>
 
+#include "adjust/Adjustment.h"
 #include "bench/Bench.h"
 #include "commands/Search.h"
 #include "core/PanoPicture.h"
@@ -78,6 +84,135 @@ PanoPicture Read(const QString& path) {
   return ReadPanoramaFile(path);
 }
 
+// A direction as a zoomed-in click gives it: on the nearest quarter pixel.
+void QuarterPixel(const Panorama& pano, double& hor, double& vert) {
+  hor = double(pano.HorAt(std::round(double(pano.Column(hor)) * 4) / 4));
+  vert = double(pano.VertAt(std::round(double(pano.Row(vert)) * 4) / 4));
+}
+
+// The key-value lines of frame.truth.
+std::map<QString, double> FrameTruth(const QDir& folder) {
+  std::map<QString, double> values;
+  QFile file(folder.filePath(QStringLiteral("frame.truth")));
+  if (!file.open(QIODevice::ReadOnly)) return values;
+  QTextStream in(&file);
+  while (!in.atEnd()) {
+    const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (f.size() == 2) values[f[0]] = f[1].toDouble();
+  }
+  return values;
+}
+
+// The frame adjusted from `count` tie points of ties.truth, printed with what the truth says;
+// the state then holds the adjusted values. False where there are no ties or the adjustment fails.
+bool AdjustFrame(const QDir& folder, int count, const PanoShapes& shapes, SolverState& s) {
+  QFile file(folder.filePath(QStringLiteral("ties.truth")));
+  if (!file.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "search_bench: no ties.truth\n");
+    return false;
+  }
+  QTextStream in(&file);
+  in.readLine();
+  adjust::Input input;
+  const frame::Measured<Real> measured = MeasuredOf(s);
+  input.recorded.nodalHeight = double(measured.nodalHeight);
+  frame::Measured<Real> copy = measured;
+  for (int j = 0; j < frame::kFrameValues; ++j)
+    frame::ValueAt(input.recorded, j) = double(frame::ValueAt(copy, j));
+  for (std::size_t k = 0; k < 3; ++k) input.pixPerDeg[k] = double(shapes[k].PixPerDeg());
+  while (!in.atEnd() && static_cast<int>(input.ties.size()) < count) {
+    const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (f.size() < 7) continue;
+    adjust::TiePoint t;
+    t.label = static_cast<int>(input.ties.size());
+    for (std::size_t k = 0; k < 3; ++k) {
+      t.hor[k] = f[1 + 2 * static_cast<int>(k)].toDouble();
+      t.vert[k] = f[2 + 2 * static_cast<int>(k)].toDouble();
+      QuarterPixel(shapes[k], t.hor[k], t.vert[k]);
+    }
+    input.ties.push_back(t);
+  }
+  adjust::Report report;
+  const double ms = bench::Millis([&] { report = adjust::Adjust(input); });
+  if (!report.failure.empty()) {
+    std::printf("adjustment from %zu ties failed: %s\n", input.ties.size(), report.failure.c_str());
+    return false;
+  }
+  std::printf(
+      "adjusted from %zu tie points (%zu left out) in %.1f ms: sigma0 %.2f, RMS px P0 %.2f, P1 "
+      "%.2f, P2 %.2f\n",
+      report.used.size(), report.leftOut.size(), ms, report.sigma0, report.rmsPx[0],
+      report.rmsPx[1], report.rmsPx[2]);
+  const std::map<QString, double> truth = FrameTruth(folder);
+  const char* tilts[] = {"p0pitch", "p0roll", "p1pitch", "p1roll", "p2pitch", "p2roll"};
+  double worstAngle = 0, worstTilt = 0;
+  std::printf(
+      "| value | recorded | adjusted | sigma | truth | error |\n|---|---|---|---|---|---|\n");
+  for (int v = 0; v < adjust::kValueCount; ++v) {
+    const QString name = v >= adjust::kPitch0
+                             ? QString::fromLatin1(tilts[v - adjust::kPitch0])
+                             : QString::fromStdString(adjust::NameOf(adjust::Value(v)));
+    const auto it = truth.find(name);
+    const double after = report.after[static_cast<std::size_t>(v)];
+    double error = it == truth.end() ? std::nan("") : after - it->second;
+    if (!std::isnan(error) && v != adjust::kDistP0P1 && v != adjust::kDistP0P2) {
+      error = std::remainder(error, 360.0);
+      (v >= adjust::kPitch0 ? worstTilt : worstAngle) =
+          std::max(v >= adjust::kPitch0 ? worstTilt : worstAngle, std::fabs(error));
+    }
+    std::printf("| %s | %.4f | %.4f | %.4f | %.4f | %.4f |\n", qPrintable(name),
+                report.before[static_cast<std::size_t>(v)], after,
+                report.sigmaAfter[static_cast<std::size_t>(v)],
+                it == truth.end() ? std::nan("") : it->second, error);
+  }
+  if (truth.count(QStringLiteral("DistP0P1")) && truth.count(QStringLiteral("DistP0P2"))) {
+    const double trueRatio =
+        truth.at(QStringLiteral("DistP0P1")) / truth.at(QStringLiteral("DistP0P2"));
+    const double ratio = report.after[adjust::kDistP0P1] / report.after[adjust::kDistP0P2];
+    const double recorded = report.before[adjust::kDistP0P1] / report.before[adjust::kDistP0P2];
+    std::printf(
+        "station angles worst %.4f deg, tilts worst %.4f deg, tape ratio off %.3f %% (recorded "
+        "%.3f %%)\n",
+        worstAngle, worstTilt, 100 * (ratio / trueRatio - 1), 100 * (recorded / trueRatio - 1));
+  }
+  const frame::Measured<double> after =
+      adjust::MeasuredFrom(report.after, input.recorded.nodalHeight);
+  frame::Measured<double> a = after;
+  frame::Measured<Real> m = measured;
+  for (int j = 0; j < frame::kFrameValues; ++j) frame::ValueAt(m, j) = frame::ValueAt(a, j);
+  s.P0zu1Hor = m.toHor[0], s.P0zu1Vert = m.toVert[0], s.DistP0P1 = m.dist[0];
+  s.P0zu2Hor = m.toHor[1], s.P0zu2Vert = m.toVert[1], s.DistP0P2 = m.dist[1];
+  s.P1zu0Hor = m.backHor[0], s.P1zu0Vert = m.backVert[0];
+  s.P2zu0Hor = m.backHor[1], s.P2zu0Vert = m.backVert[1];
+  for (std::size_t k = 0; k < 3; ++k) s.PanoTilt[k] = {m.pitch[k], m.roll[k]};
+  return true;
+}
+
+// A perfect click on each target in P1 sets the distance; how far from the target P2 then puts it.
+double WorstP2AfterP1Click(const QDir& folder, const SolverState& stations,
+                           const PanoShapes& shapes) {
+  QFile file(folder.filePath(QStringLiteral("truth.txt")));
+  if (!file.open(QIODevice::ReadOnly)) return std::nan("");
+  QTextStream in(&file);
+  in.readLine();
+  double worst = 0;
+  while (!in.atEnd()) {
+    const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (f.size() < 8 || !(f[3].toDouble() > 0)) continue;
+    SolverState s = stations;
+    s.CurHor = f[1].toDouble(), s.CurVert = f[2].toDouble();
+    const std::optional<Real> d = DistanceForGuideLine(s, 1, f[4].toDouble());
+    if (!d) continue;
+    s.CurDist = *d;
+    SolvePoint(s);
+    worst =
+        std::max(worst, Apart(double(shapes[2].Column(s.P2Hor)), double(shapes[2].Row(s.P2Vert)),
+                              double(shapes[2].Column(f[6].toDouble())),
+                              double(shapes[2].Row(f[7].toDouble())), shapes[2]));
+  }
+  return worst;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +221,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool targets = argc > 2 && QByteArray(argv[2]) == "--targets";
+  const int ties = argc > 4 && QByteArray(argv[3]) == "--ties" ? QByteArray(argv[4]).toInt() : 0;
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   QStringList projects = folder.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
   projects.removeAll(QStringLiteral("truth.txt"));
@@ -100,6 +236,14 @@ int main(int argc, char** argv) {
                     p2 = Read(*load.panoFiles[2]);
   const std::array<PanoPixels, 3> panos = {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)};
   const PanoShapes shapes = {p0.Shape, p1.Shape, p2.Shape};
+
+  if (ties > 0) {
+    std::printf("P2 after a perfect P1 click, worst: %.2f px recorded\n",
+                WorstP2AfterP1Click(folder, load.state, shapes));
+    if (!AdjustFrame(folder, ties, shapes, load.state)) return 1;
+    std::printf("P2 after a perfect P1 click, worst: %.2f px adjusted\n\n",
+                WorstP2AfterP1Click(folder, load.state, shapes));
+  }
 
   QFile truthFile(folder.filePath(QStringLiteral("truth.txt")));
   if (!truthFile.open(QIODevice::ReadOnly)) return 1;
