@@ -217,7 +217,7 @@ TEST(DemoCamera, TiltTurnsThePictureAsPhotoSpherePoseSays) {
     EXPECT_NEAR(std::asin(dir.z) / kDeg, c.elevation, 1e-9);
   }
   // Projecting a sight line gives back the place between the pixels it came from.
-  for (const Tilt tilt : {Tilt{0.3, -0.2}, Tilt{-7, 12}, Tilt{25, -40}}) {
+  for (const demo::Tilt tilt : {demo::Tilt{0.3, -0.2}, demo::Tilt{-7, 12}, demo::Tilt{25, -40}}) {
     const Camera camera{{1, 2, 3}, 161.7, tilt.pitch, tilt.roll};
     for (const auto& [column, row] : {std::pair{0.25, 10.5},
                                       {4080.0, 2040.0},
