@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <sstream>
 
 #include "geometry/Mapping.h"
 #include "io/Decoders.h"
@@ -15,6 +16,7 @@
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
 #include "tools/demo/Survey.h"
+#include "tools/demo/Ties.h"
 
 namespace {
 
@@ -251,6 +253,46 @@ TEST(DemoScene, RenderedTargetCentresLieWhereTheCameraModelProjectsThem) {
         EXPECT_NEAR(drawn->second, row, 0.25);
       }
     }
+}
+
+// Read back from the text as ties.truth holds it, each tie point lies where the camera model
+// shows it in every picture, in sight of all three stations, and apart from the targets and the
+// other ties.
+TEST(DemoSurvey, TiePointsAreSeenWhereTheyAreListedByAllThreeStationsOffTheTargets) {
+  const Scene scene = TiltedScene();
+  const auto& cams = scene.Cameras();
+  std::vector<Vec3> centres;
+  for (const Target& t : scene.Targets()) centres.push_back(t.centre);
+  std::istringstream text(
+      TiesText(TiePoints(cams, Panoramas{}, centres, [&](const Vec3& o, const Vec3& d) {
+        return SurfaceHit{scene.Trace(o, d).t, {}};
+      })));
+  std::string line;
+  std::getline(text, line);
+  std::vector<Vec3> ties;
+  while (std::getline(text, line)) {
+    SCOPED_TRACE(line);
+    char name[8];
+    double angles[6];
+    Vec3 p;
+    ASSERT_EQ(
+        std::sscanf(line.c_str(), "%7s %lf %lf %lf %lf %lf %lf %lf %lf %lf", name, &angles[0],
+                    &angles[1], &angles[2], &angles[3], &angles[4], &angles[5], &p.x, &p.y, &p.z),
+        10);
+    EXPECT_LE(Length(p, cams[0].eye), kTieReach);
+    for (std::size_t k = 0; k < 3; ++k) {
+      const Direction d = Project(cams[k], p);
+      EXPECT_NEAR(Turn(d.hor - angles[2 * k]), 0, 1e-4) << k;
+      EXPECT_NEAR(d.vert, angles[2 * k + 1], 1e-4) << k;
+      EXPECT_NEAR(scene.Trace(cams[k].eye, Normalized(p - cams[k].eye)).t, Length(p, cams[k].eye),
+                  kTieSightSlack)
+          << k;
+    }
+    for (const Vec3& c : centres) EXPECT_GE(Length(p, c), kTieOffTarget);
+    for (const Vec3& other : ties) EXPECT_GE(Length(p, other), kTieSpacing);
+    ties.push_back(p);
+  }
+  EXPECT_EQ(ties.size(), std::size_t{kTieCount});
 }
 
 TEST(DemoBitmap, RenderedWindowReadsBackThroughTorbelsLoaderTheRightWayUp) {

@@ -20,6 +20,7 @@
 #include "tools/demo/Render.h"
 #include "tools/demo/Scene.h"
 #include "tools/demo/Survey.h"
+#include "tools/demo/Ties.h"
 
 namespace {
 
@@ -28,9 +29,10 @@ namespace fs = std::filesystem;
 constexpr char kUsage[] =
     "usage: torbel_demo [--truth] [picture options] <output-folder>\n"
     "Renders the demo survey (three panoramas S0.bmp, S1.bmp, S2.bmp, the project demo.txt, the\n"
-    "targets' true positions truth.txt and the true frame frame.truth) into the folder, which is\n"
-    "made if need be; with --truth writes only truth.txt and frame.truth, for panoramas rendered\n"
-    "already with the same options.\n";
+    "targets' true positions truth.txt and the true frame frame.truth, tie points all three\n"
+    "panoramas show ties.truth) into the folder, which is made if need be; with --truth writes "
+    "only\n"
+    "the three truth files, for panoramas rendered already with the same options.\n";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -55,9 +57,16 @@ int main(int argc, char** argv) {
     demo::AddSpreads(scene, panoramas, targets);
     const std::string truth = demo::TruthText(targets);
     const std::string frame = demo::FrameText(scene.Cameras(), scene.GroundPoints());
+    std::vector<demo::Vec3> centres;
+    for (const demo::Target& t : scene.Targets()) centres.push_back(t.centre);
+    const std::string ties = demo::TiesText(demo::TiePoints(
+        scene.Cameras(), panoramas, centres, [&](const demo::Vec3& origin, const demo::Vec3& dir) {
+          return demo::SurfaceHit{scene.Trace(origin, dir).t, {}};
+        }));
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
       demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
+      demo::WriteOutput(folder / "ties.truth", ties.data(), ties.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -82,6 +91,7 @@ int main(int argc, char** argv) {
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
     demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
+    demo::WriteOutput(folder / "ties.truth", ties.data(), ties.size());
     std::printf("demo survey in %s: %.1f s on %d threads\n", folder.c_str(), SecondsSince(start),
                 threads);
   } catch (const std::exception& e) {

@@ -443,6 +443,7 @@ std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panora
     const Vec3 point = cams[0].eye + dir * hitT;
     t.kind = surface->kind;
     t.distance = hitT;
+    t.point = point;
     for (std::size_t k = 0; k < 3; ++k) {
       const Vec3 to = point - cams[k].eye;
       t.obliquity[k] =

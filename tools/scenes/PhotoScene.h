@@ -107,6 +107,7 @@ struct TargetTruth {
   Kind kind = Kind::Sky;
   demo::Direction p0, p1, p2;
   Real distance = 0;                // from P0's nodal point; 0 for the sky
+  Vec3 point;                       // where P0's sight line meets the surface; none for the sky
   double obliquity[3] = {0, 0, 0};  // degrees between each station's sight line and the normal
   // How much picture each station sees over the target's footprint: the surface that
   // kFootprintPixels x kFootprintPixels pixels of P0's panorama around the target cover. The

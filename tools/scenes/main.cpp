@@ -22,6 +22,7 @@
 #include "tools/demo/PictureFile.h"
 #include "tools/demo/PictureOptions.h"
 #include "tools/demo/Survey.h"
+#include "tools/demo/Ties.h"
 #include "tools/scenes/PhotoScene.h"
 
 namespace {
@@ -41,9 +42,11 @@ std::string ReadText(const fs::path& path) {
 constexpr char kUsage[] =
     "usage: torbel_scene [--truth] [picture options] <scene file> <output-folder>\n"
     "Renders the photographic survey the scene file describes (three panoramas S0.bmp, S1.bmp,\n"
-    "S2.bmp, the project survey.txt, the targets' truth.txt and the true frame frame.truth) into\n"
-    "the folder; with --truth writes only truth.txt and frame.truth, for panoramas rendered\n"
-    "already with the same options.\n";
+    "S2.bmp, the project survey.txt, the targets' truth.txt and the true frame frame.truth, tie "
+    "points\n"
+    "all three panoramas show ties.truth) into the folder; with --truth writes only the three "
+    "truth\n"
+    "files, for panoramas rendered already with the same options.\n";
 
 int main(int argc, char** argv) {
   demo::SurveyOptions options;
@@ -71,9 +74,21 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const std::string text = photo::TruthText(truth);
     const std::string frame = demo::FrameText(scene.Cameras(), scene.Grounds());
+    std::vector<demo::Vec3> centres;
+    for (const photo::TargetTruth& t : truth)
+      if (t.kind != photo::Kind::Sky) centres.push_back(t.point);
+    // Walls are thin: a station behind one sees its other face.
+    const std::string ties = demo::TiesText(demo::TiePoints(
+        scene.Cameras(), panoramas, centres, [&](const demo::Vec3& origin, const demo::Vec3& dir) {
+          double t;
+          const int hit = scene.Trace(origin, dir, t);
+          if (hit < 0) return demo::SurfaceHit{};
+          return demo::SurfaceHit{t, scene.Surfaces()[static_cast<std::size_t>(hit)].Normal()};
+        }));
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
       demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
+      demo::WriteOutput(folder / "ties.truth", ties.data(), ties.size());
       return 0;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -95,6 +110,7 @@ int main(int argc, char** argv) {
                       static_cast<std::size_t>(project.size()));
     demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
     demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
+    demo::WriteOutput(folder / "ties.truth", ties.data(), ties.size());
     std::printf("%s rendered in %.1f s\n", folder.c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   } catch (const std::exception& e) {
