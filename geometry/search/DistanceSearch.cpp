@@ -82,6 +82,9 @@ class Search {
   // within reach of that place: where the station frame is off, the line runs beside what the
   // pictures show, and a place along it that fits nearly as well is not where the point is.
   bool ShownThere(Patch& patch, const Refined& r);
+  // Where nothing along the line matches: whether both survey views, sought freely further
+  // around the best place, match well beside the line, which is then not where the pictures are.
+  bool ShownBeside(Patch& patch, const Refined& r);
   // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
   // largest patch, along both axes.
   bool Spread(Patch& patch, const Refined& r);
@@ -236,7 +239,7 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
   const Refined& best = ranking.best;
   if (best.scores.score[0] < set_.minScore || best.scores.score[1] < set_.minScore ||
       best.scores.combined < set_.minCombined) {
-    return Refusal::NoMatch;
+    return ShownBeside(patch, best) ? Refusal::FrameOff : Refusal::NoMatch;
   }
   if (Fisher(best.scores.combined) - Fisher(ranking.runnerUp) < set_.minMargin)
     return Refusal::Ambiguous;
@@ -271,6 +274,18 @@ bool Search::ShownThere(Patch& patch, const Refined& r) {
     if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset)) return false;
   }
   return true;
+}
+
+bool Search::ShownBeside(Patch& patch, const Refined& r) {
+  Layout samples(patch.half, 2 * patch.half + 1);
+  double furthest = 0;
+  for (int view = 0; view < 2; ++view) {
+    const Views::Free free =
+        views_.FreeOffset(patch, r.plane, r.place.u, samples, view, set_.frameReach);
+    if (!(free.best >= set_.minScore)) return false;
+    furthest = std::max(furthest, std::hypot(free.offset.column, free.offset.row));
+  }
+  return furthest > set_.maxFreeOffset;
 }
 
 bool Search::Spread(Patch& patch, const Refined& r) {

@@ -27,6 +27,7 @@ std::string_view SearchSettings::Check() const {
       {refineSteps >= 1 && refineSteps <= 16, "refineSteps"},
       {maxFreeOffset > 0, "maxFreeOffset"},
       {freeReach > maxFreeOffset && freeReach <= 8, "freeReach"},
+      {frameReach >= freeReach && frameReach <= 32, "frameReach"},
   };
   for (const auto& [within, name] : fields)
     if (!within) return name;

@@ -57,6 +57,10 @@ struct SearchSettings {
   double maxFreeOffset = 1.5;
   // Whole pixels the free search reaches either way, beyond that offset.
   int freeReach = 3;
+  // Where no place along the line matches, whole pixels a free search reaches to tell whether the
+  // pictures show the place beside the line: a camera half a degree off level moves the classic
+  // panorama by up to 11 px.
+  int frameReach = 12;
 
   // The first field outside the range the search means it for (patch sizes that grow, floors that
   // are correlations, steps that move), by its name; empty where every field lies within.
