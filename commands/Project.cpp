@@ -116,6 +116,7 @@ void StartSession(Context& c) {
   s.P0zu1Hor = s.P0zu1Vert = s.DistP0P1 = 0;
   s.P0zu2Hor = s.P0zu2Vert = s.DistP0P2 = 0;
   s.P1zu0Hor = s.P1zu0Vert = s.P2zu0Hor = s.P2zu0Vert = 0;
+  s.PanoTilt = {};
   c.OpenDialog1 = {QStringLiteral("Koordinaten &laden.."),
                    QStringLiteral("Textdateien [*.txt)|*.txt"),
                    QStringLiteral("*.txt"),
