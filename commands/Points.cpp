@@ -84,15 +84,24 @@ void TakeBack(Context& c, const PointEdit& edit) {
 // The current point as it is stored. Angles solved from station values far out of range can be
 // beyond a double: refused here rather than stored as infinity.
 PointRec CurrentRecord(const WorkingState& s) {
-  return {ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist), ToDouble(s.P1Hor),
-          ToDouble(s.P1Vert), ToDouble(s.P2Hor),   ToDouble(s.P2Vert)};
+  return {ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist),
+          ToDouble(s.P1Hor),  ToDouble(s.P1Vert),  ToDouble(s.P2Hor),
+          ToDouble(s.P2Vert), s.CurMark1,          s.CurMark2};
+}
+
+// Which survey views a point is marked in by hand.
+QString MarksText(const PointRec& p) {
+  if (p.Tie()) return QStringLiteral("P1 P2");
+  if (p.Mark1) return QStringLiteral("P1");
+  if (p.Mark2) return QStringLiteral("P2");
+  return {};
 }
 
 }  // namespace
 
 TableRow PointRow(const Context& c, const PointRec& p, int label) {
   return {QStringLiteral(".") + QString::number(label), c.Fix(p.Hor0), c.Fix(p.Vert0),
-          c.Fix(p.Dist0)};
+          c.Fix(p.Dist0), MarksText(p)};
 }
 
 void AddPoint(Context& c) {
@@ -134,6 +143,9 @@ void EditPoint(Context& c) {
   s.CurHor = s.Points[index].Hor0;
   s.CurVert = s.Points[index].Vert0;
   s.CurDist = s.Points[index].Dist0;
+  // Its marks come along, to be kept, set anew or completed into a tie point.
+  s.CurMark1 = s.Points[index].Mark1;
+  s.CurMark2 = s.Points[index].Mark2;
   ShowSolvedPoint(c, true, PointLabel::Metres);
 }
 

@@ -80,8 +80,8 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
   Key(Qt::Key_F2);
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4500, 2000);
   EXPECT_EQ(Widget<QLabel>("LblStep")->text(),
-            QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; F3: "
-                           "suchen; Enter: übernehmen"));
+            QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
+                           "Umschalt+Klick: markieren; F3: suchen; Enter: übernehmen"));
   // Where the point stands at 12.4 m (half a pixel from a whole one in P1): the truth the click
   // is to find.
   WorkingState truth = S();
