@@ -63,6 +63,7 @@ void TakeStationDirection(Context& c, bool toP1) {
   hor = aimedHor;
   vert = aimedVert;
   dist = ParseReal(answer->toStdString());
+  s.FrameCovariance.clear();
   c.window.SetLabel(
       toP1 ? Window::Label::P0zu1 : Window::Label::P0zu2,
       c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m"));
@@ -77,6 +78,7 @@ void TakeBackDirection(Context& c, bool fromP1) {
   Real& vert = fromP1 ? s.P1zu0Vert : s.P2zu0Vert;
   hor = fromP1 ? s.P1Hor : s.P2Hor;
   vert = fromP1 ? s.P1Vert : s.P2Vert;
+  s.FrameCovariance.clear();
   c.window.SetLabel(fromP1 ? Window::Label::P1zu0 : Window::Label::P2zu0,
                     c.DirectionText(hor, vert));
   LeaveMode(c);

@@ -37,6 +37,7 @@ void LoadPanorama(Context& c, int station) {
                             QStringLiteral("Nodalhöhe (m):"), present);
     if (!answer) return;
     c.s.NodalHeight = ParseReal(answer->toStdString());
+    c.s.FrameCovariance.clear();
     c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
   }
 }

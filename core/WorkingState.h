@@ -160,6 +160,9 @@ struct WorkingState : SolverState {
   PointList Points;
   // The current point's marks by hand in P1 and P2, stored with it.
   std::optional<Mark> CurMark1, CurMark2;
+  // The covariance of the station values and tilts (adjust::Value order, row-major) from the
+  // frame last taken over from the pictures; empty once the values were set otherwise.
+  std::vector<double> FrameCovariance;
 
   // The shapes of the three panoramas, in station order.
   PanoShapes Shapes() const { return {Pano0.Shape, Pano1.Shape, Pano2.Shape}; }
