@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "commands/Adjust.h"
 #include "commands/HandOver.h"
 #include "commands/Help.h"
 #include "commands/Modes.h"
@@ -147,6 +148,8 @@ void TForm1::BuildMenus() {
       {Bearbeiten1, "Rckgngig1", "&Rückgängig", Undo, "Ctrl+Z", &Rckgngig1},
       {Bearbeiten1, "Wiederholen1", "&Wiederholen", Redo, "Ctrl+Y", &Wiederholen1},
       {Bearbeiten1},
+      {Bearbeiten1, "Stationenbestimmen1", "&Stationen aus den Bildern bestimmen...",
+       DetermineStations},
       {Bearbeiten1, "Einstellungen1", "&Einstellungen...", EditSettings},
       // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
       // keyboards have "+" unshifted.

@@ -52,6 +52,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
       {"PunkteAlsDxf1", "Punkte als &DXF exportieren...", QKeySequence()},
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"Stationenbestimmen1", "&Stationen aus den Bildern bestimmen...", QKeySequence()},
       {"Einstellungen1", "&Einstellungen...", QKeySequence()},
       {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()},
       {"Grundriss1", "&Grundriss", QKeySequence()},
