@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -55,32 +53,6 @@ TEST(QtBoxes, ShowTheirTextsAsTheyAreNotAsMarkup) {
   for (const auto& box : boxes) {
     const QStringList labels = LabelsOf(box);
     EXPECT_TRUE(labels.contains(text)) << labels.join(QLatin1Char('|')).toStdString();
-  }
-}
-
-// The adjustment's report, read-only, closed by one of its two buttons.
-TEST(QtDialogs, TheAdjustmentsReportIsTakenOverOrLeft) {
-  QtPlatform platform;
-  const QString report = QStringLiteral("σ0: 1,12\n<b>.3</b>");
-  for (const bool take : {true, false}) {
-    QString shown;
-    QStringList buttons;
-    QTimer::singleShot(0, [&] {
-      QWidget* box = QApplication::activeModalWidget();
-      if (box == nullptr) return;
-      if (auto* text = box->findChild<QPlainTextEdit*>()) {
-        shown = text->isReadOnly() ? text->toPlainText() : QString();
-      }
-      QPushButton* chosen = nullptr;
-      for (QPushButton* button : box->findChildren<QPushButton*>()) {
-        buttons << button->accessibleName();
-        if ((button->text() == QStringLiteral("Übernehmen")) == take) chosen = button;
-      }
-      if (chosen != nullptr) chosen->click();
-    });
-    EXPECT_EQ(platform.ShowAdjustment(QStringLiteral("Titel"), report), take);
-    EXPECT_EQ(shown, report);
-    EXPECT_EQ(buttons, QStringList({QStringLiteral("Übernehmen"), QStringLiteral("Abbrechen")}));
   }
 }
 

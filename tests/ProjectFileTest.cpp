@@ -185,15 +185,16 @@ TEST(ProjectFile, HeadersReadAsTheyComeAndRefuseBadNumbers) {
     bytes.replace("P0v2a/e:", QByteArray("P0v2a/e:") + tilts);
     return bytes.replace("P2a/e:", QByteArray("P2a/e:") + marks);
   };
-  EXPECT_EQ(FailureOf(withHeaders(" Neigung 1;2;3;4;5", "")),
-            "'1;2;3;4;5' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders(" Neigung 1;2;3;x;5;6", "")),
-            "'x' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders("", " 0/1:1;2y")), "'2y' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders("", " 0/3:1;2")), "'0/3:1;2' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders("", " 0x/1:1;2")), "'0x' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders("", " 0/1:1")), "'0/1:1' ist kein gültiger Gleitkommawert");
-  EXPECT_EQ(FailureOf(withHeaders("", " 0/1:1;1e400")), "Gleitkommaüberlauf");
+  const struct {
+    const char *tilts, *marks, *failure;
+  } bad[] = {
+      {" Neigung 1;2;3;4;5", "", "'1;2;3;4;5' ist kein gültiger Gleitkommawert"},
+      {" Neigung 1;2;3;x;5;6", "", "'x' ist kein gültiger Gleitkommawert"},
+      {"", " 0/3:1;2", "'0/3:1;2' ist kein gültiger Gleitkommawert"},
+      {"", " 0x/1:1;2", "'0x' ist kein gültiger Gleitkommawert"},
+      {"", " 0/1:1;1e400", "Gleitkommaüberlauf"},
+  };
+  for (const auto& b : bad) EXPECT_EQ(FailureOf(withHeaders(b.tilts, b.marks)), b.failure);
 }
 
 }  // namespace
