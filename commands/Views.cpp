@@ -174,6 +174,9 @@ void PanoramaClick(Context& c, int station, const MouseAt& at, bool shift) {
   if (station > 0 && shift) {
     const Real hor = pano.HorAt(at.x), vert = pano.VertAt(at.y);
     (station == 1 ? c.s.CurMark1 : c.s.CurMark2) = Mark{ToDouble(hor), ToDouble(vert)};
+    // The pointer's way over the survey views took the point's angles there along; the view is
+    // drawn anew with the guide lines where the distance puts them.
+    SolvePoint(c.s);
     c.window.SetLabel(Window::Label::Cp,
                       QStringLiteral("P%1 markiert: ").arg(station) + c.DirectionText(hor, vert));
     c.window.MarkViewForRepaint(station);

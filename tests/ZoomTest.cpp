@@ -111,6 +111,11 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
   EXPECT_EQ(shown.pixelColor(spot.x(), 10), kRed);
   EXPECT_NE(shown.pixelColor(spot.x() - 1, 10), kRed);
   EXPECT_NE(shown.pixelColor(spot.x() + 1, 10), kRed);
+  // With Shift the click marks the spot and leaves the line; the mark shows in its own colour.
+  QTest::mouseClick(p1->viewport(), Qt::LeftButton, Qt::ShiftModifier, spot + QPoint(30, 0));
+  EXPECT_TRUE(S().CurMark1);
+  EXPECT_EQ(p1->DisplayedMarker().pixel, placed.pixel);
+  EXPECT_EQ(OnScreen(p1->viewport()).pixelColor(spot + QPoint(33, 3)), kMagenta);
 }
 
 // The zoom keys act on the view the mouse was last over, whichever it is.
