@@ -11,14 +11,17 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -183,6 +186,34 @@ void QtPlatform::ErrorBox(const QString& text) {
   QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, DialogParent());
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+bool QtPlatform::ShowAdjustment(const QString& title, const QString& reportText) {
+  QDialog box(DialogParent());
+  box.setWindowTitle(title);
+  auto* layout = new QVBoxLayout(&box);
+  auto* text = new QPlainTextEdit(reportText, &box);
+  text->setObjectName(QStringLiteral("Bericht"));
+  text->setAccessibleName(QStringLiteral("Bericht"));
+  text->setReadOnly(true);
+  text->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The columns of before, after and deviation line up.
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  text->setMinimumSize(560, 420);
+  layout->addWidget(text);
+  auto* buttons = new QDialogButtonBox(&box);
+  QPushButton* take =
+      buttons->addButton(QStringLiteral("Übernehmen"), QDialogButtonBox::AcceptRole);
+  QPushButton* cancel =
+      buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+  take->setAccessibleName(take->text());
+  cancel->setAccessibleName(cancel->text());
+  // Enter alone does not change the survey.
+  cancel->setDefault(true);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  layout->addWidget(buttons);
+  return box.exec() == QDialog::Accepted;
 }
 
 void QtPlatform::MovePointer(int dx, int dy) {

@@ -25,6 +25,7 @@ class QtPlatform : public Platform {
   Button InformationBox(const QString& text, const std::vector<Button>& buttons,
                         Button defaultButton, Button escapeButton) override;
   void ErrorBox(const QString& text) override;
+  bool ShowAdjustment(const QString& title, const QString& reportText) override;
   void MovePointer(int dx, int dy) override;
   void SetClipboardText(const QString& text) override;
   bool StartProgram(const QString& file, const QString& workingDirectory) override;

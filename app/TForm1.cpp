@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "commands/Adjust.h"
 #include "commands/HandOver.h"
 #include "commands/Help.h"
 #include "commands/Modes.h"
@@ -72,9 +73,10 @@ void TForm1::ConnectComponents() {
               zoom_.MouseOver(station);
               Guarded([&] { PaintBoxMouseMove(station, mods, buttons, Aimed(aim, drag)); });
             });
-    connect(view, &PanoramaView::SurfaceClicked, this, [this, station](QPointF aim) {
-      Guarded([&] { PaintBoxClick(station, Aimed(aim, QPoint())); });
-    });
+    connect(view, &PanoramaView::SurfaceClicked, this,
+            [this, station](Qt::KeyboardModifiers mods, QPointF aim) {
+              Guarded([&] { PaintBoxClick(station, mods, Aimed(aim, QPoint())); });
+            });
     connect(view, &PanoramaView::SurfaceMouseDown, this,
             [this](Qt::MouseButton button, QPointF aim, QPoint drag) {
               Guarded([&] { PaintBoxMouseDown(button, Aimed(aim, drag)); });
@@ -146,6 +148,8 @@ void TForm1::BuildMenus() {
       {Bearbeiten1, "Rckgngig1", "&Rückgängig", Undo, "Ctrl+Z", &Rckgngig1},
       {Bearbeiten1, "Wiederholen1", "&Wiederholen", Redo, "Ctrl+Y", &Wiederholen1},
       {Bearbeiten1},
+      {Bearbeiten1, "Stationenbestimmen1", "&Stationen aus den Bildern bestimmen...",
+       DetermineStations},
       {Bearbeiten1, "Einstellungen1", "&Einstellungen...", EditSettings},
       // Ctrl and the key that carries + or - on the main keyboard or the keypad; "=" is where US
       // keyboards have "+" unshifted.
@@ -228,7 +232,7 @@ void TForm1::SaveWindowSettings() {
 
 void TForm1::FormCreate(const QString& project) {
   move(0, 0);
-  GridModel->SetHeader(QStringLiteral("Pkt.#,Hor.(°),Vert.(°),Entf.(m)"));
+  GridModel->SetHeader(QStringLiteral("Pkt.#,Hor.(°),Vert.(°),Entf.(m),Marken"));
   // Qt paints every widget double-buffered; there is nothing to switch on.
   StartSession(context_);
   FormResize();
@@ -347,8 +351,8 @@ void TForm1::PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::Mou
 void TForm1::PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at) {
   PanoramaMouseDown(context_, Button == Qt::LeftButton, at.dragX, at.dragY);
 }
-void TForm1::PaintBoxClick(int station, const MouseAt& at) {
-  PanoramaClick(context_, station, at);
+void TForm1::PaintBoxClick(int station, Qt::KeyboardModifiers Shift, const MouseAt& at) {
+  PanoramaClick(context_, station, at, Shift & Qt::ShiftModifier);
 }
 void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift) {
   KeyDown(context_, Key, Shift & Qt::ControlModifier);

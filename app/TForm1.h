@@ -59,7 +59,7 @@ class TForm1 : public QMainWindow, private TForm1Ui, private Window {
   void PaintBoxMouseMove(int station, Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons,
                          const MouseAt& at);
   void PaintBoxMouseDown(Qt::MouseButton Button, const MouseAt& at);
-  void PaintBoxClick(int station, const MouseAt& at);
+  void PaintBoxClick(int station, Qt::KeyboardModifiers Shift, const MouseAt& at);
   // The same over the surface pixel X, Y of a view at 1:1.
   void PaintBox1MouseMove(Qt::KeyboardModifiers Shift, Qt::MouseButtons buttons, int X, int Y) {
     PaintBoxMouseMove(0, Shift, buttons, At(X, Y));

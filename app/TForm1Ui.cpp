@@ -60,8 +60,8 @@ void TForm1Ui::BuildComponents(QMainWindow* form, const WorkingState& s) {
       {Panel2, "LblP1NP", "LblP1NP", {80, 109, 70, 15}},
       {Panel2, "LblP2NP", "LblP2NP", {154, 109, 75, 15}},
       {Panel2, "LblPosition", "", {6, 94, 223, 15}, &LblPosition},
-      {Panel3, "LblStrength", "", {888, 8, 180, 124}, &LblStrength},
-      {Panel3, "LblPair", "", {1072, 8, 180, 64}, &LblPair},
+      {Panel3, "LblStrength", "", {938, 8, 180, 124}, &LblStrength},
+      {Panel3, "LblPair", "", {1122, 8, 180, 64}, &LblPair},
   };
   for (const auto& l : labels) {
     auto* label = new QLabel(QString::fromUtf8(l.text), l.parent);
@@ -83,7 +83,7 @@ void TForm1Ui::BuildComponents(QMainWindow* form, const WorkingState& s) {
   GridModel = new PointTableModel(form);
   StringGrid1 = new QTableView(Panel3);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setGeometry(656, 8, 225, 129);
+  StringGrid1->setGeometry(656, 8, 275, 129);
   StringGrid1->setModel(GridModel);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Ctrl+click adds a row: two selected points show how far apart they lie.

@@ -25,6 +25,7 @@ struct BenchPlatform : Platform {
     return b;
   }
   void ErrorBox(const QString&) override {}
+  bool ShowAdjustment(const QString&, const QString&) override { return false; }
   void MovePointer(int, int) override {}
   void SetClipboardText(const QString&) override {}
   QString ExeDir() override { return {}; }

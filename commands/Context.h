@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "commands/ProjectLock.h"
@@ -22,6 +23,18 @@ struct PointEdit {
   int label;
   PointRec before{};
 };
+
+// A station frame taken over from the pictures, which can be taken back: the station values and
+// tilts, every stored point (its survey angles solved in that frame) and the frame's covariance,
+// before and after.
+struct FrameEdit {
+  frame::Measured<Real> before, after;
+  std::vector<PointRec> pointsBefore, pointsAfter;
+  FrameCovarianceRef covarianceBefore, covarianceAfter;
+};
+
+// Whatever "Rückgängig" takes back.
+using Edit = std::variant<PointEdit, FrameEdit>;
 
 // What every command works on: the working state, the platform (everything modal or outside the
 // process), the main window, the locale's decimal separator, and the remembered settings of the
@@ -55,7 +68,7 @@ struct Context {
   // figures are worked out from; the user sets it under "Einstellungen...".
   Real pointingPx = DefaultPointingPx;
   // The edits "Rückgängig" takes back, the last one last, and those "Wiederholen" does again.
-  std::vector<PointEdit> undoEdits, redoEdits;
+  std::vector<Edit> undoEdits, redoEdits;
   // The index of the point that point entry edits, which Enter replaces; none when a new point
   // is being entered.
   std::optional<std::size_t> editing;

@@ -24,6 +24,8 @@ void StartPointEntry(Context& c) {
     // A new point: Enter adds it, whatever an edit left behind.
     c.editing.reset();
     c.aimHeld = false;
+    s.CurMark1.reset();
+    s.CurMark2.reset();
     c.window.EnableTable(false);
     ShowSolvedPoint(c, false, PointLabel::Keep);
   } else {
@@ -61,6 +63,7 @@ void TakeStationDirection(Context& c, bool toP1) {
   hor = aimedHor;
   vert = aimedVert;
   dist = ParseReal(answer->toStdString());
+  s.FrameCovariance = nullptr;
   c.window.SetLabel(
       toP1 ? Window::Label::P0zu1 : Window::Label::P0zu2,
       c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m"));
@@ -75,6 +78,7 @@ void TakeBackDirection(Context& c, bool fromP1) {
   Real& vert = fromP1 ? s.P1zu0Vert : s.P2zu0Vert;
   hor = fromP1 ? s.P1Hor : s.P2Hor;
   vert = fromP1 ? s.P1Vert : s.P2Vert;
+  s.FrameCovariance = nullptr;
   c.window.SetLabel(fromP1 ? Window::Label::P1zu0 : Window::Label::P2zu0,
                     c.DirectionText(hor, vert));
   LeaveMode(c);
@@ -130,6 +134,14 @@ void TypeDistance(Context& c, int digit) {
   if (!answer) return;
   c.s.CurDist = std::clamp(ParseReal(answer->toStdString()), Real{1}, Real{55000});
   ShowSolvedPoint(c, false, PointLabel::Metres);
+}
+
+// Which survey views the current point is marked in by hand, for the mode's words.
+QString MarkedText(const WorkingState& s) {
+  if (s.CurMark1 && s.CurMark2) return QStringLiteral(", P1 und P2 markiert");
+  if (s.CurMark1) return QStringLiteral(", P1 markiert");
+  if (s.CurMark2) return QStringLiteral(", P2 markiert");
+  return {};
 }
 
 }  // namespace
@@ -225,9 +237,10 @@ ModeWords ModeText(const Context& c) {
                    ? QStringLiteral("Punkt .%1 editieren").arg(c.s.Points.Label(*c.editing))
                    : QStringLiteral("Punkt messen")) +
                   (c.aimHeld ? QStringLiteral(", Ziel festgehalten (Klick in P0: neu zielen)")
-                             : QStringLiteral(" (Klick in P0: Ziel festhalten)")),
+                             : QStringLiteral(" (Klick in P0: Ziel festhalten)")) +
+                  MarkedText(c.s),
               QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
-                             "F3: suchen; Enter: übernehmen")};
+                             "Umschalt+Klick: markieren; F3: suchen; Enter: übernehmen")};
     case Mode::ModeP0zu1:
       return aimAt("P0", "P1", "F9", true);
     case Mode::ModeP0zu2:

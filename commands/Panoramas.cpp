@@ -22,7 +22,10 @@ void LoadPanorama(Context& c, int station) {
     PanoPicture picture = ReadPanoramaFile(path);
     auto fields = c.s.Station(station);
     // The camera's own word on its tilt is where the station frame starts from.
-    if (picture.Pose) c.s.PanoTilt[static_cast<std::size_t>(station)] = *picture.Pose;
+    if (picture.Pose) {
+      c.s.PanoTilt[static_cast<std::size_t>(station)] = *picture.Pose;
+      c.s.FrameCovariance = nullptr;
+    }
     fields.Pano = std::move(picture);
     fields.PanoFile = path;
   }
@@ -39,6 +42,7 @@ void LoadPanorama(Context& c, int station) {
                             QStringLiteral("Nodalhöhe (m):"), present);
     if (!answer) return;
     c.s.NodalHeight = ParseReal(answer->toStdString());
+    c.s.FrameCovariance = nullptr;
     c.window.SetLabel(Window::Label::P0NP, c.Fix(c.s.NodalHeight));
   }
 }

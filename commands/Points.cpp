@@ -1,5 +1,6 @@
 #include "commands/Points.h"
 
+#include "commands/StationFrame.h"
 #include "commands/Views.h"
 
 // The selection's step for a row, whether or not it was selected before.
@@ -46,7 +47,12 @@ void Put(Context& c, std::size_t index, const PointRec& p) {
 }
 
 // An edit done (again): the opposite of taking it back.
-void Apply(Context& c, const PointEdit& edit) {
+void Apply(Context& c, const Edit& any) {
+  if (const auto* frame = std::get_if<FrameEdit>(&any)) {
+    PutFrame(c, frame->after, frame->pointsAfter, frame->covarianceAfter);
+    return;
+  }
+  const PointEdit& edit = std::get<PointEdit>(any);
   switch (edit.kind) {
     case PointEdit::Kind::Added:
       PutBack(c, edit);
@@ -64,7 +70,12 @@ void Apply(Context& c, const PointEdit& edit) {
   }
 }
 
-void TakeBack(Context& c, const PointEdit& edit) {
+void TakeBack(Context& c, const Edit& any) {
+  if (const auto* frame = std::get_if<FrameEdit>(&any)) {
+    PutFrame(c, frame->before, frame->pointsBefore, frame->covarianceBefore);
+    return;
+  }
+  const PointEdit& edit = std::get<PointEdit>(any);
   switch (edit.kind) {
     case PointEdit::Kind::Added:
       Remove(c, edit.index);
@@ -84,22 +95,31 @@ void TakeBack(Context& c, const PointEdit& edit) {
 // The current point as it is stored. Angles solved from station values far out of range can be
 // beyond a double: refused here rather than stored as infinity.
 PointRec CurrentRecord(const WorkingState& s) {
-  return {ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist), ToDouble(s.P1Hor),
-          ToDouble(s.P1Vert), ToDouble(s.P2Hor),   ToDouble(s.P2Vert)};
+  return {ToDouble(s.CurHor), ToDouble(s.CurVert), ToDouble(s.CurDist),
+          ToDouble(s.P1Hor),  ToDouble(s.P1Vert),  ToDouble(s.P2Hor),
+          ToDouble(s.P2Vert), s.CurMark1,          s.CurMark2};
+}
+
+// Which survey views a point is marked in by hand.
+QString MarksText(const PointRec& p) {
+  if (p.Tie()) return QStringLiteral("P1 P2");
+  if (p.Mark1) return QStringLiteral("P1");
+  if (p.Mark2) return QStringLiteral("P2");
+  return {};
 }
 
 }  // namespace
 
 TableRow PointRow(const Context& c, const PointRec& p, int label) {
   return {QStringLiteral(".") + QString::number(label), c.Fix(p.Hor0), c.Fix(p.Vert0),
-          c.Fix(p.Dist0)};
+          c.Fix(p.Dist0), MarksText(p)};
 }
 
 void AddPoint(Context& c) {
   const PointRec p = CurrentRecord(c.s);
   c.s.Points.Append(p);
   const std::size_t index = c.s.Points.size() - 1;
-  c.undoEdits.push_back({PointEdit::Kind::Added, index, p, c.s.Points.Label(index)});
+  c.undoEdits.push_back(PointEdit{PointEdit::Kind::Added, index, p, c.s.Points.Label(index)});
   c.redoEdits.clear();
   AppendPointRows(c, 1);
   ShowEdits(c);
@@ -108,7 +128,7 @@ void AddPoint(Context& c) {
 void ReplacePoint(Context& c, std::size_t index) {
   const PointRec p = CurrentRecord(c.s);
   c.undoEdits.push_back(
-      {PointEdit::Kind::Replaced, index, p, c.s.Points.Label(index), c.s.Points[index]});
+      PointEdit{PointEdit::Kind::Replaced, index, p, c.s.Points.Label(index), c.s.Points[index]});
   c.redoEdits.clear();
   Put(c, index, p);
   // The edited row stays selected; the views stay where the edit left them.
@@ -134,6 +154,9 @@ void EditPoint(Context& c) {
   s.CurHor = s.Points[index].Hor0;
   s.CurVert = s.Points[index].Vert0;
   s.CurDist = s.Points[index].Dist0;
+  // Its marks come along, to be kept, set anew or completed into a tie point.
+  s.CurMark1 = s.Points[index].Mark1;
+  s.CurMark2 = s.Points[index].Mark2;
   ShowSolvedPoint(c, true, PointLabel::Metres);
 }
 
@@ -174,7 +197,7 @@ void DeletePoint(Context& c) {
   if (row >= c.window.PointRows()) return;
   const auto index = static_cast<std::size_t>(row);
   c.undoEdits.push_back(
-      {PointEdit::Kind::Deleted, index, c.s.Points[index], c.s.Points.Label(index)});
+      PointEdit{PointEdit::Kind::Deleted, index, c.s.Points[index], c.s.Points.Label(index)});
   c.redoEdits.clear();
   // The rows below move up; the selection stays on the same row number, and SelIndex with it,
   // so the point that moves up is now the selected one.
@@ -185,10 +208,10 @@ void DeletePoint(Context& c) {
 namespace {
 
 // Moves the last edit from one list to the other, taking it back or doing it again on the way.
-void Move(Context& c, std::vector<PointEdit>& from, std::vector<PointEdit>& to,
-          void (*step)(Context&, const PointEdit&)) {
+void Move(Context& c, std::vector<Edit>& from, std::vector<Edit>& to,
+          void (*step)(Context&, const Edit&)) {
   if (c.s.Mode != Mode::ModeIdle || from.empty()) return;
-  const PointEdit edit = from.back();
+  const Edit edit = from.back();
   from.pop_back();
   to.push_back(edit);
   step(c, edit);
@@ -203,6 +226,12 @@ void Undo(Context& c) {
 
 void Redo(Context& c) {
   Move(c, c.redoEdits, c.undoEdits, Apply);
+}
+
+void Remember(Context& c, Edit edit) {
+  c.undoEdits.push_back(std::move(edit));
+  c.redoEdits.clear();
+  ShowEdits(c);
 }
 
 void ForgetEdits(Context& c) {

@@ -34,11 +34,15 @@ void AppendPointRows(Context& c, std::size_t count);
 // The table row of a point with its label.
 TableRow PointRow(const Context& c, const PointRec& p, int label);
 
-// "Rückgängig" and "Wiederholen": the last addition, deletion or replacement of a point taken
-// back, or done again. A point comes back with its label, its values and its place in the table.
-// Outside idle mode they do nothing, as the table is then closed to changes.
+// "Rückgängig" and "Wiederholen": the last addition, deletion or replacement of a point, or the
+// last frame taken over from the pictures, taken back or done again. A point comes back with its
+// label, its values and its place in the table. Outside idle mode they do nothing, as the table is
+// then closed to changes.
 void Undo(Context& c);
 void Redo(Context& c);
+
+// An edit done elsewhere, for "Rückgängig" to take back; what could be done again cannot be now.
+void Remember(Context& c, Edit edit);
 
 // Forgets every edit, as after a project load: what came before can no longer be taken back.
 void ForgetEdits(Context& c);

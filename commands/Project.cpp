@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "commands/Points.h"
+#include "commands/StationFrame.h"
 #include "commands/Views.h"
 #include "core/Errors.h"
 #include "core/PathText.h"
@@ -29,16 +30,6 @@ constexpr qint64 kMaxProjectBytes = qint64{64} << 20;
 const QString kSettingsName = QStringLiteral("MolvanQuv.ini");
 // A path is one line; whatever a damaged file holds beyond this is not read.
 constexpr qint64 kMaxSettingsLine = 64 * 1024;
-
-// The four direction labels' texts for the station values.
-std::array<QString, 4> StationLabels(const Context& c, const SolverState& s) {
-  const auto withDistance = [&c](Real hor, Real vert, Real dist) {
-    return c.DirectionText(hor, vert) + QStringLiteral(" ") + c.Fix(dist) + QStringLiteral("m");
-  };
-  return {withDistance(s.P0zu1Hor, s.P0zu1Vert, s.DistP0P1),
-          withDistance(s.P0zu2Hor, s.P0zu2Vert, s.DistP0P2),
-          c.DirectionText(s.P1zu0Hor, s.P1zu0Vert), c.DirectionText(s.P2zu0Hor, s.P2zu0Vert)};
-}
 
 // The settings live beside the program where its folder takes new files, so that a copy run
 // from a folder of its own keeps them with it; an installed program's folder is the system's, and
@@ -116,6 +107,8 @@ void StartSession(Context& c) {
   s.P0zu1Hor = s.P0zu1Vert = s.DistP0P1 = 0;
   s.P0zu2Hor = s.P0zu2Vert = s.DistP0P2 = 0;
   s.P1zu0Hor = s.P1zu0Vert = s.P2zu0Hor = s.P2zu0Vert = 0;
+  s.PanoTilt = {};
+  s.FrameCovariance = nullptr;
   c.OpenDialog1 = {QStringLiteral("Koordinaten &laden.."),
                    QStringLiteral("Textdateien [*.txt)|*.txt"),
                    QStringLiteral("*.txt"),
@@ -223,6 +216,12 @@ void LoadProjectFile(Context& c, const QString& path) {
   c.SaveDialog1.FileName = path;
   c.window.EnableLoad(false);
   c.window.SetCaption(caption);
+  // A project that does not say how its cameras stood starts from their own word, where the
+  // pictures' tags give it.
+  Tilts tilts = load.state.PanoTilt;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (!load.state.Tilted() && images[i] && images[i]->Pose) tilts[i] = *images[i]->Pose;
+  }
   for (std::size_t i = 0; i < 3; ++i) {
     if (!load.panoFiles[i]) continue;
     auto fields = c.s.Station(static_cast<int>(i));
@@ -231,6 +230,8 @@ void LoadProjectFile(Context& c, const QString& path) {
     c.window.MarkViewForRepaint(static_cast<int>(i));
   }
   static_cast<SolverState&>(c.s) = load.state;
+  c.s.PanoTilt = tilts;
+  c.s.FrameCovariance = nullptr;
   const Window::Label labelled[] = {Window::Label::P0zu1, Window::Label::P0zu2,
                                     Window::Label::P1zu0, Window::Label::P2zu0};
   for (std::size_t i = 0; i < 4; ++i) c.window.SetLabel(labelled[i], labels[i]);

@@ -165,10 +165,23 @@ void PlaceAtClick(Context& c, int station, Real hor) {
   c.window.PaintNow();
 }
 
-void PanoramaClick(Context& c, int station, const MouseAt& at) {
+void PanoramaClick(Context& c, int station, const MouseAt& at, bool shift) {
   const Panorama& pano = c.s.Station(station).Pano.Shape;
   if (c.s.Mode != Mode::ModePoint || !(at.x >= -0.5L && at.y >= -0.5L &&
                                        at.x < pano.Width() - 0.5L && at.y < pano.Height() - 0.5L)) {
+    return;
+  }
+  if (station > 0 && shift) {
+    const Real hor = pano.HorAt(at.x), vert = pano.VertAt(at.y);
+    (station == 1 ? c.s.CurMark1 : c.s.CurMark2) = Mark{ToDouble(hor), ToDouble(vert)};
+    // The pointer's way over the survey views took the point's angles there along; the view is
+    // drawn anew with the guide lines where the distance puts them.
+    SolvePoint(c.s);
+    c.window.SetLabel(Window::Label::Cp,
+                      QStringLiteral("P%1 markiert: ").arg(station) + c.DirectionText(hor, vert));
+    c.window.MarkViewForRepaint(station);
+    c.window.MarkMagnifierForRepaint(station);
+    c.window.PaintNow();
     return;
   }
   if (station > 0) {
@@ -176,6 +189,8 @@ void PanoramaClick(Context& c, int station, const MouseAt& at) {
     return;
   }
   // In P0 the click aims there and holds the aim.
+  c.s.CurMark1.reset();
+  c.s.CurMark2.reset();
   c.s.CurHor = pano.HorAt(at.x);
   c.s.CurVert = pano.VertAt(at.y);
   c.aimHeld = true;

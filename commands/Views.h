@@ -61,8 +61,10 @@ void ShowSolvedPoint(Context& c, bool ScrollP0, PointLabel label, bool paint = t
 void PlaceAtClick(Context& c, int station, Real hor);
 
 // A left click without dragging over a view: in a survey view during point entry, the point
-// goes where that view's guide line runs through the clicked spot.
-void PanoramaClick(Context& c, int station, const MouseAt& at);
+// goes where that view's guide line runs through the clicked spot; with Shift held, the spot is
+// marked by hand as where that picture shows the point (CurMark1, CurMark2), and the distance
+// stays. In P0 the click aims again, and the marks made for the old aim go.
+void PanoramaClick(Context& c, int station, const MouseAt& at, bool shift = false);
 
 // Scrolls each view to where the work is: the last stored point, or the horizon straight ahead
 // (0 degrees) where there is none.

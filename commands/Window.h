@@ -26,8 +26,9 @@ class CentredView {
   virtual void RepaintViewAndMagnifier() = 0;
 };
 
-// The texts of one row of the point table: label, horizontal angle, vertical angle, distance.
-using TableRow = std::array<QString, 4>;
+// The texts of one row of the point table: label, horizontal angle, vertical angle, distance,
+// and the survey views it is marked in by hand ("P1 P2" for a tie point).
+using TableRow = std::array<QString, 5>;
 
 // What the commands need of the main window, and nothing more: its labels and caption, the load
 // command's availability, the panorama views with their magnifiers, the point table, and the

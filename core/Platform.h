@@ -50,6 +50,8 @@ class Platform {
                                 Button defaultButton, Button escapeButton) = 0;
   // The error box: application title, error icon, the text as given.
   virtual void ErrorBox(const QString& text) = 0;
+  // The adjustment's report with the buttons "Übernehmen" and "Abbrechen": true when taken over.
+  virtual bool ShowAdjustment(const QString& title, const QString& reportText) = 0;
 
   // Moves the mouse pointer by screen pixels.
   virtual void MovePointer(int dx, int dy) = 0;

@@ -65,6 +65,14 @@ def project_seeds():
                             b"180", b"-9.09", b"270", b"-9.09"]))
     write("project", "empty", b"")
     write("project", "invalid_not_a_number", project([b"1;2;3;x;5;6;7"]))
+    # Tilts after line 4's header, marks by hand after line 16's (one of a point not in the file).
+    tilts = b" Neigung 1.5;-0.25;0;0;0;2"
+    marks = b" 0/2:12.5;-3 2/1:0.3;0.5 2/2:359.75;0 9/1:1;1"
+    write("project", "tilts_and_marks",
+          project(POINTS).replace(STATION_HEADER, STATION_HEADER + tilts)
+          .replace(POINT_HEADER, POINT_HEADER + marks))
+    write("project", "invalid_mark",
+          project(POINTS).replace(POINT_HEADER, POINT_HEADER + b" 0/1:1;x"))
 
 
 # --- bitmaps ----------------------------------------------------------------------------------

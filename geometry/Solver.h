@@ -7,6 +7,11 @@
 #include "geometry/Frame.h"
 #include "geometry/Real.h"
 
+// An adjusted frame's covariance: shared, as the states copied for each solve and the undo steps
+// hold it, and never changed once made.
+using FrameCovarianceRef =
+    std::shared_ptr<const std::array<double, frame::kFrameValues * frame::kFrameValues>>;
+
 // The station geometry and the current point: the fields the solver reads and writes. The
 // window's working state extends this struct, so the names are those of the window's fields.
 struct SolverState {
@@ -21,8 +26,7 @@ struct SolverState {
   Tilts PanoTilt{};
   // Where the frame was adjusted: the covariance of its sixteen values (frame::ValueAt's order,
   // row-major), which firmness carries into every point; nothing while the frame is as recorded.
-  std::shared_ptr<const std::array<double, frame::kFrameValues * frame::kFrameValues>>
-      FrameCovariance = nullptr;
+  FrameCovarianceRef FrameCovariance = nullptr;
   bool Tilted() const {
     return !PanoTilt[0].Level() || !PanoTilt[1].Level() || !PanoTilt[2].Level();
   }

@@ -31,6 +31,12 @@ QString AboutText(const QString& caption) {
       QStringLiteral("Strich zur Orientierung. Die vertikalen Abweichungen ergeben sich aus dem "
                      "Schiefstand"),
       QStringLiteral("der Rotationsachse während der Aufnahme."),
+      QStringLiteral("Umschalt+Klick in einem Vermessungspano markiert, wo das Bild den Punkt "
+                     "zeigt; in beiden"),
+      QStringLiteral("markiert ist er ein Verknüpfungspunkt. Mit fünf und mehr davon bestimmt "
+                     "Bearbeiten ->"),
+      QStringLiteral("\"Stationen aus den Bildern bestimmen...\" die Stationen und Neigungen "
+                     "aus den Bildern."),
       QString(),
       QStringLiteral("4. Punkte editieren: durch anklicken in der Tabelle kann ein Punkt "
                      "ausgewählt werden."),
@@ -81,6 +87,8 @@ QString KeysText() {
       QStringLiteral("0 bis 9 – Entfernung eintippen (z. B. mit dem Maßband gemessen)"),
       QStringLiteral("Klick in P0 – das Ziel festhalten; Klick in P1 / P2 – die Entfernung "
                      "setzen, bei der die Leitlinie dort durch den Klick läuft"),
+      QStringLiteral("Umschalt+Klick in P1 / P2 – dort markieren, wo das Pano den Punkt zeigt "
+                     "(in beiden markiert: ein Verknüpfungspunkt); die Entfernung bleibt"),
       QStringLiteral("F3 – die Entfernung suchen, bei der die drei Panos übereinstimmen"),
       QStringLiteral("Enter – Punkt speichern bzw. Richtung übernehmen"),
       QStringLiteral("Esc – abbrechen"),
@@ -97,6 +105,8 @@ QString KeysText() {
       QStringLiteral("rechte Maustaste in der Tabelle – Punkt editieren (neu anfahren, Enter "
                      "übernimmt), Punkt löschen, Punktliste für die Lantrex erzeugen"),
       QStringLiteral("Strg+E – Punkte exportieren (CSV)"),
+      QStringLiteral("Bearbeiten → Stationen aus den Bildern bestimmen... – die Stationen und "
+                     "Neigungen an die Verknüpfungspunkte anpassen; Strg+Z nimmt es zurück"),
       QStringLiteral("Enter im Dialog eines Panos – die Datei laden; einen Namen, den es nicht "
                      "gibt, weist Torbel ab, das Pano bleibt"),
       QStringLiteral("Esc bei der Nodalhöhe (nach Standortpano laden) – die bisherige Höhe "

@@ -105,7 +105,20 @@ CurrentMarker::Kind MarkerKind(int station, const WorkingState& s) {
   }
 }
 
+// The mark by hand: arms from 2 to 5 pixels out along the diagonals, so that the spot itself
+// stays in sight.
+constexpr int kHandGap = 2, kHandReach = 5;
+
+void HandMark(const Canvas& p, QPoint c) {
+  for (int d = kHandGap; d <= kHandReach; ++d) {
+    for (const QPoint arm : {QPoint(d, d), QPoint(-d, d), QPoint(d, -d), QPoint(-d, -d)}) {
+      p.Fill(QRect(c + arm, QSize(1, 1)), kMagenta);
+    }
+  }
+}
+
 void PaintMarker(const Canvas& p, const CurrentMarker& m) {
+  if (m.marked) HandMark(p, m.markPixel);
   const QPoint c = m.pixel;
   switch (m.kind) {
     case CurrentMarker::Kind::None:
@@ -124,8 +137,17 @@ void PaintMarker(const Canvas& p, const CurrentMarker& m) {
 
 CurrentMarker MarkerOf(int station, const WorkingState& s) {
   CurrentMarker m;
+  const std::optional<Mark>& hand = station == 1 ? s.CurMark1 : s.CurMark2;
+  if (station > 0 && s.Mode == Mode::ModePoint && hand) {
+    m.marked =
+        ViewPixel(s.Station(station).Pano.Shape, hand->Hor, hand->Vert, m.markPixel, &m.markAt);
+  }
   m.kind = MarkerKind(station, s);
-  if (m.kind == CurrentMarker::Kind::None || !MarkerPixel(station, s, m.pixel)) return {};
+  if (m.kind == CurrentMarker::Kind::None || !MarkerPixel(station, s, m.pixel)) {
+    m.kind = CurrentMarker::Kind::None;
+    m.pixel = {};
+    return m;
+  }
   const auto fields = s.Station(station);
   m.at = QPointF(static_cast<double>(fields.Pano.Shape.Column(fields.Hor)),
                  static_cast<double>(fields.Pano.Shape.Row(fields.Vert)));
@@ -137,18 +159,23 @@ CurrentMarker MarkerOf(int station, const WorkingState& s) {
 }
 
 QRegion MarkerRegion(const CurrentMarker& m) {
+  QRegion region;
+  if (m.marked) {
+    region = QRect(m.markPixel - QPoint(kHandReach, kHandReach),
+                   QSize(2 * kHandReach + 1, 2 * kHandReach + 1));
+  }
   const QPoint c = m.pixel;
   switch (m.kind) {
     case CurrentMarker::Kind::None:
       break;
     case CurrentMarker::Kind::Cross:
-      return QRegion(HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1)) +
+      return region + HorizontalLine(c.x() - 10, c.x() + 10, c.y(), 1) +
              VerticalLine(c.x(), c.y() - 10, c.y() + 10, 1);
     case CurrentMarker::Kind::Guide:
-      return QRegion(VerticalLine(c.x(), m.top, m.top + m.height, 1)) +
+      return region + VerticalLine(c.x(), m.top, m.top + m.height, 1) +
              HorizontalLine(c.x() - 5, c.x() + 5, c.y(), 1);
   }
-  return {};
+  return region;
 }
 
 void PaintPanorama(QPainter& painter, const QRect& area, int station, const WorkingState& s,
@@ -180,6 +207,7 @@ QPointF SurfaceOnScreen::SurfacePoint(QPoint screen) const {
 CurrentMarker ScreenMarker(const CurrentMarker& marker, const SurfaceOnScreen& on,
                            int surfaceHeight) {
   CurrentMarker m = marker;
+  if (m.marked) m.markPixel = on.ScreenPixel(on.scale > 1 ? m.markAt : QPointF(m.markPixel));
   if (m.kind == CurrentMarker::Kind::None) return m;
   m.pixel = on.ScreenPixel(on.scale > 1 ? m.at : QPointF(m.pixel));
   m.top = static_cast<int>(std::lround(on.y0));

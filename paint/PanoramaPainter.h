@@ -12,9 +12,12 @@
 inline const QColor kRed(255, 0, 0);
 inline const QColor kAqua(0, 255, 255);
 inline const QColor kGrey(128, 128, 128);
+// The spot marked by hand in a survey view: a colour no other mark has.
+inline const QColor kMagenta(255, 0, 255);
 
 // The current point's marker in one view: a cross, a guide line with its tick, or none, with the
-// pixel it stands on and its colour.
+// pixel it stands on and its colour; and in point entry, the point's mark by hand in this survey
+// view, a diagonal cross open in the middle.
 struct CurrentMarker {
   enum class Kind : std::uint8_t { None, Cross, Guide };
   Kind kind = Kind::None;
@@ -22,6 +25,9 @@ struct CurrentMarker {
   QPointF at;  // the unrounded pixel, where a zoomed view draws it
   QColor colour;
   int top = 0, height = 0;  // the guide line's rows: the panorama's own
+  bool marked = false;
+  QPoint markPixel;
+  QPointF markAt;
   bool operator==(const CurrentMarker&) const = default;
 };
 

@@ -74,23 +74,23 @@ TEST(PointListText, TheTableShowsCommasTheListPoints) {
 TEST_F(HandOverCommands, TheAboutBoxShowsTheGuideAndAnswers) {
   const QString text = AboutText(QStringLiteral("Molvan Torbel* V1.07 - /p/projekt.txt"));
   const QStringList lines = text.split(QStringLiteral("\r\n"));
-  ASSERT_EQ(lines.size(), 41);
+  ASSERT_EQ(lines.size(), 44);
   EXPECT_FALSE(text.endsWith(QStringLiteral("\r\n")));
   EXPECT_EQ(lines[0], QStringLiteral("Molvan Torbel* V1.07 - /p/projekt.txt"));
   EXPECT_EQ(lines[1], QString());
   EXPECT_EQ(lines[4], QStringLiteral("Kurzanleitung:"));
   EXPECT_EQ(lines[5], QStringLiteral("Achtung: um alte Dateien korrekt laden zu können, muß in "
                                      "Zeile 5 die Nodalpunkthöhe"));
-  EXPECT_EQ(lines[24], QStringLiteral("rechts klickt erscheint ein Kontextmeü und der Punkt kann "
+  EXPECT_EQ(lines[27], QStringLiteral("rechts klickt erscheint ein Kontextmeü und der Punkt kann "
                                       "gelöscht werden."));
-  EXPECT_EQ(lines[27], QStringLiteral("ausgewählt und mit rechter Maustaste im Kontextmenü "
+  EXPECT_EQ(lines[30], QStringLiteral("ausgewählt und mit rechter Maustaste im Kontextmenü "
                                       "\"Punktliste ab Cursor erzeugen\""));
-  EXPECT_EQ(lines[30], QStringLiteral("Hier wird dann mit klick auf \"Punkt kopieren\" Punkt für "
+  EXPECT_EQ(lines[33], QStringLiteral("Hier wird dann mit klick auf \"Punkt kopieren\" Punkt für "
                                       "Punkt in die Zwischenablage"));
-  EXPECT_EQ(lines[36], QStringLiteral("5. Koordinaten speichern nicht vergessen!"));
-  EXPECT_EQ(lines[37], QString());
-  EXPECT_FALSE(lines[38].isEmpty());
-  EXPECT_EQ(lines[40], QStringLiteral("Benutzung auf eigene Gefahr und wenn was nicht geht, "
+  EXPECT_EQ(lines[39], QStringLiteral("5. Koordinaten speichern nicht vergessen!"));
+  EXPECT_EQ(lines[40], QString());
+  EXPECT_FALSE(lines[41].isEmpty());
+  EXPECT_EQ(lines[43], QStringLiteral("Benutzung auf eigene Gefahr und wenn was nicht geht, "
                                       "einfach bescheid sagen!"));
 
   // The box shows the present caption; only "&Alle" gets the other reply.

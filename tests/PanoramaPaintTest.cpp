@@ -140,6 +140,37 @@ TEST(PanoramaPaint, MarkersFollowTheMode) {
   }
 }
 
+TEST(PanoramaPaint, AMarkByHandShowsInItsSurveyViewDuringPointEntry) {
+  WorkingState s;
+  s.P1Hor = s.P2Hor = 90;  // the guide lines far off
+  s.CurMark1 = Mark{0, 0};
+  for (const Mode mode : {Mode::ModeIdle, Mode::ModePoint, Mode::ModeP1zu0}) {
+    s.Mode = mode;
+    const QColor arm = mode == Mode::ModePoint ? kMagenta : kBackground;
+    const Painted p1 = Paint(s, 1, kAround);
+    for (const QPoint d : {QPoint(2, 2), QPoint(-5, 5), QPoint(5, -5), QPoint(-3, -3)}) {
+      EXPECT_EQ(p1.pixel(X + d.x(), Y + d.y()), arm) << d.x() << "," << d.y();
+    }
+    // Open in the middle and beyond its reach.
+    for (const QPoint d : {QPoint(0, 0), QPoint(1, 1), QPoint(6, 6)}) {
+      EXPECT_NE(p1.pixel(X + d.x(), Y + d.y()), kMagenta) << d.x() << "," << d.y();
+    }
+    EXPECT_EQ(Paint(s, 2, kAround).pixel(X + 3, Y + 3), kBackground);
+    if (mode == Mode::ModePoint) {
+      EXPECT_TRUE(MarkerRegion(MarkerOf(1, s)).contains(QPoint(X - 5, Y + 5)));
+    }
+  }
+  // Magnified, it keeps its size in screen pixels.
+  s.Mode = Mode::ModePoint;
+  QImage image(80, 80, QImage::Format_RGB32);
+  QPainter painter(&image);
+  const SurfaceOnScreen on{4, 40 - (X + 0.5) * 4, 40 - (Y + 0.5) * 4};
+  MarkIndex marks(1);
+  PaintScaledPanorama(painter, image.rect(), on, 1, s, marks, kBackground, MarkerOf(1, s));
+  EXPECT_EQ(image.pixelColor(40 + 5, 40 + 5), kMagenta);
+  EXPECT_NE(image.pixelColor(40 + 6, 40 + 6), kMagenta);
+}
+
 TEST(PanoramaPaint, StoredAnglesBeyondMinus180AreNotDrawn) {
   WorkingState s;
   s.SelIndex = -1;

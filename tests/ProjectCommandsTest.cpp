@@ -114,6 +114,22 @@ TEST_F(ProjectCommands, SaveAndLoadInAFreshWindowGiveTheWorkBack) {
   EXPECT_EQ(Read(Save("again.txt")), bytes);
 }
 
+// The file format holds tilts and marks (ProjectFileTest); the load carries them into the work.
+TEST_F(ProjectCommands, TiltsAndMarksTravelWithTheProject) {
+  Survey();
+  s.PanoTilt[2] = Tilt{1.5L, -0.5L};
+  PointRec tie = s.Points[1];
+  tie.Mark1 = tie.Mark2 = Mark{10.5, -2};
+  s.Points.Replace(1, tie);
+  const QString path = Save("projekt.txt");
+  Open();
+  s.FrameCovariance = std::make_shared<std::array<double, 256>>();  // a frame taken over before the
+                                                                    // load is not the loaded one's
+  ASSERT_TRUE(Load(path));
+  EXPECT_TRUE(s.PanoTilt[2] == (Tilt{1.5L, -0.5L}) && s.Points[1].Mark2 == tie.Mark2);
+  EXPECT_TRUE(Cell(1, 4) == QStringLiteral("P1 P2") && s.FrameCovariance == nullptr);
+}
+
 TEST_F(ProjectCommands, AFailedLoadChangesNothing) {
   Survey();
   const QString good = Save("good.txt");

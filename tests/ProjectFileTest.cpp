@@ -138,4 +138,63 @@ TEST(ProjectFile, PointsWithoutSurveyAnglesAreSolvedAgain) {
   EXPECT_EQ(FailureOf(noDistances + "1;0;5;-1;0;0;0\r\n"), "Gleitkommadivision durch Null");
 }
 
+// Tilts and marks ride on the two header lines, where an older Torbel reads past them.
+TEST(ProjectFile, TiltsAndMarksGoAfterTheHeaders) {
+  SolverState s = Stations();
+  s.PanoTilt = {Tilt{1.5L, -0.25L}, Tilt{}, Tilt{0, 2}};
+  std::vector<PointRec> points(3, PointRec{10, 0, 5, 1, 2, 3, 4});
+  points[0].Mark2 = Mark{12.5, -3};
+  points[2].Mark1 = Mark{1.0 / 3, 0.5};
+  points[2].Mark2 = Mark{359.75, 0};
+  const QByteArray bytes = ProjectFileBytes(s, {"", "", ""}, points, ',');
+  const QList<QByteArray> lines = bytes.split('\n');
+  EXPECT_EQ(lines[3].toStdString(),
+            "P0NPH\xF6he P1v0a/e/m P2v0a/e/m P0v1a/e P0v2a/e: Neigung 1,5;-0,25;0;0;0;2\r");
+  EXPECT_EQ(lines[15].toStdString(),
+            "Punkte P0a/e/m P1a/e P2a/e: 0/2:12,5;-3 2/1:0,333333333333333;0,5 2/2:359,75;0\r");
+
+  for (char separator : {',', '.'}) {
+    const ProjectLoad load =
+        ReadProject(ProjectFileBytes(s, {"", "", ""}, points, separator), SolverState());
+    EXPECT_EQ(load.state.PanoTilt, s.PanoTilt);
+    ASSERT_EQ(load.points.size(), 3u);
+    EXPECT_FALSE(load.points[0].Mark1 || load.points[1].Mark1 || load.points[1].Mark2);
+    EXPECT_EQ(load.points[0].Mark2, points[0].Mark2);
+    EXPECT_NEAR(load.points[2].Mark1->Hor, 1.0 / 3, 1e-15);
+    EXPECT_TRUE(load.points[2].Tie());
+    EXPECT_EQ(load.points[2].Mark2, points[2].Mark2);
+  }
+}
+
+TEST(ProjectFile, HeadersReadAsTheyComeAndRefuseBadNumbers) {
+  SolverState tilted = Stations();
+  tilted.PanoTilt[1] = Tilt{3, 4};
+  const QByteArray point = "10;0;5;1;2;3;4\r\n";
+  // A file that names no tilt is level, whatever the work was before; other header words are
+  // the human reader's; marks of points the file lacks are dropped.
+  QByteArray other = kHead16 + point + "EOF\r\n";
+  other.replace("P0v2a/e:", "P0v2a/e: alt").replace("P2a/e:", "P2a/e: Stand 2019 0/1:5;6 7/2:1;1");
+  const ProjectLoad load = ReadProject(other, tilted);
+  EXPECT_TRUE(load.state.PanoTilt[1].Level());
+  ASSERT_EQ(load.points.size(), 1u);
+  EXPECT_EQ(load.points[0].Mark1, (Mark{5, 6}));
+  EXPECT_FALSE(load.points[0].Mark2);
+
+  const auto withHeaders = [&](const char* tilts, const char* marks) {
+    QByteArray bytes = kHead16 + point;
+    bytes.replace("P0v2a/e:", QByteArray("P0v2a/e:") + tilts);
+    return bytes.replace("P2a/e:", QByteArray("P2a/e:") + marks);
+  };
+  const struct {
+    const char *tilts, *marks, *failure;
+  } bad[] = {
+      {" Neigung 1;2;3;4;5", "", "'1;2;3;4;5' ist kein gültiger Gleitkommawert"},
+      {" Neigung 1;2;3;x;5;6", "", "'x' ist kein gültiger Gleitkommawert"},
+      {"", " 0/3:1;2", "'0/3:1;2' ist kein gültiger Gleitkommawert"},
+      {"", " 0x/1:1;2", "'0x' ist kein gültiger Gleitkommawert"},
+      {"", " 0/1:1;1e400", "Gleitkommaüberlauf"},
+  };
+  for (const auto& b : bad) EXPECT_EQ(FailureOf(withHeaders(b.tilts, b.marks)), b.failure);
+}
+
 }  // namespace

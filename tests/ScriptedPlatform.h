@@ -70,6 +70,16 @@ struct ScriptedPlatform : Platform {
     return b;
   }
   void ErrorBox(const QString& text) override { errors.push_back(text); }
+  // Each report shown, and whether "Übernehmen" closes it (none queued: "Abbrechen").
+  std::vector<QString> adjustments;
+  std::deque<bool> adjustmentAnswers;
+  bool ShowAdjustment(const QString&, const QString& reportText) override {
+    adjustments.push_back(reportText);
+    if (adjustmentAnswers.empty()) return false;
+    const bool taken = adjustmentAnswers.front();
+    adjustmentAnswers.pop_front();
+    return taken;
+  }
   void MovePointer(int dx, int dy) override {
     pointerDx += dx;
     pointerDy += dy;

@@ -28,7 +28,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
   EXPECT_EQ(Widget<QLabel>("LblP0zu1")->text(), QStringLiteral("LblP0zu1"));
   EXPECT_EQ(Widget<QLabel>("LblF12")->text(), QStringLiteral("P2 zu P0: (F12)"));
   EXPECT_EQ(Widget<QLabel>("LblP0NP")->text(), QStringLiteral("LblP0NP"));
-  EXPECT_EQ(Grid()->Header(), QStringList({"Pkt.#", "Hor.(°)", "Vert.(°)", "Entf.(m)"}));
+  EXPECT_EQ(Grid()->Header(), QStringList({"Pkt.#", "Hor.(°)", "Vert.(°)", "Entf.(m)", "Marken"}));
   EXPECT_EQ(Grid()->rowCount(), 1);
   EXPECT_EQ(S().CurDist, 5);
   EXPECT_EQ(S().Mode, Mode::ModeIdle);
@@ -52,6 +52,7 @@ TEST_F(Window, StartsWithItsInitialCaptionsAndState) {
       {"PunkteAlsDxf1", "Punkte als &DXF exportieren...", QKeySequence()},
       {"Rckgngig1", "&Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
       {"Wiederholen1", "&Wiederholen", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"Stationenbestimmen1", "&Stationen aus den Bildern bestimmen...", QKeySequence()},
       {"Einstellungen1", "&Einstellungen...", QKeySequence()},
       {"Tastenkrzel1", "&Tastenkürzel", QKeySequence()},
       {"Grundriss1", "&Grundriss", QKeySequence()},

@@ -80,8 +80,8 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
   Key(Qt::Key_F2);
   form->PaintBox1MouseMove(Qt::NoModifier, Qt::NoButton, 4500, 2000);
   EXPECT_EQ(Widget<QLabel>("LblStep")->text(),
-            QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; F3: "
-                           "suchen; Enter: übernehmen"));
+            QStringLiteral("+ / − oder Mausrad: Entfernung; Klick in P1/P2: dort setzen; "
+                           "Umschalt+Klick: markieren; F3: suchen; Enter: übernehmen"));
   // Where the point stands at 12.4 m (half a pixel from a whole one in P1): the truth the click
   // is to find.
   WorkingState truth = S();
@@ -111,6 +111,11 @@ TEST_F(Zoom, AClickInAMagnifiedSurveyViewPlacesThePointAndTheOtherViewChecksIt) 
   EXPECT_EQ(shown.pixelColor(spot.x(), 10), kRed);
   EXPECT_NE(shown.pixelColor(spot.x() - 1, 10), kRed);
   EXPECT_NE(shown.pixelColor(spot.x() + 1, 10), kRed);
+  // With Shift the click marks the spot and leaves the line; the mark shows in its own colour.
+  QTest::mouseClick(p1->viewport(), Qt::LeftButton, Qt::ShiftModifier, spot + QPoint(30, 0));
+  EXPECT_TRUE(S().CurMark1);
+  EXPECT_EQ(p1->DisplayedMarker().pixel, placed.pixel);
+  EXPECT_EQ(OnScreen(p1->viewport()).pixelColor(spot + QPoint(33, 3)), kMagenta);
 }
 
 // The zoom keys act on the view the mouse was last over, whichever it is.

@@ -320,7 +320,7 @@ void PanoramaView::mousePressEvent(QMouseEvent* event) {
 
 void PanoramaView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !std::exchange(pressed_, false) || dragged_) return;
-  emit SurfaceClicked(AimAt(event->position().toPoint()));
+  emit SurfaceClicked(event->modifiers(), AimAt(event->position().toPoint()));
 }
 
 // A double click brings the spot to the middle of the view.

@@ -82,8 +82,8 @@ class PanoramaView : public QAbstractScrollArea {
   void SurfaceMouseMove(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, QPointF aim,
                         QPoint drag);
   void SurfaceMouseDown(Qt::MouseButton button, QPointF aim, QPoint drag);
-  // A left click that did not drag.
-  void SurfaceClicked(QPointF aim);
+  // A left click that did not drag, with the keys held at its release.
+  void SurfaceClicked(Qt::KeyboardModifiers modifiers, QPointF aim);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -5,14 +5,14 @@
 #include <array>
 #include <vector>
 
-// The point table's texts: a header and one row of four cells per stored point, always followed
+// The point table's texts: a header and one row of five cells per stored point, always followed
 // by one empty row. Row r of the model is the row of the point at index r; the header is no row
 // of it. The rows are plain texts, so that a table of 100,000 points fills at once.
 class PointTableModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  static constexpr int kColumns = 4;
+  static constexpr int kColumns = 5;
   using Row = std::array<QString, kColumns>;
 
   explicit PointTableModel(QObject* parent = nullptr);

@@ -1,0 +1,220 @@
+#include "commands/Adjust.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <utility>
+
+#include "adjust/Adjustment.h"
+#include "commands/Points.h"
+#include "commands/StationFrame.h"
+#include "core/Errors.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Stationen aus den Bildern bestimmen");
+
+// The recorded values' names, as the report's flagged list gives them and as the labels show them.
+struct ValueName {
+  const char* key;
+  const char* shown;
+  bool metres;
+};
+constexpr ValueName kValueNames[adjust::kValueCount] = {
+    {"P0zu1Hor", "P0 zu P1 Hor.", false},   {"P0zu1Vert", "P0 zu P1 Vert.", false},
+    {"DistP0P1", "Entf. P0-P1", true},      {"P0zu2Hor", "P0 zu P2 Hor.", false},
+    {"P0zu2Vert", "P0 zu P2 Vert.", false}, {"DistP0P2", "Entf. P0-P2", true},
+    {"P1zu0Hor", "P1 zu P0 Hor.", false},   {"P1zu0Vert", "P1 zu P0 Vert.", false},
+    {"P2zu0Hor", "P2 zu P0 Hor.", false},   {"P2zu0Vert", "P2 zu P0 Vert.", false},
+    {"Pitch0", "Neigung P0 Nick", false},   {"Roll0", "Neigung P0 Roll", false},
+    {"Pitch1", "Neigung P1 Nick", false},   {"Roll1", "Neigung P1 Roll", false},
+    {"Pitch2", "Neigung P2 Nick", false},   {"Roll2", "Neigung P2 Roll", false},
+};
+
+QString Shown(adjust::Value v) {
+  return QString::fromUtf8(kValueNames[v].shown);
+}
+
+// A number with a fixed count of decimals and the context's separator; a zero is never "-0".
+QString Decimal(const Context& c, double x, int decimals) {
+  QString text = QString::number(x, 'f', decimals);
+  if (text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2) {
+    text.remove(0, 1);
+  }
+  if (c.separator != '.') text.replace(QLatin1Char('.'), QLatin1Char(c.separator));
+  return text;
+}
+
+// A value with its unit: metres to the millimetre, degrees to the ten-thousandth.
+QString WithUnit(const Context& c, adjust::Value v, double x) {
+  return kValueNames[v].metres ? Decimal(c, x, 3) + QStringLiteral(" m")
+                               : Decimal(c, x, 4) + QStringLiteral("°");
+}
+
+QString Labels(const std::vector<int>& labels) {
+  if (labels.empty()) return QStringLiteral("keine");
+  QStringList texts;
+  for (const int label : labels) texts << QStringLiteral(".%1").arg(label);
+  return texts.join(QLatin1Char(' '));
+}
+
+QString ResidualText(const Context& c, const adjust::Residual& r) {
+  using Kind = adjust::Residual::Kind;
+  QString what;
+  switch (r.kind) {
+    case Kind::Tie:
+      what =
+          QStringLiteral(".%1 in P%2: %3 px").arg(r.label).arg(r.station).arg(Decimal(c, r.px, 2));
+      break;
+    case Kind::Aim:
+      what = Shown(r.value) + QStringLiteral(": %1 px").arg(Decimal(c, r.px, 2));
+      break;
+    case Kind::Tape:
+      what = Shown(r.value) + QStringLiteral(": %1 m").arg(Decimal(c, r.px, 3));
+      break;
+    case Kind::Tilt:
+      what = Shown(r.value) + QStringLiteral(": %1°").arg(Decimal(c, r.px, 3));
+      break;
+  }
+  return what + QStringLiteral(" (%1 σ)").arg(Decimal(c, r.normalised, 2));
+}
+
+// The report as the dialog shows it.
+QString ReportText(const Context& c, const adjust::Report& r) {
+  QStringList lines;
+  lines << QStringLiteral("Verknüpfungspunkte verwendet (%1): %2")
+               .arg(r.used.size())
+               .arg(Labels(r.used));
+  lines << QStringLiteral("Verknüpfungspunkte ausgelassen (%1): %2")
+               .arg(r.leftOut.size())
+               .arg(Labels(r.leftOut));
+  QStringList flagged;
+  for (const std::string& name : r.flagged) {
+    const auto* known = std::find_if(std::begin(kValueNames), std::end(kValueNames),
+                                     [&name](const ValueName& v) { return name == v.key; });
+    flagged << (known != std::end(kValueNames) ? QString::fromUtf8(known->shown)
+                                               : QString::fromStdString(name));
+  }
+  lines << QStringLiteral("Auffällige Messwerte: %1")
+               .arg(flagged.isEmpty() ? QStringLiteral("keine")
+                                      : flagged.join(QStringLiteral(", ")));
+  lines << QStringLiteral("σ0: %1").arg(Decimal(c, r.sigma0, 2));
+  lines << QStringLiteral("Mittlerer Restfehler (RMS): P0 %1 px, P1 %2 px, P2 %3 px")
+               .arg(Decimal(c, r.rmsPx[0], 2), Decimal(c, r.rmsPx[1], 2),
+                    Decimal(c, r.rmsPx[2], 2));
+  lines << QString() << QStringLiteral("Größte Restfehler:");
+  for (const adjust::Residual& residual : r.largest)
+    lines << QStringLiteral("  ") + ResidualText(c, residual);
+  lines << QString() << QStringLiteral("Wert: vorher → nachher ± Standardabweichung");
+  for (int i = 0; i < adjust::kValueCount; ++i) {
+    const auto v = static_cast<adjust::Value>(i);
+    lines << QStringLiteral("  %1: %2 → %3 ± %4")
+                 .arg(Shown(v), WithUnit(c, v, r.before[v]), WithUnit(c, v, r.after[v]),
+                      WithUnit(c, v, r.sigmaAfter[v]));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+frame::Measured<double> InDoubles(const frame::Measured<Real>& m) {
+  frame::Measured<double> d{};
+  d.nodalHeight = ToDouble(m.nodalHeight);
+  for (std::size_t k = 0; k < 2; ++k) {
+    d.toHor[k] = ToDouble(m.toHor[k]);
+    d.toVert[k] = ToDouble(m.toVert[k]);
+    d.dist[k] = ToDouble(m.dist[k]);
+    d.backHor[k] = ToDouble(m.backHor[k]);
+    d.backVert[k] = ToDouble(m.backVert[k]);
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    d.pitch[i] = ToDouble(m.pitch[i]);
+    d.roll[i] = ToDouble(m.roll[i]);
+  }
+  return d;
+}
+
+frame::Measured<Real> InReals(const frame::Measured<double>& d) {
+  frame::Measured<Real> m{};
+  m.nodalHeight = d.nodalHeight;
+  for (std::size_t k = 0; k < 2; ++k) {
+    m.toHor[k] = d.toHor[k];
+    m.toVert[k] = d.toVert[k];
+    m.dist[k] = d.dist[k];
+    m.backHor[k] = d.backHor[k];
+    m.backVert[k] = d.backVert[k];
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    m.pitch[i] = d.pitch[i];
+    m.roll[i] = d.roll[i];
+  }
+  return m;
+}
+
+adjust::Input InputOf(const WorkingState& s) {
+  adjust::Input input;
+  input.recorded = InDoubles(MeasuredOf(s));
+  const PanoShapes shapes = s.Shapes();
+  for (std::size_t i = 0; i < 3; ++i) input.pixPerDeg[i] = ToDouble(shapes[i].PixPerDeg());
+  for (std::size_t i = 0; i < s.Points.size(); ++i) {
+    const PointRec& p = s.Points[i];
+    if (!p.Tie()) continue;
+    input.ties.push_back({s.Points.Label(i),
+                          {p.Hor0, p.Mark1->Hor, p.Mark2->Hor},
+                          {p.Vert0, p.Mark1->Vert, p.Mark2->Vert}});
+  }
+  return input;
+}
+
+// The stored points with their survey angles solved in a frame; the work stays as it is.
+std::vector<PointRec> SolvedIn(const WorkingState& s, const frame::Measured<Real>& m) {
+  SolverState t = s;
+  SetStationValues(t, m);
+  std::vector<PointRec> points;
+  points.reserve(s.Points.size());
+  for (PointRec p : s.Points) {
+    t.CurHor = p.Hor0;
+    t.CurVert = p.Vert0;
+    t.CurDist = p.Dist0;
+    SolvePoint(t);
+    p.Hor1 = ToDouble(t.P1Hor);
+    p.Vert1 = ToDouble(t.P1Vert);
+    p.Hor2 = ToDouble(t.P2Hor);
+    p.Vert2 = ToDouble(t.P2Vert);
+    points.push_back(p);
+  }
+  // The current point as well, so that putting the frame in place cannot fail half-way.
+  t.CurHor = s.CurHor;
+  t.CurVert = s.CurVert;
+  t.CurDist = s.CurDist;
+  SolvePoint(t);
+  return points;
+}
+
+}  // namespace
+
+void DetermineStations(Context& c) {
+  if (c.s.Mode != Mode::ModeIdle) return;
+  adjust::Report report;
+  {
+    const Busy busy(c.platform);
+    report = adjust::Adjust(InputOf(c.s));
+  }
+  if (!report.failure.empty()) throw TorbelError(report.failure);
+  const QString text = ReportText(c, report);
+  if (!c.platform.ShowAdjustment(kTitle, text)) return;
+
+  FrameEdit edit;
+  edit.before = MeasuredOf(c.s);
+  edit.after = InReals(adjust::MeasuredFrom(report.after, ToDouble(c.s.NodalHeight)));
+  edit.after.nodalHeight = c.s.NodalHeight;
+  edit.pointsBefore.assign(c.s.Points.begin(), c.s.Points.end());
+  edit.pointsAfter = SolvedIn(c.s, edit.after);
+  edit.covarianceBefore = c.s.FrameCovariance;
+  auto covariance =
+      std::make_shared<std::array<double, frame::kFrameValues * frame::kFrameValues>>();
+  std::copy_n(report.covariance.begin(), std::min(report.covariance.size(), covariance->size()),
+              covariance->begin());
+  edit.covarianceAfter = std::move(covariance);
+  PutFrame(c, edit.after, edit.pointsAfter, edit.covarianceAfter);
+  Remember(c, std::move(edit));
+}
