@@ -316,6 +316,46 @@ Pass AdjustAll(const Input& in, const Pass* from = nullptr) {
   return pass;
 }
 
+// How finely a set of angles was taken: a click between pixels lands on a grid of whole,
+// half, quarter ... pixels, as the view's zoom allowed, and can be no surer than that grid's
+// rounding (its step over the square root of 12). The coarsest grid that holds every angle
+// (to a thousandth of a pixel) counts; angles on no grid down to a sixteenth leave kFinestPx.
+double Floor(const std::vector<std::pair<double, double>>& pixels) {
+  for (const double step : {1.0, 0.5, 0.25, 0.125, 0.0625}) {
+    const bool all = std::all_of(pixels.begin(), pixels.end(), [&](const auto& p) {
+      for (const double v : {p.first, p.second}) {
+        if (std::abs(v / step - std::round(v / step)) * step > 1e-3) return false;
+      }
+      return true;
+    });
+    if (all) return std::max(step / std::sqrt(12.0), kFinestPx);
+  }
+  return kFinestPx;
+}
+
+// Column and row (unrounded, without the crop, which shifts whole pixels only as tags give
+// them) of a direction in a panorama `pixPerDeg` pixels a degree.
+std::pair<double, double> PixelOf(double hor, double vert, double pixPerDeg) {
+  return {hor * pixPerDeg, (90 - vert) * pixPerDeg};
+}
+
+double TieFloor(const Input& in) {
+  std::vector<std::pair<double, double>> pixels;
+  for (const TiePoint& t : in.ties) {
+    for (std::size_t k = 1; k < 3; ++k)
+      pixels.push_back(PixelOf(t.hor[k], t.vert[k], in.pixPerDeg[k]));
+  }
+  return Floor(pixels);
+}
+
+double AimFloor(const Input& in) {
+  const frame::Measured<double>& m = in.recorded;
+  return Floor({PixelOf(m.toHor[0], m.toVert[0], in.pixPerDeg[0]),
+                PixelOf(m.toHor[1], m.toVert[1], in.pixPerDeg[0]),
+                PixelOf(m.backHor[0], m.backVert[0], in.pixPerDeg[1]),
+                PixelOf(m.backHor[1], m.backVert[1], in.pixPerDeg[2])});
+}
+
 Report Failure(std::string text) {
   Report report;
   report.failure = std::move(text);
@@ -360,6 +400,7 @@ Report Adjust(const Input& input) {
   int rounds = 0;
   Pass last;
   bool warm = false;
+  const std::array<double, 2> floors = {TieFloor(input), AimFloor(input)};
   // Data snooping: the tie point with the worst mark goes, one at a time, until every mark passes.
   // Then the marks' and the aims' own scatter says how far each kind is to be trusted (a
   // variance component estimate: their residuals' squares over their share of the redundancy),
@@ -394,7 +435,7 @@ Report Adjust(const Input& input) {
       if (!(pass.redundancy[k] >= kLeastGroupRedundancy)) continue;
       const double factor = std::sqrt(pass.squares[k] / pass.redundancy[k]);
       double& px = kind == 0 ? in.tiePx : in.aimPx;
-      const double trusted = std::clamp(px * factor, kFinestPx, kCoarsestPx);
+      const double trusted = std::clamp(px * factor, floors[k], kCoarsestPx);
       if (std::abs(trusted / px - 1) > kTrustSettled) {
         px = trusted;
         retrusted = true;
