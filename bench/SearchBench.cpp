@@ -180,11 +180,7 @@ bool AdjustFrame(const QDir& folder, int count, const PanoShapes& shapes, Solver
   frame::Measured<double> a = after;
   frame::Measured<Real> m = measured;
   for (int j = 0; j < frame::kFrameValues; ++j) frame::ValueAt(m, j) = frame::ValueAt(a, j);
-  s.P0zu1Hor = m.toHor[0], s.P0zu1Vert = m.toVert[0], s.DistP0P1 = m.dist[0];
-  s.P0zu2Hor = m.toHor[1], s.P0zu2Vert = m.toVert[1], s.DistP0P2 = m.dist[1];
-  s.P1zu0Hor = m.backHor[0], s.P1zu0Vert = m.backVert[0];
-  s.P2zu0Hor = m.backHor[1], s.P2zu0Vert = m.backVert[1];
-  for (std::size_t k = 0; k < 3; ++k) s.PanoTilt[k] = {m.pitch[k], m.roll[k]};
+  SetStationValues(s, m);
   return true;
 }
 

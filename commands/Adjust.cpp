@@ -172,14 +172,7 @@ std::vector<PointRec> SolvedIn(const WorkingState& s, const frame::Measured<Real
   std::vector<PointRec> points;
   points.reserve(s.Points.size());
   for (PointRec p : s.Points) {
-    t.CurHor = p.Hor0;
-    t.CurVert = p.Vert0;
-    t.CurDist = p.Dist0;
-    SolvePoint(t);
-    p.Hor1 = ToDouble(t.P1Hor);
-    p.Vert1 = ToDouble(t.P1Vert);
-    p.Hor2 = ToDouble(t.P2Hor);
-    p.Vert2 = ToDouble(t.P2Vert);
+    SolveSurveyAngles(t, p);
     points.push_back(p);
   }
   // The current point as well, so that putting the frame in place cannot fail half-way.

@@ -12,20 +12,6 @@ std::array<QString, 4> StationLabels(const Context& c, const SolverState& s) {
           c.DirectionText(s.P1zu0Hor, s.P1zu0Vert), c.DirectionText(s.P2zu0Hor, s.P2zu0Vert)};
 }
 
-void SetStationValues(SolverState& s, const frame::Measured<Real>& m) {
-  s.P0zu1Hor = m.toHor[0];
-  s.P0zu1Vert = m.toVert[0];
-  s.DistP0P1 = m.dist[0];
-  s.P0zu2Hor = m.toHor[1];
-  s.P0zu2Vert = m.toVert[1];
-  s.DistP0P2 = m.dist[1];
-  s.P1zu0Hor = m.backHor[0];
-  s.P1zu0Vert = m.backVert[0];
-  s.P2zu0Hor = m.backHor[1];
-  s.P2zu0Vert = m.backVert[1];
-  for (std::size_t i = 0; i < s.PanoTilt.size(); ++i) s.PanoTilt[i] = {m.pitch[i], m.roll[i]};
-}
-
 void PutFrame(Context& c, const frame::Measured<Real>& m, const std::vector<PointRec>& points,
               const FrameCovarianceRef& covariance) {
   WorkingState& s = c.s;

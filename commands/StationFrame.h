@@ -13,9 +13,6 @@
 // P2 zu P0) for a state's station values.
 std::array<QString, 4> StationLabels(const Context& c, const SolverState& s);
 
-// A state's station values and tilts set to a recorded frame's; the nodal height stays.
-void SetStationValues(SolverState& s, const frame::Measured<Real>& m);
-
 // Puts a frame in place: its station values and tilts, the stored points (the same points in the
 // same order, with their survey angles solved in it) and its covariance. The current point is
 // solved again, the labels and the views show the frame.

@@ -45,6 +45,19 @@ struct PointRec {
   double VertIn(int station) const { return station == 0 ? Vert0 : station == 1 ? Vert1 : Vert2; }
 };
 
+// A stored point's survey angles solved anew from its direction and distance in P0, in the
+// state's frame; the state's current point is left at the point.
+inline void SolveSurveyAngles(SolverState& s, PointRec& p) {
+  s.CurHor = p.Hor0;
+  s.CurVert = p.Vert0;
+  s.CurDist = p.Dist0;
+  SolvePoint(s);
+  p.Hor1 = ToDouble(s.P1Hor);
+  p.Vert1 = ToDouble(s.P1Vert);
+  p.Hor2 = ToDouble(s.P2Hor);
+  p.Vert2 = ToDouble(s.P2Vert);
+}
+
 // The stored points, in table order, each with the number of its table label (".3" is 3). A label
 // is the count of points before it when it was added and is never renumbered. A point and its
 // label are one entry, so that no failure (memory running out half-way) can part them. Every

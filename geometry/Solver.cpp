@@ -103,6 +103,20 @@ frame::Measured<Real> MeasuredOf(const SolverState& s) {
           {t[0].Roll, t[1].Roll, t[2].Roll}};
 }
 
+void SetStationValues(SolverState& s, const frame::Measured<Real>& m) {
+  s.P0zu1Hor = m.toHor[0];
+  s.P0zu1Vert = m.toVert[0];
+  s.DistP0P1 = m.dist[0];
+  s.P0zu2Hor = m.toHor[1];
+  s.P0zu2Vert = m.toVert[1];
+  s.DistP0P2 = m.dist[1];
+  s.P1zu0Hor = m.backHor[0];
+  s.P1zu0Vert = m.backVert[0];
+  s.P2zu0Hor = m.backHor[1];
+  s.P2zu0Vert = m.backVert[1];
+  for (std::size_t i = 0; i < s.PanoTilt.size(); ++i) s.PanoTilt[i] = {m.pitch[i], m.roll[i]};
+}
+
 std::array<frame::Station<Real>, 3> FrameOf(const SolverState& s) {
   const std::array<frame::Station<Real>, 3> stations = frame::Build(MeasuredOf(s));
   for (const frame::Station<Real>& st : stations) {

@@ -44,6 +44,9 @@ struct SolverState {
 // Gleitkommaoperation" where the geometry has no frame.
 frame::Measured<Real> MeasuredOf(const SolverState& s);
 std::array<frame::Station<Real>, 3> FrameOf(const SolverState& s);
+// The way back: a state's station values and tilts set to a recorded frame's; the nodal height
+// stays.
+void SetStationValues(SolverState& s, const frame::Measured<Real>& m);
 
 // Heights of the survey stations' nodal points above P0's, from the sight lines between the
 // stations, the measured distances and P0's nodal height. Writes HeightP1, then HeightP2.

@@ -174,15 +174,7 @@ void ApplyProjectLine(const QByteArray& line, int index, ProjectLoad& load) {
     // Points of older files lack their survey angles (negative): they are solved again from
     // their direction and distance in P0.
     if (p.Hor1 < 0 || p.Hor2 < 0) {
-      SolverState& s = load.state;
-      s.CurHor = p.Hor0;
-      s.CurVert = p.Vert0;
-      s.CurDist = p.Dist0;
-      SolvePoint(s);
-      p.Hor1 = ToDouble(s.P1Hor);
-      p.Vert1 = ToDouble(s.P1Vert);
-      p.Hor2 = ToDouble(s.P2Hor);
-      p.Vert2 = ToDouble(s.P2Vert);
+      SolveSurveyAngles(load.state, p);
     }
     load.points.push_back(p);
   }
