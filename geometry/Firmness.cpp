@@ -90,17 +90,43 @@ void AddObservations(const View& v, int view, std::array<Vec, 3>& normal, Design
 struct FrameSlopes {
   std::array<std::array<Real, frame::kFrameValues>, 6> perValue{};  // [view * 2 + (row ? 1 : 0)]
 };
+// Each value moved a step either way (degrees or metres: far below anything measured).
+constexpr Real kStep = 1e-6L;
+using SteppedFrames = std::array<std::array<frame::Station<Real>, 3>, 2 * frame::kFrameValues>;
+
+// The frames with each value stepped down ([2j]) and up ([2j + 1]). They do not depend on the
+// point, and a table of points exported asks for the same ones point after point: the last are
+// kept.
+const SteppedFrames& SteppedFramesOf(const frame::Measured<Real>& measured) {
+  thread_local frame::Measured<Real> last{};
+  thread_local bool known = false;
+  thread_local SteppedFrames frames;
+  frame::Measured<Real> a = measured, b = last;
+  bool same = known && a.nodalHeight == b.nodalHeight;
+  for (int j = 0; same && j < frame::kFrameValues; ++j)
+    same = frame::ValueAt(a, j) == frame::ValueAt(b, j);
+  if (!same) {
+    for (int j = 0; j < frame::kFrameValues; ++j) {
+      for (int side = 0; side < 2; ++side) {
+        frame::Measured<Real> m = measured;
+        frame::ValueAt(m, j) += side == 0 ? -kStep : kStep;
+        frames[static_cast<std::size_t>(2 * j + side)] = frame::Build(m);
+      }
+    }
+    last = measured;
+    known = true;
+  }
+  return frames;
+}
+
 FrameSlopes SlopesOf(const SolverState& state, const PanoShapes& shapes, const Vec& point) {
   FrameSlopes out;
   const frame::Vec<Real> at{point[0], point[1], point[2]};
-  const frame::Measured<Real> measured = MeasuredOf(state);
+  const SteppedFrames& stepped = SteppedFramesOf(MeasuredOf(state));
   for (int j = 0; j < frame::kFrameValues; ++j) {
     std::array<std::array<Real, 2>, 3> angles[2];
-    const Real step = 1e-6L;  // degrees or metres: far below anything measured
     for (int side = 0; side < 2; ++side) {
-      frame::Measured<Real> m = measured;
-      frame::ValueAt(m, j) += side == 0 ? -step : step;
-      const std::array<frame::Station<Real>, 3> st = frame::Build(m);
+      const auto& st = stepped[static_cast<std::size_t>(2 * j + side)];
       for (std::size_t k = 0; k < 3; ++k) {
         const frame::Vec<Real> d = frame::Seen(st[k], at);
         angles[side][k] = {frame::HorOf(d), frame::VertOf(d)};
@@ -109,9 +135,9 @@ FrameSlopes SlopesOf(const SolverState& state, const PanoShapes& shapes, const V
     for (std::size_t k = 0; k < 3; ++k) {
       const Real ppd = shapes[k].PixPerDeg();
       const Real hor = std::remainder(angles[1][k][0] - angles[0][k][0], Real{360});
-      out.perValue[2 * k][static_cast<std::size_t>(j)] = hor * ppd / (2 * step);
+      out.perValue[2 * k][static_cast<std::size_t>(j)] = hor * ppd / (2 * kStep);
       out.perValue[2 * k + 1][static_cast<std::size_t>(j)] =
-          -(angles[1][k][1] - angles[0][k][1]) * ppd / (2 * step);
+          -(angles[1][k][1] - angles[0][k][1]) * ppd / (2 * kStep);
     }
   }
   return out;
