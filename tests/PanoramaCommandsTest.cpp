@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "commands/Panoramas.h"
+#include "commands/Project.h"
+#include "fuzz/ImageFiles.h"
+#include "io/ProjectFile.h"
 #include "tests/ClassicPanorama.h"
 #include "tests/CommandsFixture.h"
 
@@ -170,6 +173,37 @@ TEST_F(Commands, ANonNumericHeightRaisesAfterTheImageIsLoaded) {
   EXPECT_EQ(s.Pano0.Image.size(), QSize(2, 2));
   EXPECT_EQ(s.NodalHeight, 1.5L);
   EXPECT_EQ(Label(Window::Label::P0NP), QStringLiteral("LblP0NP"));
+}
+
+}  // namespace
+
+namespace {
+
+// A panorama whose photo-sphere tags give the camera's pose starts its station from that tilt,
+// when it is loaded and when a project that says nothing of tilts names it; a project's own tilts
+// stand over the picture's.
+TEST_F(Commands, APanoramasPoseIsItsStationsStartingTilt) {
+  using namespace image_files;
+  const Bytes png = WithGPano(Png(Noise(64, 32, 3, 8), PNG_COLOR_TYPE_RGB),
+                              {{"PosePitchDegrees", "0.3"}, {"PoseRollDegrees", "-0.2"}});
+  const QString picture = WriteFile("s1.png", QByteArray(reinterpret_cast<const char*>(png.data()),
+                                                         static_cast<qsizetype>(png.size())));
+  platform.fileAnswers = {picture};
+  LoadPanorama(c, 1);
+  EXPECT_EQ(s.PanoTilt[1], (Tilt{0.3, -0.2}));
+
+  for (const bool tilted : {false, true}) {
+    SolverState recorded;
+    if (tilted) recorded.PanoTilt[1] = {0.1L, 0.05L};
+    const QString project =
+        WriteFile(tilted ? "tilted.txt" : "level.txt",
+                  ProjectFileBytes(recorded, {QString(), picture, QString()}, PointList(), ','));
+    s.PanoTilt = {};
+    platform.fileAnswers = {project};
+    LoadProject(c);
+    const Tilt expected = tilted ? Tilt{0.1L, 0.05L} : Tilt{0.3, -0.2};
+    EXPECT_EQ(s.PanoTilt[1], expected) << tilted;
+  }
 }
 
 }  // namespace
