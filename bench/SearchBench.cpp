@@ -115,10 +115,7 @@ bool AdjustFrame(const QDir& folder, int count, const PanoShapes& shapes, Solver
   in.readLine();
   adjust::Input input;
   const frame::Measured<Real> measured = MeasuredOf(s);
-  input.recorded.nodalHeight = double(measured.nodalHeight);
-  frame::Measured<Real> copy = measured;
-  for (int j = 0; j < frame::kFrameValues; ++j)
-    frame::ValueAt(input.recorded, j) = double(frame::ValueAt(copy, j));
+  input.recorded = frame::Cast<double>(measured);
   for (std::size_t k = 0; k < 3; ++k) input.pixPerDeg[k] = double(shapes[k].PixPerDeg());
   while (!in.atEnd() && static_cast<int>(input.ties.size()) < count) {
     const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -175,12 +172,8 @@ bool AdjustFrame(const QDir& folder, int count, const PanoShapes& shapes, Solver
         "%.3f %%)\n",
         worstAngle, worstTilt, 100 * (ratio / trueRatio - 1), 100 * (recorded / trueRatio - 1));
   }
-  const frame::Measured<double> after =
-      adjust::MeasuredFrom(report.after, input.recorded.nodalHeight);
-  frame::Measured<double> a = after;
-  frame::Measured<Real> m = measured;
-  for (int j = 0; j < frame::kFrameValues; ++j) frame::ValueAt(m, j) = frame::ValueAt(a, j);
-  SetStationValues(s, m);
+  SetStationValues(
+      s, frame::Cast<Real>(adjust::MeasuredFrom(report.after, input.recorded.nodalHeight)));
   return true;
 }
 

@@ -116,43 +116,9 @@ QString ReportText(const Context& c, const adjust::Report& r) {
   return lines.join(QLatin1Char('\n'));
 }
 
-frame::Measured<double> InDoubles(const frame::Measured<Real>& m) {
-  frame::Measured<double> d{};
-  d.nodalHeight = ToDouble(m.nodalHeight);
-  for (std::size_t k = 0; k < 2; ++k) {
-    d.toHor[k] = ToDouble(m.toHor[k]);
-    d.toVert[k] = ToDouble(m.toVert[k]);
-    d.dist[k] = ToDouble(m.dist[k]);
-    d.backHor[k] = ToDouble(m.backHor[k]);
-    d.backVert[k] = ToDouble(m.backVert[k]);
-  }
-  for (std::size_t i = 0; i < 3; ++i) {
-    d.pitch[i] = ToDouble(m.pitch[i]);
-    d.roll[i] = ToDouble(m.roll[i]);
-  }
-  return d;
-}
-
-frame::Measured<Real> InReals(const frame::Measured<double>& d) {
-  frame::Measured<Real> m{};
-  m.nodalHeight = d.nodalHeight;
-  for (std::size_t k = 0; k < 2; ++k) {
-    m.toHor[k] = d.toHor[k];
-    m.toVert[k] = d.toVert[k];
-    m.dist[k] = d.dist[k];
-    m.backHor[k] = d.backHor[k];
-    m.backVert[k] = d.backVert[k];
-  }
-  for (std::size_t i = 0; i < 3; ++i) {
-    m.pitch[i] = d.pitch[i];
-    m.roll[i] = d.roll[i];
-  }
-  return m;
-}
-
 adjust::Input InputOf(const WorkingState& s) {
   adjust::Input input;
-  input.recorded = InDoubles(MeasuredOf(s));
+  input.recorded = frame::Cast<double>(MeasuredOf(s));
   const PanoShapes shapes = s.Shapes();
   for (std::size_t i = 0; i < 3; ++i) input.pixPerDeg[i] = ToDouble(shapes[i].PixPerDeg());
   for (std::size_t i = 0; i < s.Points.size(); ++i) {
@@ -198,7 +164,7 @@ void DetermineStations(Context& c) {
 
   FrameEdit edit;
   edit.before = MeasuredOf(c.s);
-  edit.after = InReals(adjust::MeasuredFrom(report.after, ToDouble(c.s.NodalHeight)));
+  edit.after = frame::Cast<Real>(adjust::MeasuredFrom(report.after, ToDouble(c.s.NodalHeight)));
   edit.after.nodalHeight = c.s.NodalHeight;
   edit.pointsBefore.assign(c.s.Points.begin(), c.s.Points.end());
   edit.pointsAfter = SolvedIn(c.s, edit.after);

@@ -153,6 +153,15 @@ T& ValueAt(Measured<T>& m, int j) {
   }
 }
 
+// The same values in another number type.
+template <typename To, typename From>
+Measured<To> Cast(Measured<From> m) {
+  Measured<To> out{};
+  out.nodalHeight = static_cast<To>(m.nodalHeight);
+  for (int j = 0; j < kFrameValues; ++j) ValueAt(out, j) = static_cast<To>(ValueAt(m, j));
+  return out;
+}
+
 // One panorama's place: its lens and ground mark in the level frame, the horizontal angle its
 // level frame adds to the survey's (P0's is 0), and its tilt.
 template <typename T>
