@@ -424,4 +424,74 @@ TEST(DemoSurvey, TurningTheDistanceOntoTheTargetFindsItsTrueDistance) {
   }
 }
 
+// A wall across the north at y = 10, seen by P0 from the origin, and stations placed round it: how
+// much of the footprint each sees and how large, and whether that lets the search be held to it.
+TEST(DemoSight, AStationMustSeeTheWholeFootprintWithStructureAndAtAFifthOfP0sScale) {
+  const Camera p0{{0, 0, 0}};
+  const Panorama panorama;
+  const Pixel aimed = NearestPixel(panorama, Project(p0, {0, 10, 0}));
+  std::vector<Vec3> footprint;
+  const int half = kFootprintPixels / 2;
+  for (int dy = -half; dy <= half; ++dy)
+    for (int dx = -half; dx <= half; ++dx) {
+      const Vec3 dir = RayDirection(p0, panorama, aimed.x + dx, aimed.y + dy);
+      footprint.push_back(dir * (10 / dir.y));
+    }
+  struct Case {
+    const char* name;
+    Vec3 eye;
+    bool post;  // a post hides the wall's western half from the station
+    double spread, seenLo, seenHi, span;
+    bool allowed;
+  };
+  const double across = kFootprintPixels - 1;
+  const Case cases[] = {
+      {"beside P0", {1, 0, 0}, false, 50, 1, 1, across, true},
+      {"60 degrees aside", {8.66, 5, 0}, false, 50, 1, 1, across / 2, true},
+      {"45 m off: 0.22 of the scale", {0, -35, 0}, false, 50, 1, 1, across / 4.5, true},
+      {"60 m off: 0.17 of the scale", {0, -50, 0}, false, 50, 1, 1, across / 6, false},
+      {"half behind a post", {1, 0, 0}, true, 50, 0.4, 0.6, across, false},
+      {"behind the wall", {0, 20, 0}, false, 50, 0, 0, across, false},
+      {"flat", {1, 0, 0}, false, 3.9, 1, 1, across, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SceneTrace trace = [&](const Vec3& origin, const Vec3& dir) {
+      const double t = (10 - origin.y) / dir.y;
+      if (c.post && (origin + dir * t).x < 0) return SurfaceHit{t / 2, {}};
+      return SurfaceHit{t, {0, -1, 0}};
+    };
+    const FootprintSight sight = SightOf(footprint, Camera{c.eye}, panorama, p0.eye, trace);
+    EXPECT_GE(sight.seen, c.seenLo);
+    EXPECT_LE(sight.seen, c.seenHi);
+    EXPECT_EQ(sight.whole, c.seenLo == 1);
+    EXPECT_NEAR(sight.span, c.span, 0.03 * c.span);
+    EXPECT_EQ(Allowed(sight, c.spread), c.allowed);
+  }
+}
+
+// P0 sees every target's footprint whole, as its own pixels: from the first to the last across,
+// or less where some of them show the sky.
+TEST(DemoSight, P0SeesEachTargetsFootprintWholeAtItsOwnScale) {
+  const Scene& scene = TheScene();
+  const View view(scene, 0, kClassic);
+  int full = 0;
+  for (const TargetTruth& t : Truth(scene)) {
+    SCOPED_TRACE(t.name);
+    const std::vector<Vec3> footprint = Footprint(view, t.p0);
+    const FootprintSight sight = SightOf(footprint, scene.Cameras()[0], kClassic,
+                                         scene.Cameras()[0].eye, [&](const Vec3& o, const Vec3& d) {
+                                           return SurfaceHit{scene.Trace(o, d).t, {}};
+                                         });
+    EXPECT_TRUE(sight.whole);
+    if (footprint.size() == kFootprintPixels * kFootprintPixels) {
+      ++full;
+      EXPECT_NEAR(sight.span, kFootprintPixels - 1, 0.01);
+    } else {
+      EXPECT_LT(sight.span, kFootprintPixels - 1);
+    }
+  }
+  EXPECT_GE(full, 6);
+}
+
 }  // namespace

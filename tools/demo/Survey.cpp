@@ -107,31 +107,45 @@ std::string FrameText(const std::array<Camera, 3>& cameras, const std::array<Vec
   return text;
 }
 
+bool TargetTruth::Allowed() const {
+  return demo::Allowed(sight[0], spread[1]) && demo::Allowed(sight[1], spread[2]);
+}
+
 std::vector<TargetTruth> Truth(const Scene& scene) {
   const auto& cams = scene.Cameras();
   std::vector<TargetTruth> truth;
   for (const Target& t : scene.Targets()) {
-    truth.push_back({t.name, Project(cams[0], t.centre), Project(cams[1], t.centre),
-                     Project(cams[2], t.centre), Distance(cams[0].eye, t.centre)});
+    TargetTruth entry;
+    entry.name = t.name;
+    entry.p0 = Project(cams[0], t.centre);
+    entry.p1 = Project(cams[1], t.centre);
+    entry.p2 = Project(cams[2], t.centre);
+    entry.distance = Distance(cams[0].eye, t.centre);
+    truth.push_back(entry);
   }
   return truth;
+}
+
+std::vector<Vec3> Footprint(const View& p0, const Direction& target) {
+  const Pixel aimed = NearestPixel(p0.panorama(), target);
+  std::vector<Vec3> footprint;
+  const int half = kFootprintPixels / 2;
+  for (int dy = -half; dy <= half; ++dy)
+    for (int dx = -half; dx <= half; ++dx) {
+      const double column = aimed.x + dx, row = aimed.y + dy;
+      const Hit hit = p0.TraceAt(column, row);
+      if (hit.t == kNoHit) continue;
+      footprint.push_back(p0.camera().eye +
+                          RayDirection(p0.camera(), p0.panorama(), column, row) * hit.t);
+    }
+  return footprint;
 }
 
 void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth) {
   const View views[3] = {View(scene, 0, panoramas[0]), View(scene, 1, panoramas[1]),
                          View(scene, 2, panoramas[2])};
   for (TargetTruth& t : truth) {
-    const Pixel aimed = NearestPixel(panoramas[0], t.p0);
-    std::vector<Vec3> footprint;
-    const int half = kFootprintPixels / 2;
-    for (int dy = -half; dy <= half; ++dy)
-      for (int dx = -half; dx <= half; ++dx) {
-        const double column = aimed.x + dx, row = aimed.y + dy;
-        const Hit hit = views[0].TraceAt(column, row);
-        if (hit.t == kNoHit) continue;
-        footprint.push_back(views[0].camera().eye +
-                            RayDirection(views[0].camera(), panoramas[0], column, row) * hit.t);
-      }
+    const std::vector<Vec3> footprint = Footprint(views[0], t.p0);
     for (int k = 0; k < 3; ++k) {
       double sum = 0, squares = 0;
       for (const Vec3& point : footprint) {
@@ -146,19 +160,29 @@ void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<Targ
       const double n = static_cast<double>(footprint.size());
       t.spread[k] = n > 0 ? std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0)) : 0;
     }
+    for (std::size_t k = 1; k < 3; ++k)
+      t.sight[k - 1] = SightOf(footprint, scene.Cameras()[k], panoramas[k], scene.Cameras()[0].eye,
+                               [&](const Vec3& origin, const Vec3& dir) {
+                                 return SurfaceHit{scene.Trace(origin, dir).t, {}};
+                               });
   }
 }
 
 std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
-      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 (degrees; metres "
-      "from P0's nodal point; grey levels)\n";
+      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 seen1 seen2 "
+      "span1 span2 allowed (degrees; metres from P0's nodal point; grey levels; shares of the "
+      "footprint P1 and P2 see; its narrowest extent in their pixels; whether F3 is held to the "
+      "target)\n";
   for (const TargetTruth& t : truth) {
     char line[256];
-    std::snprintf(line, sizeof line,
-                  "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf textured %.2f %.2f %.2f\n",
-                  t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor,
-                  t.p2.vert, t.spread[0], t.spread[1], t.spread[2]);
+    std::snprintf(
+        line, sizeof line,
+        "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf textured %.2f %.2f %.2f %.2f %.2f %.1f "
+        "%.1f %s\n",
+        t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor, t.p2.vert,
+        t.spread[0], t.spread[1], t.spread[2], t.sight[0].seen, t.sight[1].seen, t.sight[0].span,
+        t.sight[1].span, t.Allowed() ? "yes" : "no");
     text += line;
   }
   return text;

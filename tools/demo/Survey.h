@@ -5,6 +5,7 @@
 
 #include "geometry/Solver.h"
 #include "tools/demo/Scene.h"
+#include "tools/demo/Sight.h"
 
 namespace demo {
 
@@ -56,10 +57,17 @@ struct TargetTruth {
   // standard deviation of the grey value (0...255) at the footprint's points as each station's
   // own pixels see them.
   double spread[3] = {0, 0, 0};
+  // How P1 and P2 see the footprint.
+  FootprintSight sight[2];
+  // Whether the distance search is held to the target: both P1 and P2 see it as Allowed says.
+  bool Allowed() const;
 };
 inline constexpr int kFootprintPixels = 31;
 std::vector<TargetTruth> Truth(const Scene& scene);
-// Works out TargetTruth::spread.
+// The scene points that the footprint's pixels of P0's view around the target's pixel show; none
+// for the sky.
+std::vector<Vec3> Footprint(const View& p0, const Direction& target);
+// Works out TargetTruth::spread and TargetTruth::sight.
 void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth);
 // One line per target under a header line.
 std::string TruthText(const std::vector<TargetTruth>& truth);

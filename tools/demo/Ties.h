@@ -6,19 +6,12 @@
 #include <vector>
 
 #include "tools/demo/Scene.h"
+#include "tools/demo/Sight.h"
 #include "tools/demo/Survey.h"
 
 // Tie points for testing the station adjustment on other points than the targets: scene points
 // that all three panoramas show, where a surveyor could mark them by hand.
 namespace demo {
-
-// What a sight line meets first: the distance to it (kNoHit for the sky) and, for a surface seen
-// from both sides, its normal (zero for a solid, which only shows its outside).
-struct SurfaceHit {
-  double t = kNoHit;
-  Vec3 normal;
-};
-using SceneTrace = std::function<SurfaceHit(const Vec3& origin, const Vec3& dir)>;
 
 struct TiePoint {
   std::string name;
@@ -27,10 +20,10 @@ struct TiePoint {
 };
 
 inline constexpr int kTieCount = 40;
-inline constexpr double kTieReach = 80;         // metres from P0's nodal point at most
-inline constexpr double kTieOffTarget = 1.5;    // metres from every target centre at least
-inline constexpr double kTieSpacing = 2;        // metres from every other tie at least
-inline constexpr double kTieSightSlack = 0.01;  // metres a station's sight may stop short
+inline constexpr double kTieReach = 80;       // metres from P0's nodal point at most
+inline constexpr double kTieOffTarget = 1.5;  // metres from every target centre at least
+inline constexpr double kTieSpacing = 2;      // metres from every other tie at least
+inline constexpr double kTieSightSlack = kSightSlack;
 
 // Up to kTieCount points, drawn the same way on every run: sight lines from P0 in random
 // directions of its picture between 35 degrees down and 25 up, kept where they meet a surface
