@@ -469,21 +469,45 @@ std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panora
       }
     for (std::size_t k = 0; k < 3; ++k)
       t.spread[k] = Spread(scene, scene.Exposures()[k], cams[k], panoramas[k], footprint);
+    // Walls are thin: a station behind one sees its other face.
+    auto trace = [&](const Vec3& origin, const Vec3& dir) {
+      double at;
+      const int hit = scene.Trace(origin, dir, at);
+      if (hit < 0) return demo::SurfaceHit{};
+      return demo::SurfaceHit{at, scene.Surfaces()[static_cast<std::size_t>(hit)].Normal()};
+    };
+    for (std::size_t k = 1; k < 3; ++k)
+      t.sight[k - 1] = demo::SightOf(footprint, cams[k], panoramas[k], cams[0].eye, trace);
     truth.push_back(t);
   }
   return truth;
 }
 
+bool TargetTruth::Allowed() const {
+  return kind == Kind::Textured && demo::Allowed(sight[0], spread[1]) &&
+         demo::Allowed(sight[1], spread[2]);
+}
+
 std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
-      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 (degrees; metres "
-      "from P0's nodal point, 0 for the sky; grey levels)\n";
+      "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 seen1 seen2 "
+      "span1 span2 allowed (degrees; metres from P0's nodal point, 0 for the sky; grey levels; "
+      "shares of the footprint P1 and P2 see; its narrowest extent in their pixels; whether F3 is "
+      "held to a textured target)\n";
   for (const TargetTruth& t : truth) {
-    char line[256];
+    char line[320];
     std::snprintf(line, sizeof line,
-                  "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf %s %.2f %.2f %.2f\n",
-                  t.name.c_str(), t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor,
-                  t.p2.vert, KindName(t.kind), t.spread[0], t.spread[1], t.spread[2]);
+                  "%s %.6Lf %.6Lf %.4Lf %.6Lf %.6Lf %.6Lf %.6Lf %s %.2f %.2f %.2f", t.name.c_str(),
+                  t.p0.hor, t.p0.vert, t.distance, t.p1.hor, t.p1.vert, t.p2.hor, t.p2.vert,
+                  KindName(t.kind), t.spread[0], t.spread[1], t.spread[2]);
+    text += line;
+    if (t.kind == Kind::Sky) {
+      text += " - - - - -\n";
+      continue;
+    }
+    const char* allowed = t.kind != Kind::Textured ? "-" : t.Allowed() ? "yes" : "no";
+    std::snprintf(line, sizeof line, " %.2f %.2f %.1f %.1f %s\n", t.sight[0].seen, t.sight[1].seen,
+                  t.sight[0].span, t.sight[1].span, allowed);
     text += line;
   }
   return text;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/demo/Scene.h"
+#include "tools/demo/Sight.h"
 #include "tools/demo/Survey.h"
 
 // A survey of walls and ground covered with photographs, described by a small text file, rendered
@@ -114,6 +115,11 @@ struct TargetTruth {
   // standard deviation of the grey value without noise, exposed as that station's panorama is, at
   // the footprint's points as the station's own pixels filter the photograph there.
   double spread[3] = {0, 0, 0};
+  // How P1 and P2 see the footprint; none for the sky.
+  demo::FootprintSight sight[2];
+  // Whether the distance search is held to a textured target: both P1 and P2 see it as
+  // demo::Allowed says.
+  bool Allowed() const;
 };
 inline constexpr int kFootprintPixels = 31;
 // Throws std::runtime_error when a target's point is hidden from a station, misses its surface or
