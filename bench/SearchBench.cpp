@@ -8,10 +8,12 @@
 //                 to a quarter pixel (as zoomed in 4x), and compared with frame.truth
 // The folder holds the three panoramas, one project file and truth.txt; a target's kind (textured,
 // repeating, plain, sky) says what the search should do with it, and is "textured" where the
-// column is missing. The last three columns, where given, say how much picture P0, P1 and P2 see
-// over the target's footprint (the grey value's standard deviation without noise over what 31 x
-// 31 pixels of P0 around it show): a textured target that one of them sees flatter than
-// kFlatSpread is a flat spot of its photograph, and counts as plain paint, to be refused.
+// column is missing. The three columns after it, where given, say how much picture P0, P1 and P2
+// see over the target's footprint (the grey value's standard deviation without noise over what
+// 31 x 31 pixels of P0 around it show): a textured target that one of them sees flatter than
+// kFlatSpread is a flat spot of its photograph, and counts as plain paint, to be refused. The
+// column "allowed", where given, says whether the search is held to a textured target: whether
+// P1 and P2 both see its footprint whole, with structure and at a fifth of P0's scale at least.
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -240,13 +242,15 @@ int main(int argc, char** argv) {
   truth.readLine();
   if (targets)
     std::printf(
-        "| target | kind | spread P0 / P1 / P2 | counted as | true m | found m | error m | error "
-        "px "
-        "P1 | error px P2 | seen px P1 | seen px P2 | geometry px P1 | geometry px P2 | score P1 | "
-        "score P2 | weighed | next best | patch | answer | ms |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "| target | kind | spread P0 / P1 / P2 | counted as | allowed | true m | found m | error m "
+        "| error px P1 | error px P2 | seen px P1 | seen px P2 | geometry px P1 | geometry px P2 | "
+        "score P1 | score P2 | weighed | next best | patch | answer | ms |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   int textured = 0, texturedGood = 0, accepted = 0, wrong = 0, blank = 0, blankRefused = 0;
   int repeating = 0, repeatingGood = 0, texturedSeen = 0, wrongSeen = 0;
+  // Textured targets the search is held to (truth tables that say so: the column "allowed").
+  int allowed = 0, allowedGood = 0;
+  bool allowedKnown = false;
   double worst = 0, worstSeen = 0, worstGeometry = 0;
   std::vector<double> times;
   while (!truth.atEnd()) {
@@ -260,6 +264,8 @@ int main(int argc, char** argv) {
     const bool flat = kind == QLatin1String("textured") && spreadKnown &&
                       *std::min_element(spreads, spreads + 3) < kFlatSpread;
     const QString counted = flat ? QStringLiteral("plain (flat spot)") : kind;
+    const QString held = f.size() > 16 ? f[16] : QStringLiteral("-");
+    allowedKnown = allowedKnown || f.size() > 16;
     SolverState s = load.state;
     // Aimed at the target's nearest pixel in P0.
     s.CurHor = p0.Shape.PixelToHor(p0.Shape.HorToPixel(f[1].toDouble()));
@@ -299,6 +305,10 @@ int main(int argc, char** argv) {
       if (hasDistance) worstSeen = std::max({worstSeen, seen1, seen2});
     }
     if (hasDistance) worstGeometry = std::max({worstGeometry, geometry1, geometry2});
+    if (held == QLatin1String("yes")) {
+      ++allowed;
+      allowedGood += good;
+    }
     if (counted == QLatin1String("textured")) {
       ++textured;
       texturedGood += good;
@@ -325,12 +335,12 @@ int main(int argc, char** argv) {
               ? QString::asprintf("%.1f / %.1f / %.1f", spreads[0], spreads[1], spreads[2])
               : QStringLiteral("-");
       std::printf(
-          "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | %.3f | "
-          "%.3f | %d | %s | %.1f |\n",
+          "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %.3f | %.3f | "
+          "%.3f | %.3f | %d | %s | %.1f |\n",
           qPrintable(f[0]), qPrintable(kind), qPrintable(spread), qPrintable(counted),
-          hasDistance ? qPrintable(QString::number(trueDistance, 'f', 3)) : "-", qPrintable(found),
-          qPrintable(err), qPrintable(px(error1, known)), qPrintable(px(error2, known)),
-          qPrintable(px(seen1, known)), qPrintable(px(seen2, known)),
+          qPrintable(held), hasDistance ? qPrintable(QString::number(trueDistance, 'f', 3)) : "-",
+          qPrintable(found), qPrintable(err), qPrintable(px(error1, known)),
+          qPrintable(px(error2, known)), qPrintable(px(seen1, known)), qPrintable(px(seen2, known)),
           qPrintable(px(geometry1, hasDistance)), qPrintable(px(geometry2, hasDistance)), m.score1,
           m.score2, m.combined, m.runnerUp, 2 * m.half + 1, Answer(m.refusal), ms);
     }
@@ -339,6 +349,9 @@ int main(int argc, char** argv) {
     std::printf(
         "\ntextured targets within 1.5 px in P1 and P2: %d of %d (of where they are seen: %d)\n",
         texturedGood, textured, texturedSeen);
+    if (allowedKnown)
+      std::printf("allowed textured targets within 1.5 px in P1 and P2: %d of %d\n", allowedGood,
+                  allowed);
     std::printf("repeating targets refused or within 1.5 px: %d of %d\n", repeatingGood, repeating);
     std::printf("sky, plain and flat-spot targets refused: %d of %d\n", blankRefused, blank);
     std::printf(
