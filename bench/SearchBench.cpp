@@ -13,7 +13,8 @@
 // 31 x 31 pixels of P0 around it show): a textured target that one of them sees flatter than
 // kFlatSpread is a flat spot of its photograph, and counts as plain paint, to be refused. The
 // column "allowed", where given, says whether the search is held to a textured target: whether
-// P1 and P2 both see its footprint whole, with structure and at a fifth of P0's scale at least.
+// P1 and P2 both see the target's own surface in its footprint whole, with structure, and at a
+// fifth of P0's scale at least.
 #include <QDir>
 #include <QFile>
 #include <QImage>

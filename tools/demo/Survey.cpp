@@ -126,6 +126,13 @@ std::vector<TargetTruth> Truth(const Scene& scene) {
   return truth;
 }
 
+SceneTrace SightLines(const Scene& scene) {
+  return [&scene](const Vec3& origin, const Vec3& dir) {
+    const Hit hit = scene.Trace(origin, dir);
+    return SurfaceHit{hit.t, {}, hit.prim};
+  };
+}
+
 std::vector<Vec3> Footprint(const View& p0, const Direction& target) {
   const Pixel aimed = NearestPixel(p0.panorama(), target);
   std::vector<Vec3> footprint;
@@ -144,7 +151,8 @@ std::vector<Vec3> Footprint(const View& p0, const Direction& target) {
 void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth) {
   const View views[3] = {View(scene, 0, panoramas[0]), View(scene, 1, panoramas[1]),
                          View(scene, 2, panoramas[2])};
-  for (TargetTruth& t : truth) {
+  for (std::size_t i = 0; i < truth.size(); ++i) {
+    TargetTruth& t = truth[i];
     const std::vector<Vec3> footprint = Footprint(views[0], t.p0);
     for (int k = 0; k < 3; ++k) {
       double sum = 0, squares = 0;
@@ -160,11 +168,13 @@ void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<Targ
       const double n = static_cast<double>(footprint.size());
       t.spread[k] = n > 0 ? std::sqrt(std::max(squares / n - (sum / n) * (sum / n), 0.0)) : 0;
     }
+    // Its disc, which P0's sight line through the target's pixel meets.
+    const Pixel aimed = NearestPixel(panoramas[0], t.p0);
+    const std::vector<Vec3> rays =
+        FootprintRays(scene.Cameras()[0], panoramas[0], aimed.x, aimed.y);
     for (std::size_t k = 1; k < 3; ++k)
-      t.sight[k - 1] = SightOf(footprint, scene.Cameras()[k], panoramas[k], scene.Cameras()[0].eye,
-                               [&](const Vec3& origin, const Vec3& dir) {
-                                 return SurfaceHit{scene.Trace(origin, dir).t, {}};
-                               });
+      t.sight[k - 1] = SightOf(rays, scene.Cameras()[0].eye, scene.Targets()[i].normal,
+                               scene.Cameras()[k], panoramas[k], SightLines(scene));
   }
 }
 
@@ -172,8 +182,8 @@ std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
       "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 seen1 seen2 "
       "span1 span2 allowed (degrees; metres from P0's nodal point; grey levels; shares of the "
-      "footprint P1 and P2 see; its narrowest extent in their pixels; whether F3 is held to the "
-      "target)\n";
+      "target's surface in the footprint that P1 and P2 see; the footprint's narrowest extent in "
+      "their pixels on that surface; whether F3 is held to the target)\n";
   for (const TargetTruth& t : truth) {
     char line[256];
     std::snprintf(

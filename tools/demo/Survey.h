@@ -62,12 +62,16 @@ struct TargetTruth {
   // Whether the distance search is held to the target: both P1 and P2 see it as Allowed says.
   bool Allowed() const;
 };
-inline constexpr int kFootprintPixels = 31;
 std::vector<TargetTruth> Truth(const Scene& scene);
+// The scene's sight lines as SightOf and TiePoints follow them: every primitive a surface of its
+// own and the ground one more, without normals, for the stations see each from outside (a
+// target's disc from its front).
+SceneTrace SightLines(const Scene& scene);
 // The scene points that the footprint's pixels of P0's view around the target's pixel show; none
 // for the sky.
 std::vector<Vec3> Footprint(const View& p0, const Direction& target);
-// Works out TargetTruth::spread and TargetTruth::sight.
+// Works out TargetTruth::spread and TargetTruth::sight; `truth` as Truth gives it, a target after
+// the other in the scene's order.
 void AddSpreads(const Scene& scene, const Panoramas& panoramas, std::vector<TargetTruth>& truth);
 // One line per target under a header line.
 std::string TruthText(const std::vector<TargetTruth>& truth);

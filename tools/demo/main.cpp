@@ -59,10 +59,8 @@ int main(int argc, char** argv) {
     const std::string frame = demo::FrameText(scene.Cameras(), scene.GroundPoints());
     std::vector<demo::Vec3> centres;
     for (const demo::Target& t : scene.Targets()) centres.push_back(t.centre);
-    const std::string ties = demo::TiesText(demo::TiePoints(
-        scene.Cameras(), panoramas, centres, [&](const demo::Vec3& origin, const demo::Vec3& dir) {
-          return demo::SurfaceHit{scene.Trace(origin, dir).t, {}};
-        }));
+    const std::string ties = demo::TiesText(
+        demo::TiePoints(scene.Cameras(), panoramas, centres, demo::SightLines(scene)));
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", truth.data(), truth.size());
       demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());

@@ -388,6 +388,15 @@ double Spread(const Scene& scene, const Exposure& exposure, const Camera& camera
 
 }  // namespace
 
+demo::SceneTrace SightLines(const Scene& scene) {
+  return [&scene](const Vec3& origin, const Vec3& dir) {
+    double at;
+    const int hit = scene.Trace(origin, dir, at);
+    if (hit < 0) return demo::SurfaceHit{};
+    return demo::SurfaceHit{at, scene.Surfaces()[static_cast<std::size_t>(hit)].Normal(), hit};
+  };
+}
+
 std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panoramas) {
   const auto& cams = scene.Cameras();
   const Panorama& own0 = panoramas[0];
@@ -457,27 +466,19 @@ std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panora
       (k == 1 ? t.p1 : t.p2) = d;
     }
     // The footprint: where P0's pixels around the target's meet the scene.
+    const std::vector<Vec3> rays =
+        demo::FootprintRays(cams[0], own0, static_cast<double>(own0.Column(t.p0.hor)),
+                            static_cast<double>(own0.Row(t.p0.vert)));
     std::vector<Vec3> footprint;
-    const int half = kFootprintPixels / 2;
-    for (int dy = -half; dy <= half; ++dy)
-      for (int dx = -half; dx <= half; ++dx) {
-        const Vec3 ray =
-            demo::RayDirection(cams[0], own0, static_cast<double>(own0.Column(t.p0.hor)) + dx,
-                               static_cast<double>(own0.Row(t.p0.vert)) + dy);
-        double at;
-        if (scene.Trace(cams[0].eye, ray, at) >= 0) footprint.push_back(cams[0].eye + ray * at);
-      }
+    for (const Vec3& ray : rays) {
+      double at;
+      if (scene.Trace(cams[0].eye, ray, at) >= 0) footprint.push_back(cams[0].eye + ray * at);
+    }
     for (std::size_t k = 0; k < 3; ++k)
       t.spread[k] = Spread(scene, scene.Exposures()[k], cams[k], panoramas[k], footprint);
-    // Walls are thin: a station behind one sees its other face.
-    auto trace = [&](const Vec3& origin, const Vec3& dir) {
-      double at;
-      const int hit = scene.Trace(origin, dir, at);
-      if (hit < 0) return demo::SurfaceHit{};
-      return demo::SurfaceHit{at, scene.Surfaces()[static_cast<std::size_t>(hit)].Normal()};
-    };
     for (std::size_t k = 1; k < 3; ++k)
-      t.sight[k - 1] = demo::SightOf(footprint, cams[k], panoramas[k], cams[0].eye, trace);
+      t.sight[k - 1] = demo::SightOf(rays, cams[0].eye, surface->Normal(), cams[k], panoramas[k],
+                                     SightLines(scene));
     truth.push_back(t);
   }
   return truth;
@@ -492,8 +493,9 @@ std::string TruthText(const std::vector<TargetTruth>& truth) {
   std::string text =
       "target hor0 vert0 dist0 hor1 vert1 hor2 vert2 kind spread0 spread1 spread2 seen1 seen2 "
       "span1 span2 allowed (degrees; metres from P0's nodal point, 0 for the sky; grey levels; "
-      "shares of the footprint P1 and P2 see; its narrowest extent in their pixels; whether F3 is "
-      "held to a textured target)\n";
+      "shares of the target's surface in the footprint that P1 and P2 see; the footprint's "
+      "narrowest extent in their pixels on that surface; whether F3 is held to a textured "
+      "target)\n";
   for (const TargetTruth& t : truth) {
     char line[320];
     std::snprintf(line, sizeof line,

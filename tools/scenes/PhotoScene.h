@@ -96,6 +96,10 @@ class Scene {
   Vec3 skyHorizon_{0.78, 0.84, 0.92}, skyZenith_{0.36, 0.52, 0.80};
 };
 
+// The scene's sight lines as demo::SightOf and demo::TiePoints follow them. Walls are thin: a
+// station behind one sees its other face.
+demo::SceneTrace SightLines(const Scene& scene);
+
 // The station's whole panorama as 8-bit RGB, exposed and with noise. A crop holds the very pixels
 // of the same rows of its full sphere, noise and all.
 std::vector<std::uint8_t> RenderPanorama(const Scene& scene, int station, const Panorama& panorama,
@@ -121,7 +125,7 @@ struct TargetTruth {
   // demo::Allowed says.
   bool Allowed() const;
 };
-inline constexpr int kFootprintPixels = 31;
+inline constexpr int kFootprintPixels = demo::kFootprintPixels;
 // Throws std::runtime_error when a target's point is hidden from a station, misses its surface or
 // lies outside a station's panorama.
 std::vector<TargetTruth> Truth(const Scene& scene, const demo::Panoramas& panoramas);

@@ -77,14 +77,8 @@ int main(int argc, char** argv) {
     std::vector<demo::Vec3> centres;
     for (const photo::TargetTruth& t : truth)
       if (t.kind != photo::Kind::Sky) centres.push_back(t.point);
-    // Walls are thin: a station behind one sees its other face.
-    const std::string ties = demo::TiesText(demo::TiePoints(
-        scene.Cameras(), panoramas, centres, [&](const demo::Vec3& origin, const demo::Vec3& dir) {
-          double t;
-          const int hit = scene.Trace(origin, dir, t);
-          if (hit < 0) return demo::SurfaceHit{};
-          return demo::SurfaceHit{t, scene.Surfaces()[static_cast<std::size_t>(hit)].Normal()};
-        }));
+    const std::string ties = demo::TiesText(
+        demo::TiePoints(scene.Cameras(), panoramas, centres, photo::SightLines(scene)));
     if (options.truthOnly) {
       demo::WriteOutput(folder / "truth.txt", text.data(), text.size());
       demo::WriteOutput(folder / "frame.truth", frame.data(), frame.size());
