@@ -52,4 +52,16 @@ TEST(SearchSettings, TheEndsOfTheRangesAreWithin) {
   EXPECT_EQ(t.Check(), "");
 }
 
+TEST(SearchSettings, ACoarserP0KeepsTheSmallestPatchsAngle) {
+  // P0's width: the smallest patch's half side there, down to the first pass's nine samples.
+  const std::pair<int, int> halves[] = {{8160, 7}, {11968, 7}, {6720, 6}, {5376, 5},
+                                        {4096, 4}, {3840, 4},  {1000, 4}};
+  for (const auto& [width, half] : halves) {
+    const SearchSettings t = SearchSettings{}.ForWidth(width);
+    EXPECT_EQ(t.half, half) << width;
+    EXPECT_EQ(t.maxHalf, SearchSettings{}.maxHalf) << width;
+    EXPECT_EQ(t.Check(), "") << width;
+  }
+}
+
 }  // namespace

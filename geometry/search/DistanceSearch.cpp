@@ -440,8 +440,9 @@ std::optional<Plane> Search::Relaid(Patch& patch, const Plane& plane) const {
 }  // namespace search
 
 DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 3>& panos,
-                             const SearchSettings& settings) {
-  if (!settings.Check().empty()) return {};
+                             const SearchSettings& classic) {
+  if (!classic.Check().empty()) return {};
+  const SearchSettings settings = classic.ForWidth(panos[0].shape.Width());
   search::Search search(s, panos, settings);
   const DistanceMatch first = search.Run(0);
   // A patch too small to tell the place from its neighbours along the line, or to match well

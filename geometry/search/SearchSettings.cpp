@@ -1,6 +1,20 @@
 #include "geometry/search/SearchSettings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
+
+#include "geometry/Mapping.h"
+
+SearchSettings SearchSettings::ForWidth(int width) const {
+  SearchSettings out = *this;
+  if (width > 0 && width < Panorama::kClassicWidth) {
+    const double share = double(width) / Panorama::kClassicWidth;
+    out.half =
+        std::clamp(static_cast<int>(std::lround(half * share)), (coarseSamples - 1) / 2, half);
+  }
+  return out;
+}
 
 std::string_view SearchSettings::Check() const {
   const std::pair<bool, std::string_view> fields[] = {

@@ -5,7 +5,8 @@
 // Every decision of the search that may be tuned, each with why it is what it is. The limits that
 // are not to be tuned are named beside the pieces that apply them.
 struct SearchSettings {
-  // Half the smallest patch's side: the patches are (2 half + 1) pixels square at least.
+  // Half the smallest patch's side: the patches are (2 half + 1) pixels square at least. In pixels
+  // of the classic turn: see ForWidth.
   int half = 7;
   // Half the largest patch's side, to which the patch grows where the texture is weak.
   int maxHalf = 15;
@@ -61,6 +62,14 @@ struct SearchSettings {
   // pictures show the place beside the line: a camera half a degree off level moves the classic
   // panorama by up to 11 px.
   int frameReach = 12;
+
+  // The settings for a P0 `width` pixels round. Where it is coarser than the classic turn, the
+  // smallest patch spans the angle it spans there, not its pixels: a far target twelve of P0's
+  // pixels across fills a patch 11 pixels square but not one of 15, whose rim then holds more of
+  // what lies behind it than of the target. The first pass's samples still fit in it. A grown
+  // patch keeps its pixels: it grows to hold structure enough to tell places apart along the
+  // line, and a coarser picture holds no more of that in fewer pixels.
+  SearchSettings ForWidth(int width) const;
 
   // The first field outside the range the search means it for (patch sizes that grow, floors that
   // are correlations, steps that move), by its name; empty where every field lies within.
