@@ -406,6 +406,34 @@ TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
   EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
 }
 
+// A blotched disc 60 m from P0, 13 of its pixels across, before a blotched wall 150 m away: the
+// smallest patch reaches past the disc's outline and holds more wall than disc, and the wall is
+// not what is aimed at.
+TEST(WarpedSearch, ATargetSmallerThanThePatchIsFoundOnAPatchWithinIt) {
+  const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
+  const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
+  const Vec aimed{2, 60, 3};
+  const double radius = 6.5 * Rad(3.0 / 68) * aimed.y;
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    if (std::hypot(x - aimed.x, z - aimed.z) < radius) return Blotches(0.8 * x, 0.8 * z);
+    const double wall = (150 - eye.y) / d.y;
+    return Blotches(0.3 * (eye.x + wall * d.x), 0.3 * (eye.z + wall * d.z));
+  });
+  const double truth = aimed.y / survey.ray.y;
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(m.found) << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
+  EXPECT_NEAR(static_cast<double>(m.distance), truth, 0.01 * truth);
+  EXPECT_EQ(m.half, SearchSettings{}.leastHalf);
+  SearchSettings unshrunk;
+  unshrunk.leastHalf = unshrunk.half;
+  const DistanceMatch whole = SearchDistance(survey.s, survey.panos, unshrunk);
+  EXPECT_FALSE(whole.found && std::fabs(static_cast<double>(whole.distance) - truth) < 0.01 * truth)
+      << whole.distance << " " << whole.score1 << " " << whole.score2;
+}
+
 // Blotches of 10 cm down to 6 mm on a board, each octave left out where the pixel of a view `t`
 // metres away, which meets the board at `facing`, spans its blotches: as a camera averages them.
 double FineBlotches(double along, double z, const WallHit& w) {

@@ -15,6 +15,8 @@ TEST(SearchSettings, CheckNamesTheFirstFieldOutOfItsRange) {
   EXPECT_EQ(SearchSettings{}.Check(), "");
   const std::pair<Change, std::string_view> wrong[] = {
       {[](SearchSettings& t) { t.half = 1; }, "half"},
+      {[](SearchSettings& t) { t.leastHalf = t.half + 1; }, "leastHalf"},
+      {[](SearchSettings& t) { t.leastHalf = 1; }, "leastHalf"},
       {[](SearchSettings& t) { t.maxHalf = t.half - 1; }, "maxHalf"},
       {[](SearchSettings& t) { t.maxHalf = 32; }, "maxHalf"},
       {[](SearchSettings& t) { t.growStep = 0; }, "growStep"},
@@ -25,7 +27,7 @@ TEST(SearchSettings, CheckNamesTheFirstFieldOutOfItsRange) {
       {[](SearchSettings& t) { t.minLocalDrop = 1; }, "minLocalDrop"},
       {[](SearchSettings& t) { t.minLoneScore = 1; }, "minLoneScore"},
       {[](SearchSettings& t) { t.coarseStep = 0; }, "coarseStep"},
-      {[](SearchSettings& t) { t.coarseSamples = 2 * t.half + 2; }, "coarseSamples"},
+      {[](SearchSettings& t) { t.coarseSamples = 2 * t.leastHalf + 2; }, "coarseSamples"},
       {[](SearchSettings& t) { t.refined = 0; }, "refined"},
       {[](SearchSettings& t) { t.tuningRounds = -1; }, "tuningRounds"},
       {[](SearchSettings& t) { t.maxTaps = 0; }, "maxTaps"},
@@ -41,7 +43,7 @@ TEST(SearchSettings, CheckNamesTheFirstFieldOutOfItsRange) {
 
 TEST(SearchSettings, TheEndsOfTheRangesAreWithin) {
   SearchSettings t;
-  t.half = 2;
+  t.half = t.leastHalf = 2;
   t.coarseSamples = 5;
   t.maxHalf = 31;
   t.slide = 3;

@@ -445,11 +445,21 @@ DistanceMatch SearchDistance(const SolverState& s, const std::array<PanoPixels, 
   const SearchSettings settings = classic.ForWidth(panos[0].shape.Width());
   search::Search search(s, panos, settings);
   const DistanceMatch first = search.Run(0);
+  if (first.found || first.half == 0) return first;
+  std::size_t samples = first.samples;
+  // The smallest patch may reach past the outline of a small target: where its texture sufficed,
+  // a patch that stays within the target is tried.
+  if (first.half == settings.half && settings.leastHalf < settings.half) {
+    DistanceMatch least = search.Run(settings.leastHalf);
+    samples += least.samples;
+    least.samples = samples;
+    if (least.found) return least;
+  }
   // A patch too small to tell the place from its neighbours along the line, or to match well
   // where the surviving detail is coarse, may do with more picture around it: the largest patch
   // is tried once more wherever the first found a place but could not vouch for it.
-  if (first.found || first.half == 0 || first.half >= settings.maxHalf) return first;
+  if (first.half >= settings.maxHalf) return first;
   DistanceMatch larger = search.Run(settings.maxHalf);
-  larger.samples += first.samples;
+  larger.samples += samples;
   return larger;
 }

@@ -10,8 +10,7 @@ SearchSettings SearchSettings::ForWidth(int width) const {
   SearchSettings out = *this;
   if (width > 0 && width < Panorama::kClassicWidth) {
     const double share = double(width) / Panorama::kClassicWidth;
-    out.half =
-        std::clamp(static_cast<int>(std::lround(half * share)), (coarseSamples - 1) / 2, half);
+    out.half = std::clamp(static_cast<int>(std::lround(half * share)), leastHalf, half);
   }
   return out;
 }
@@ -19,6 +18,7 @@ SearchSettings SearchSettings::ForWidth(int width) const {
 std::string_view SearchSettings::Check() const {
   const std::pair<bool, std::string_view> fields[] = {
       {half >= 2, "half"},
+      {leastHalf >= 2 && leastHalf <= half, "leastHalf"},
       {maxHalf >= half && maxHalf <= 31, "maxHalf"},
       {growStep >= 1, "growStep"},
       {growContrast >= 0, "growContrast"},
@@ -32,7 +32,7 @@ std::string_view SearchSettings::Check() const {
       {loneRatio >= 0 && loneRatio < 1, "loneRatio"},
       {minLoneScore > -1 && minLoneScore < 1, "minLoneScore"},
       {coarseStep > 0 && coarseStep <= 4, "coarseStep"},
-      {coarseSamples >= 3 && coarseSamples <= 2 * half + 1, "coarseSamples"},
+      {coarseSamples >= 3 && coarseSamples <= 2 * leastHalf + 1, "coarseSamples"},
       {refined >= 1, "refined"},
       {tuningSamples >= 3, "tuningSamples"},
       {tuningRounds >= 0 && tuningRounds <= 8, "tuningRounds"},

@@ -8,6 +8,11 @@ struct SearchSettings {
   // Half the smallest patch's side: the patches are (2 half + 1) pixels square at least. In pixels
   // of the classic turn: see ForWidth.
   int half = 7;
+  // Half the side of the patch tried once more where the smallest found no answer although its
+  // texture sufficed: a far target a dozen pixels across fills this one, and the smallest's rim
+  // then holds more of what lies behind it than of the target. As wide as the first pass's
+  // samples; half leaves the patch as it is.
+  int leastHalf = 4;
   // Half the largest patch's side, to which the patch grows where the texture is weak.
   int maxHalf = 15;
   // How much the half side grows at a time.
