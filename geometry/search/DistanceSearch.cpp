@@ -1,8 +1,11 @@
 #include "geometry/search/DistanceSearch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,6 +33,9 @@ constexpr double kFinestTurn = 0.5;
 // each step taken at most this many times: at most about 7 degrees either way, half the step
 // between the walls tried. More freedom would let wrong places fit as well.
 constexpr int kTurnRounds = 4;
+// The first pass's places go to the cores in runs of this many, and to at most this many cores.
+constexpr std::size_t kFirstPassRun = 64;
+constexpr unsigned kMostWorkers = 8;
 
 class Search {
  public:
@@ -162,16 +168,14 @@ std::vector<Plane> Search::PlanesFor(Patch& patch) {
 }
 
 std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>& planes) {
-  // The inverse distance stepped so that no projection moves by more than coarseStep pixels,
-  // each place scored on sparse patches of the smoothed pictures.
-  Layout coarse(patch.half, set_.coarseSamples);
-  std::vector<Candidate> samples;
+  // The inverse distance stepped so that no projection moves by more than coarseStep pixels.
+  std::vector<Candidate> places;
   double u = 1 / kNearest, step = 1e-6;
   const double last = 1 / kFarthest;
   Candidate here = views_.At(u);
   while (u > last) {
     const double next = std::max(u - step, last);
-    Candidate there = views_.At(next);
+    const Candidate there = views_.At(next);
     const double moved = views_.Movement(here, there, true);
     if (moved > set_.coarseStep && step > 1e-12) {
       step *= std::max(0.9 * set_.coarseStep / moved, 0.25);
@@ -179,13 +183,35 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
     }
     // The line's pace changes slowly along it: the next step is aimed at nine tenths of the most.
     step *= std::clamp(0.9 * set_.coarseStep / std::max(moved, 1e-9), 0.5, 2.0);
-    const Scored s = views_.Best(patch, planes, next, coarse, 0);
-    if (!std::isnan(s.combined)) {
-      there.score = s.combined;
-      samples.push_back(there);
-    }
+    places.push_back(there);
     u = next;
     here = there;
+  }
+  // Each place scored on sparse patches of the smoothed pictures, the places shared out in runs
+  // among the machine's cores. Each worker keeps its own sight lines and samples; the pictures
+  // are filled once, by whichever reads a block first.
+  std::vector<double> scores(places.size());
+  std::atomic<std::size_t> nextRun{0};
+  const auto work = [&](Patch& own) {
+    Layout coarse(own.half, set_.coarseSamples);
+    for (std::size_t begin; (begin = nextRun.fetch_add(kFirstPassRun)) < places.size();) {
+      const std::size_t end = std::min(begin + kFirstPassRun, places.size());
+      for (std::size_t i = begin; i < end; ++i)
+        scores[i] = views_.Best(own, planes, places[i].u, coarse, 0).combined;
+    }
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+  std::vector<Patch> patches(cores - 1, Patch(patch.half));
+  std::vector<std::thread> workers;
+  for (Patch& own : patches) workers.emplace_back(work, std::ref(own));
+  work(patch);
+  for (std::thread& w : workers) w.join();
+  std::vector<Candidate> samples;
+  samples.reserve(places.size());
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    if (std::isnan(scores[i])) continue;
+    places[i].score = scores[i];
+    samples.push_back(places[i]);
   }
   return samples;
 }

@@ -24,7 +24,10 @@ GreyImage::GreyImage(const PanoPixels& p) : p_(p), turn_(p.shape.Width()) {
   blocksY_ = (height_ + kBlockH - 1) / kBlockH;
   // Left unset: only the blocks a search reads are ever filled, and so only their pages used.
   values_.reset(new float[static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_)]);
-  ready_.assign(static_cast<std::size_t>(blocksX_) * static_cast<std::size_t>(blocksY_), 0);
+  const std::size_t blocks =
+      static_cast<std::size_t>(blocksX_) * static_cast<std::size_t>(blocksY_);
+  ready_.reset(new std::atomic<std::uint8_t>[blocks]);
+  for (std::size_t k = 0; k < blocks; ++k) ready_[k].store(0, std::memory_order_relaxed);
 }
 
 int GreyImage::Source(int column, int row) const {
@@ -36,6 +39,13 @@ int GreyImage::Source(int column, int row) const {
   }
   const int y = std::clamp(row, 0, p_.height - 1);
   return Grey(p_.bits[y * p_.stride + x]);
+}
+
+void GreyImage::FillOnce(int bx, int by, std::atomic<std::uint8_t>& ready) {
+  const std::lock_guard<std::mutex> lock(*filling_);
+  if (ready.load(std::memory_order_relaxed)) return;
+  Fill(bx, by);
+  ready.store(1, std::memory_order_release);
 }
 
 void GreyImage::Fill(int bx, int by) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "geometry/search/PanoPixels.h"
@@ -24,15 +26,15 @@ class GreyImage {
   explicit GreyImage(const PanoPixels& p);
 
   // Makes the pixels x0..x1, y0..y1 (panorama coordinates, inclusive) readable; false where some
-  // lie outside the picture.
+  // lie outside the picture. Threads may prepare and read at once: a block is filled by one of
+  // them, and read by others once it is.
   bool Prepare(int x0, int y0, int x1, int y1) {
     if (!values_ || x0 < left_ || y0 < top_ || x1 >= left_ + width_ || y1 >= top_ + height_)
       return false;
     for (int by = (y0 - top_) / kBlockH; by <= (y1 - top_) / kBlockH; ++by) {
       for (int bx = (x0 - left_) / kBlockW; bx <= (x1 - left_) / kBlockW; ++bx) {
-        std::uint8_t& ready = ready_[static_cast<std::size_t>(by) * blocksX_ + bx];
-        if (!ready) Fill(bx, by);
-        ready = 1;
+        std::atomic<std::uint8_t>& ready = ready_[static_cast<std::size_t>(by) * blocksX_ + bx];
+        if (!ready.load(std::memory_order_acquire)) FillOnce(bx, by, ready);
       }
     }
     return true;
@@ -66,13 +68,15 @@ class GreyImage {
   // The source's grey value for a stored column and row, beyond the picture's edge the edge's.
   int Source(int column, int row) const;
   void Fill(int bx, int by);
+  void FillOnce(int bx, int by, std::atomic<std::uint8_t>& ready);
 
   const PanoPixels& p_;
   int turn_;
   bool wraps_ = false;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0, blocksX_ = 0, blocksY_ = 0;
   std::unique_ptr<float[]> values_;
-  std::vector<std::uint8_t> ready_;
+  std::unique_ptr<std::atomic<std::uint8_t>[]> ready_;
+  std::unique_ptr<std::mutex> filling_ = std::make_unique<std::mutex>();
 };
 
 }  // namespace search
