@@ -366,6 +366,12 @@ int main(int argc, char** argv) {
     std::printf("search time: median %.1f ms, slowest %.1f ms\n\n", bench::Median(times),
                 *std::max_element(times.begin(), times.end()));
   }
+  if (allowedKnown && allowed > 0) {
+    const QByteArray found =
+        "F3: allowed textured targets within 1.5 px, " + QDir(folder).dirName().toUtf8();
+    const double share = 100.0 * allowedGood / allowed;
+    bench::Row(found.constData(), share, "%", "the bar", 90, share / 90, "at least 1");
+  }
   const QByteArray what = "distance search (F3), median, " + QDir(folder).dirName().toUtf8();
   bench::Row(what.constData(), bench::Median(times), "ms", "the budget", 100,
              bench::Median(times) / 100, "at most 1");
