@@ -406,14 +406,14 @@ TEST(WarpedSearch, ARampThatFitsEverywhereAlongTheLineGivesNoDistance) {
   EXPECT_TRUE(SearchDistance(survey.s, survey.panos, unchecked).found);
 }
 
-// A blotched disc 60 m from P0, 13 of its pixels across, before a blotched wall 150 m away: the
+// A blotched disc 60 m from P0, 10 of its pixels across, before a blotched wall 150 m away: the
 // smallest patch reaches past the disc's outline and holds more wall than disc, and the wall is
-// not what is aimed at.
+// not what is aimed at. Nor is a patch larger than the one within the disc the judge of its lead.
 TEST(WarpedSearch, ATargetSmallerThanThePatchIsFoundOnAPatchWithinIt) {
   const Vec grounds[3] = {{0, 0, 0}, {13, 5, 0}, {-11, 7, 0}};
   const Station stations[3] = {{grounds[0], 40}, {grounds[1], 200}, {grounds[2], 310}};
   const Vec aimed{2, 60, 3};
-  const double radius = 6.5 * Rad(3.0 / 68) * aimed.y;
+  const double radius = 5 * Rad(3.0 / 68) * aimed.y;
   const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
     if (d.y < 1e-9) return 200;
     const double t = (aimed.y - eye.y) / d.y;

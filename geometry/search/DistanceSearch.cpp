@@ -285,7 +285,9 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
     return Refusal::NoMatch;
   // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
   // a patch of another size then holds what lies around it, and the true place fits that better.
-  if (set_.crossCheck && ranking.second.scores.combined > -2 &&
+  // Not a patch smaller than the smallest: it is tried where that one reached past the outline of
+  // a small target, and any larger holds what lies behind it again.
+  if (set_.crossCheck && patch.half >= set_.half && ranking.second.scores.combined > -2 &&
       !KeepsItsLead(patch.half, best, ranking.second))
     return Refusal::Ambiguous;
   if (!ShownThere(patch, best)) return Refusal::FrameOff;
