@@ -52,6 +52,8 @@ const char* Answer(Refusal refusal) {
       return "refused: one view";
     case Refusal::FrameOff:
       return "refused: frame off";
+    case Refusal::Edge:
+      return "refused: edge";
   }
   return "refused";
 }

@@ -20,6 +20,8 @@ const char* Why(Refusal refusal) {
       return kMsgNoDistanceOneView;
     case Refusal::FrameOff:
       return kMsgNoDistanceFrameOff;
+    case Refusal::Edge:
+      return kMsgNoDistanceEdge;
     case Refusal::None:
     case Refusal::NoPicture:
       break;

@@ -111,6 +111,9 @@ inline constexpr char kMsgNoDistanceOneView[] =
 inline constexpr char kMsgNoDistanceFrameOff[] =
     "Die Stationen passen hier nicht zu den Bildern: Stationen aus den Bildern bestimmen oder von "
     "Hand einstellen.";
+inline constexpr char kMsgNoDistanceEdge[] =
+    "Die Stelle liegt an einer Kante; genau auf die Kante zielen oder die Entfernung von Hand "
+    "einstellen.";
 // A click in a survey view that no point on P0's sight ray is seen at; %1: the station's number.
 inline constexpr char kMsgNoDistanceAtClick[] =
     "Keine Entfernung auf dem Zielstrahl von P0 trifft diese Stelle in P%1.";

@@ -29,7 +29,7 @@ TEST(Aim, TheReferenceFollowsTheFootprintsAxes) {
     int perColumn, perRow;  // the ramp's rise a sample step along the patch's columns and rows
   } cases[] = {{Footprint{}, 1, 2}, {Footprint{0, {2, 0}}, 2, 2}, {Footprint{36, {2, 0}}, 4, -1}};
   for (const auto& c : cases) {
-    const std::vector<double>* reference = aim.Reference(layout, c.footprint);
+    const std::vector<double>* reference = aim.Reference(Patch(3), layout, c.footprint);
     ASSERT_TRUE(reference);
     double norm = 0;
     for (int j = -3; j <= 3; ++j)
@@ -46,13 +46,13 @@ TEST(Aim, TheSpreadIsThatOfTheAimedPatchAndNothingWhereP0LacksIt) {
   Aim plain(flat.pixels, 0, 0), edge(cropped.pixels, 0, 0);
   EXPECT_EQ(plain.Spread(7).value_or(-1), 0);
   Layout layout(7, 15), wide(12, 25);
-  const std::vector<double>* zeros = plain.Reference(layout, Footprint{});
+  const std::vector<double>* zeros = plain.Reference(Patch(7), layout, Footprint{});
   ASSERT_TRUE(zeros);
   EXPECT_TRUE(std::all_of(zeros->begin(), zeros->end(), [](double v) { return v == 0; }));
   // Over 15 x 15 pixels of the ramp: offsets i + 2j, i and j each spread as -7 ... 7.
   EXPECT_NEAR(edge.Spread(7).value_or(-1), std::sqrt(5 * (15 * 15 - 1) / 12.0), 1e-4);
   EXPECT_FALSE(edge.Spread(12));
-  EXPECT_FALSE(edge.Reference(wide, Footprint{}));
+  EXPECT_FALSE(edge.Reference(Patch(12), wide, Footprint{}));
 }
 
 TEST(Aim, TheControlRaysSpreadWithTheFootprint) {

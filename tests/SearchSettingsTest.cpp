@@ -32,6 +32,7 @@ TEST(SearchSettings, CheckNamesTheFirstFieldOutOfItsRange) {
       {[](SearchSettings& t) { t.tuningRounds = -1; }, "tuningRounds"},
       {[](SearchSettings& t) { t.maxTaps = 0; }, "maxTaps"},
       {[](SearchSettings& t) { t.refineSteps = 0; }, "refineSteps"},
+      {[](SearchSettings& t) { t.edgeMixed = 0; }, "edgeMixed"},
       {[](SearchSettings& t) { t.growStep = t.refineSteps = 0; }, "growStep"},
   };
   for (const auto& [change, field] : wrong) {

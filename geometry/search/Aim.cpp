@@ -27,15 +27,16 @@ const std::array<V3, 9>& Aim::Rays(Patch& patch, const Footprint& footprint) con
     footprint.Axes(ax, ay, bx, by);
     for (int g = 0; g < 9; ++g) {
       const double i = (g % 3 - 1) * patch.half, j = (g / 3 - 1) * patch.half;
-      patch.rays[key][static_cast<std::size_t>(g)] =
-          RayOf(column_ + i * ax + j * bx, row_ + i * ay + j * by, scale_);
+      patch.rays[key][static_cast<std::size_t>(g)] = RayOf(
+          column_ + patch.column + i * ax + j * bx, row_ + patch.row + i * ay + j * by, scale_);
     }
     patch.known[key] = 1;
   }
   return patch.rays[key];
 }
 
-const std::vector<double>* Aim::Reference(Layout& layout, const Footprint& footprint) {
+const std::vector<double>* Aim::Reference(const Patch& patch, Layout& layout,
+                                          const Footprint& footprint) {
   const auto key = static_cast<std::size_t>(footprint.Index());
   if (layout.known[key] == 0) {
     layout.known[key] = -1;
@@ -47,8 +48,8 @@ const std::vector<double>* Aim::Reference(Layout& layout, const Footprint& footp
     const double reach = layout.half + 1;
     const int across = static_cast<int>(std::ceil(reach * (std::fabs(ax) + std::fabs(bx)))) + 2;
     const int down = static_cast<int>(std::ceil(reach * (std::fabs(ay) + std::fabs(by)))) + 2;
-    if (!picture_.Prepare(column_ - across, row_ - down, column_ + across, row_ + down))
-      return nullptr;
+    const int column = column_ + patch.column, row = row_ + patch.row;
+    if (!picture_.Prepare(column - across, row - down, column + across, row + down)) return nullptr;
     std::vector<double> values;
     values.reserve(layout.offsets.size() * layout.offsets.size());
     double sum = 0;
@@ -56,12 +57,12 @@ const std::vector<double>* Aim::Reference(Layout& layout, const Footprint& footp
       for (int i : layout.offsets) {
         double v = 0;
         if (footprint.Unit()) {
-          v = picture_.At(column_ + i, row_ + j);
+          v = picture_.At(column + i, row + j);
         } else {
           for (int tb = 0; tb < taps[1]; ++tb)
             for (int ta = 0; ta < taps[0]; ++ta) {
               const double s = i + (ta + 0.5) / taps[0] - 0.5, t = j + (tb + 0.5) / taps[1] - 0.5;
-              v += picture_.Bilinear(column_ + s * ax + t * bx, row_ + s * ay + t * by);
+              v += picture_.Bilinear(column + s * ax + t * bx, row + s * ay + t * by);
             }
           v /= taps[0] * taps[1];
         }
@@ -82,13 +83,14 @@ const std::vector<double>* Aim::Reference(Layout& layout, const Footprint& footp
   return layout.known[key] > 0 ? &layout.references[key] : nullptr;
 }
 
-std::optional<double> Aim::Spread(int half) {
-  if (!picture_.Prepare(column_ - half, row_ - half, column_ + half, row_ + half))
-    return std::nullopt;
+std::optional<double> Aim::Spread(int half, int column, int row) {
+  column += column_;
+  row += row_;
+  if (!picture_.Prepare(column - half, row - half, column + half, row + half)) return std::nullopt;
   double sum = 0, squares = 0;
   for (int oy = -half; oy <= half; ++oy)
     for (int ox = -half; ox <= half; ++ox) {
-      const double v = picture_.At(column_ + ox, row_ + oy);
+      const double v = picture_.At(column + ox, row + oy);
       sum += v;
       squares += v * v;
     }

@@ -25,11 +25,12 @@ class Aim {
   V3 Ray() const { return ray_; }
   // The sight lines of the patch's 3 x 3 control points, spaced along `footprint`'s axes.
   const std::array<V3, 9>& Rays(Patch& patch, const Footprint& footprint) const;
-  // The aimed patch's values on a footprint; null where P0 lacks the picture.
-  const std::vector<double>* Reference(Layout& layout, const Footprint& footprint);
-  // The grey-value spread over the aimed patch of half side `half`; nothing where P0 lacks the
-  // picture.
-  std::optional<double> Spread(int half);
+  // The patch's values on a footprint, kept in `layout`; null where P0 lacks the picture.
+  const std::vector<double>* Reference(const Patch& patch, Layout& layout,
+                                       const Footprint& footprint);
+  // The grey-value spread over the patch of half side `half` centred `column`, `row` pixels from
+  // the aimed one; nothing where P0 lacks the picture.
+  std::optional<double> Spread(int half, int column = 0, int row = 0);
 
  private:
   Scale scale_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/search/Aim.h"
+#include "geometry/search/AimedSide.h"
 #include "geometry/search/Correlation.h"
 #include "geometry/search/Footprint.h"
 #include "geometry/search/Grid.h"
@@ -81,9 +82,10 @@ class Search {
   // Whether `best` still fits better than `second` on a patch a growth step larger than `half`
   // (the largest patch: smaller), each on its own plane.
   bool KeepsItsLead(int half, const Refined& best, const Refined& second);
-  // Whether the smallest patch around the aim, laid on `plane` at `u`, matches both views better
-  // than chance.
-  bool Agrees(const Plane& plane, double u);
+  // Whether `window`, a patch of the smallest size that holds the aim, laid on `plane` at `u`,
+  // matches both views better than chance and fixes the place there: in both, or, `alone`, in
+  // one that matches as well as a view that decides alone must.
+  bool Agrees(Patch& window, const Plane& plane, double u, bool alone);
   // Whether each survey view, sought freely around the place at `r`, shows the aimed patch best
   // within reach of that place: where the station frame is off, the line runs beside what the
   // pictures show, and a place along it that fits nearly as well is not where the point is.
@@ -201,7 +203,7 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
     }
   };
   const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
-  std::vector<Patch> patches(cores - 1, Patch(patch.half));
+  std::vector<Patch> patches(cores - 1, Patch(patch.half, patch.column, patch.row));
   std::vector<std::thread> workers;
   for (Patch& own : patches) workers.emplace_back(work, std::ref(own));
   work(patch);
@@ -281,8 +283,10 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
   // behind a post, and match that: the aimed pixels themselves must agree with the place.
   // So may a patch whose samples a survey view needs spread over more of P0 than the largest
   // patch covers, both ways: where that view sees the place several times smaller than P0 does.
-  if ((patch.half > set_.half || Spread(patch, best)) && !Agrees(best.plane, best.place.u))
-    return Refusal::NoMatch;
+  if (patch.half > set_.half || Spread(patch, best)) {
+    Patch core(set_.half);
+    if (!Agrees(core, best.plane, best.place.u, false)) return Refusal::NoMatch;
+  }
   // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
   // a patch of another size then holds what lies around it, and the true place fits that better.
   // Not a patch smaller than the smallest: it is tried where that one reached past the outline of
@@ -291,6 +295,20 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
       !KeepsItsLead(patch.half, best, ranking.second))
     return Refusal::Ambiguous;
   if (!ShownThere(patch, best)) return Refusal::FrameOff;
+  // Beside an edge, the aimed side must fix the place itself. Its picture may run along one
+  // view's line (streaks, a painted horizon): the other view then fixes it alone.
+  if (set_.aimedSide) {
+    if (const std::optional<Offset> side = AimedSide(aim_, set_)) {
+      Patch window(set_.half, side->column, side->row);
+      if (!Agrees(window, best.plane, best.place.u, true)) return Refusal::Edge;
+      // A patch smaller than the smallest, tried where that one reached past an outline, answers
+      // only where the aimed side holds structure of its own: where it is flat, the little the
+      // patch holds may be the far side's edge alone.
+      if (patch.half < set_.half &&
+          !(aim_.Spread(set_.half, side->column, side->row) >= set_.minContrast))
+        return Refusal::Edge;
+    }
+  }
   return Refusal::None;
 }
 
@@ -343,27 +361,30 @@ bool Search::KeepsItsLead(int half, const Refined& best, const Refined& second) 
   return fit(best) > fit(second);
 }
 
-bool Search::Agrees(const Plane& plane, double u) {
-  Patch core(set_.half);
-  Layout samples(core.half, 2 * core.half + 1);
-  const std::optional<Plane> small = Relaid(core, plane);
-  const Scored s = small ? views_.Score(core, *small, u, samples, set_.slide) : Scored{};
-  bool agrees = s.sure[0] > 0 && s.sure[1] > 0;
+bool Search::Agrees(Patch& window, const Plane& plane, double u, bool alone) {
+  Layout samples(window.half, 2 * window.half + 1);
+  const std::optional<Plane> small = Relaid(window, plane);
+  const Scored s = small ? views_.Score(window, *small, u, samples, set_.slide) : Scored{};
+  if (!(s.sure[0] > 0 && s.sure[1] > 0)) return false;
   // And they must fix the place themselves: a smooth ramp (a sky, a shaded wall) fits a place a
   // couple of pixels along the line as well as the right one, in either view, and the answer is
   // then the grown patch's alone.
-  for (int view = 0; view < 2 && agrees; ++view) {
+  // Where both must, the first that does not settles it.
+  bool fixes[2] = {false, false};
+  for (int view = 0; view < 2 && (alone || view == 0 || fixes[0]); ++view) {
     const double du = std::max(u * 1e-4, 1e-9);
     const double step = set_.localStep * du / std::max(views_.Moved(view, u, du), 1e-12);
+    fixes[view] = true;
     for (const double there : {u - step, u + step}) {
       if (there <= 0) continue;
-      const Scored aside = views_.Score(core, *small, there, samples, set_.slide);
-      if (!std::isnan(aside.score[view]) && s.score[view] - aside.score[view] < set_.minLocalDrop) {
-        agrees = false;
-      }
+      const Scored aside = views_.Score(window, *small, there, samples, set_.slide);
+      if (!std::isnan(aside.score[view]) && s.score[view] - aside.score[view] < set_.minLocalDrop)
+        fixes[view] = false;
     }
   }
-  return agrees;
+  if (fixes[0] && fixes[1]) return true;
+  return alone && ((fixes[0] && s.score[0] >= set_.minLoneScore) ||
+                   (fixes[1] && s.score[1] >= set_.minLoneScore));
 }
 
 Search::Refined Search::Refine(Patch& patch, const std::vector<Plane>& planes, const Candidate& c,

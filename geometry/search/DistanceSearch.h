@@ -17,6 +17,7 @@ enum class Refusal : std::uint8_t {
   Ambiguous,  // another place along the line fits nearly as well
   OneView,   // only one survey view moves with the distance here, and it does not match well enough
   FrameOff,  // a survey view shows the place further beside the answer than the stations allow
+  Edge,      // the aim lies beside an edge, and its own side does not fix the place
 };
 
 struct DistanceMatch {

@@ -35,10 +35,14 @@ struct Layout {
 
 // The aimed patch's half side, and the sight lines of each footprint's control points at that
 // size, worked out when first needed. The search keeps one for its patch; a check on a patch of
-// another size makes one of its own.
+// another size makes one of its own. A window beside the aimed pixel that still holds it is a
+// patch whose centre lies `column`, `row` P0 pixels from it; its layouts serve it alone.
 struct Patch {
   explicit Patch(int h) : half(h) {}
+  Patch(int h, int c, int r) : half(h), column(c), row(r) {}
   int half;
+  int column = 0, row = 0;
+  bool Shifted() const { return column != 0 || row != 0; }
   std::vector<std::array<V3, 9>> rays = std::vector<std::array<V3, 9>>(kFootprints);
   std::vector<std::uint8_t> known = std::vector<std::uint8_t>(kFootprints, 0);
 };

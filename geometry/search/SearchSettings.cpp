@@ -39,6 +39,7 @@ std::string_view SearchSettings::Check() const {
       {tapSpacing >= 0.5, "tapSpacing"},
       {maxTaps >= 1 && maxTaps <= 8, "maxTaps"},
       {refineSteps >= 1 && refineSteps <= 16, "refineSteps"},
+      {edgeMixed >= 1 && edgeMixed <= half, "edgeMixed"},
       {maxFreeOffset > 0, "maxFreeOffset"},
       {freeReach > maxFreeOffset && freeReach <= 8, "freeReach"},
       {frameReach >= freeReach && frameReach <= 32, "frameReach"},

@@ -55,6 +55,12 @@ struct SearchSettings {
   int maxTaps = 4;
   // False: an answer need not still beat the next best place on a patch of another size.
   bool crossCheck = true;
+  // False: an answer need not be fixed by the aimed side of an edge alone.
+  bool aimedSide = true;
+  // Pixels beside an edge that show both its sides, the smoothing's pixel included: an aim this
+  // near may take either side's distance. The window on the aimed side reaches one pixel less
+  // past the aim, and so leaves out an edge further off with the pixel the smoothing mixes in.
+  int edgeMixed = 2;
   // Steps a pixel when refining: quarter pixels, between which the parabola finds a tenth.
   int refineSteps = 4;
   // Pixels of a survey view that the place the pictures show may lie from the answer's place

@@ -40,8 +40,10 @@ bool Views::Project(Patch& patch, const Plane& plane, const Footprint& footprint
   const int half = patch.half;
   grid.half = half;
   if (plane.square) {
+    // A window beside the aim as far beside it in the survey view as in P0.
+    const Pixel mid{grid.p[4].column + patch.column, grid.p[4].row + patch.row};
     for (int g = 0; g < 9; ++g)
-      grid.p[g] = {grid.p[4].column + (g % 3 - 1) * half, grid.p[4].row + (g / 3 - 1) * half};
+      grid.p[g] = {mid.column + (g % 3 - 1) * half, mid.row + (g / 3 - 1) * half};
     return true;
   }
   // The station must see the plane's front, as P0 does.
@@ -56,10 +58,12 @@ bool Views::Project(Patch& patch, const Plane& plane, const Footprint& footprint
       if (!Meets(plane, rays[static_cast<std::size_t>(g)], spread[g])) return false;
     control = spread;
   }
+  // The aimed patch's centre is the aimed pixel's place itself; a window's lies on the plane.
+  const double near = grid.p[4].column;
   for (int g = 0; g < 9; ++g) {
-    if (g == 4) continue;
+    if (g == 4 && !patch.Shifted()) continue;
     grid.p[g] = v.station.PixelOf(control[g] - v.station.centre * u, v.scale);
-    grid.p[g].column = v.image.Near(grid.p[g].column, grid.p[4].column);
+    grid.p[g].column = v.image.Near(grid.p[g].column, near);
   }
   return true;
 }
@@ -78,7 +82,7 @@ Scored Views::Score(Patch& patch, const Plane& plane, double u, Layout& layout, 
     if (!plane.square && !Holds(grid)) return {};
 
     GreyImage& image = views_[view].image;
-    const std::vector<double>* reference = aim_.Reference(layout, footprint);
+    const std::vector<double>* reference = aim_.Reference(patch, layout, footprint);
     // Measured station geometry a little off puts the place beside the line it is sought along,
     // not along it: the patch slides across the line only, or it would fit as well a pixel or
     // two further along where the line runs steeply. The fit between the whole pixels slid
@@ -166,7 +170,7 @@ Views::Free Views::FreeOffset(Patch& patch, const Plane& plane, double u, Layout
   if (!Project(patch, plane, Footprint{}, view, u, grid)) return out;
   const Footprint footprint = plane.square ? Footprint{} : FootprintOf(grid);
   if (!footprint.Unit() && !Project(patch, plane, footprint, view, u, grid)) return out;
-  const std::vector<double>* reference = aim_.Reference(layout, footprint);
+  const std::vector<double>* reference = aim_.Reference(patch, layout, footprint);
   if (!reference) return out;
   const int side = 2 * reach + 1;
   std::vector<double> fits(static_cast<std::size_t>(side * side), nan);
