@@ -1,9 +1,9 @@
 #include "geometry/search/DistanceSearch.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
-#include <functional>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -37,6 +37,25 @@ constexpr int kTurnRounds = 4;
 // The first pass's places go to the cores in runs of this many, and to at most this many cores.
 constexpr std::size_t kFirstPassRun = 64;
 constexpr unsigned kMostWorkers = 8;
+
+// Runs work(i, state) for every i below `count`, in runs of `run`, shared among the machine's
+// cores; each thread works on a state of its own, which make() gives it.
+template <typename Make, typename Work>
+void OnCores(std::size_t count, std::size_t run, const Make& make, const Work& work) {
+  std::atomic<std::size_t> next{0};
+  const auto worker = [&] {
+    auto state = make();
+    for (std::size_t begin; (begin = next.fetch_add(run)) < count;)
+      for (std::size_t i = begin; i < std::min(begin + run, count); ++i) work(i, state);
+  };
+  const std::size_t runs = (count + run - 1) / run;
+  const auto cores = std::min<std::size_t>(
+      std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers), runs);
+  std::vector<std::thread> threads;
+  for (std::size_t k = 1; k < cores; ++k) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
+}
 
 class Search {
  public:
@@ -89,10 +108,13 @@ class Search {
   // Whether each survey view, sought freely around the place at `r`, shows the aimed patch best
   // within reach of that place: where the station frame is off, the line runs beside what the
   // pictures show, and a place along it that fits nearly as well is not where the point is.
-  bool ShownThere(Patch& patch, const Refined& r);
+  bool ShownThere(const Patch& patch, const Refined& r);
   // Where nothing along the line matches: whether both survey views, sought freely further
   // around the best place, match well beside the line, which is then not where the pictures are.
-  bool ShownBeside(Patch& patch, const Refined& r);
+  bool ShownBeside(const Patch& patch, const Refined& r);
+  // Where each survey view shows the patch best around the place at `r`, sought freely up to
+  // `reach` pixels, the two views on two cores.
+  std::array<Views::Free, 2> FreeInBoth(const Patch& patch, const Refined& r, int reach);
   // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
   // largest patch, along both axes.
   bool Spread(Patch& patch, const Refined& r);
@@ -193,21 +215,19 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
   // among the machine's cores. Each worker keeps its own sight lines and samples; the pictures
   // are filled once, by whichever reads a block first.
   std::vector<double> scores(places.size());
-  std::atomic<std::size_t> nextRun{0};
-  const auto work = [&](Patch& own) {
-    Layout coarse(own.half, set_.coarseSamples);
-    for (std::size_t begin; (begin = nextRun.fetch_add(kFirstPassRun)) < places.size();) {
-      const std::size_t end = std::min(begin + kFirstPassRun, places.size());
-      for (std::size_t i = begin; i < end; ++i)
-        scores[i] = views_.Best(own, planes, places[i].u, coarse, 0).combined;
-    }
+  struct Worker {
+    Patch patch;
+    Layout coarse;
   };
-  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
-  std::vector<Patch> patches(cores - 1, Patch(patch.half, patch.column, patch.row));
-  std::vector<std::thread> workers;
-  for (Patch& own : patches) workers.emplace_back(work, std::ref(own));
-  work(patch);
-  for (std::thread& w : workers) w.join();
+  OnCores(
+      places.size(), kFirstPassRun,
+      [&] {
+        return Worker{Patch(patch.half, patch.column, patch.row),
+                      Layout(patch.half, set_.coarseSamples)};
+      },
+      [&](std::size_t i, Worker& w) {
+        scores[i] = views_.Best(w.patch, planes, places[i].u, w.coarse, 0).combined;
+      });
   std::vector<Candidate> samples;
   samples.reserve(places.size());
   for (std::size_t i = 0; i < places.size(); ++i) {
@@ -246,11 +266,23 @@ Search::Ranking Search::RefinePeaks(Patch& patch, const std::vector<Plane>& plan
   Ranking r;
   r.runnerUp = nextBest;
   const int half = patch.half;
-  Layout fine(half, 2 * half + 1);
-  // Turning a plane to fit needs fewer samples than placing it.
-  Layout tuning(half, std::min(2 * half + 1, set_.tuningSamples));
-  for (std::size_t p : peaks) {
-    const Refined here = Refine(patch, planes, samples[p], fine, tuning);
+  // The peaks shared among the cores, each worker with its own samples: whole patches to place,
+  // and fewer to turn a plane, which needs fewer than placing it.
+  struct Worker {
+    Patch patch;
+    Layout fine, tuning;
+  };
+  std::vector<Refined> refined(peaks.size());
+  OnCores(
+      peaks.size(), 1,
+      [&] {
+        return Worker{Patch(half, patch.column, patch.row), Layout(half, 2 * half + 1),
+                      Layout(half, std::min(2 * half + 1, set_.tuningSamples))};
+      },
+      [&](std::size_t k, Worker& w) {
+        refined[k] = Refine(w.patch, planes, samples[peaks[k]], w.fine, w.tuning);
+      });
+  for (const Refined& here : refined) {
     if (here.scores.combined > r.best.scores.combined) {
       if (r.best.scores.combined > -2) r.runnerUp = std::max(r.runnerUp, r.best.scores.combined);
       if (r.best.scores.combined > r.second.scores.combined) r.second = r.best;
@@ -312,22 +344,34 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
   return Refusal::None;
 }
 
-bool Search::ShownThere(Patch& patch, const Refined& r) {
-  Layout samples(patch.half, 2 * patch.half + 1);
-  for (int view = 0; view < 2; ++view) {
-    const Views::Free free =
-        views_.FreeOffset(patch, r.plane, r.place.u, samples, view, set_.freeReach);
+std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined& r, int reach) {
+  std::array<Views::Free, 2> free;
+  struct Worker {
+    Patch patch;
+    Layout samples;
+  };
+  OnCores(
+      2, 1,
+      [&] {
+        return Worker{Patch(patch.half, patch.column, patch.row),
+                      Layout(patch.half, 2 * patch.half + 1)};
+      },
+      [&](std::size_t view, Worker& w) {
+        free[view] = views_.FreeOffset(w.patch, r.plane, r.place.u, w.samples,
+                                       static_cast<int>(view), reach);
+      });
+  return free;
+}
+
+bool Search::ShownThere(const Patch& patch, const Refined& r) {
+  for (const Views::Free& free : FreeInBoth(patch, r, set_.freeReach))
     if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset)) return false;
-  }
   return true;
 }
 
-bool Search::ShownBeside(Patch& patch, const Refined& r) {
-  Layout samples(patch.half, 2 * patch.half + 1);
+bool Search::ShownBeside(const Patch& patch, const Refined& r) {
   double furthest = 0;
-  for (int view = 0; view < 2; ++view) {
-    const Views::Free free =
-        views_.FreeOffset(patch, r.plane, r.place.u, samples, view, set_.frameReach);
+  for (const Views::Free& free : FreeInBoth(patch, r, set_.frameReach)) {
     if (!(free.best >= set_.minScore)) return false;
     furthest = std::max(furthest, std::hypot(free.offset.column, free.offset.row));
   }
