@@ -22,24 +22,27 @@ Aim::Aim(const PanoPixels& p0, Real hor, Real vert)
 
 const std::array<V3, 9>& Aim::Rays(Patch& patch, const Footprint& footprint) const {
   const auto key = static_cast<std::size_t>(footprint.Index());
-  if (!patch.known[key]) {
+  std::int32_t& slot = patch.slot[key];
+  if (slot == 0) {
     double ax, ay, bx, by;
     footprint.Axes(ax, ay, bx, by);
+    std::array<V3, 9>& rays = patch.rays.emplace_back();
     for (int g = 0; g < 9; ++g) {
       const double i = (g % 3 - 1) * patch.half, j = (g / 3 - 1) * patch.half;
-      patch.rays[key][static_cast<std::size_t>(g)] = RayOf(
-          column_ + patch.column + i * ax + j * bx, row_ + patch.row + i * ay + j * by, scale_);
+      rays[static_cast<std::size_t>(g)] = RayOf(column_ + patch.column + i * ax + j * bx,
+                                                row_ + patch.row + i * ay + j * by, scale_);
     }
-    patch.known[key] = 1;
+    slot = static_cast<std::int32_t>(patch.rays.size());
   }
-  return patch.rays[key];
+  return patch.rays[static_cast<std::size_t>(slot - 1)];
 }
 
 const std::vector<double>* Aim::Reference(const Patch& patch, Layout& layout,
                                           const Footprint& footprint) {
   const auto key = static_cast<std::size_t>(footprint.Index());
-  if (layout.known[key] == 0) {
-    layout.known[key] = -1;
+  std::int32_t& slot = layout.slot[key];
+  if (slot == 0) {
+    slot = -1;
     double ax, ay, bx, by;
     footprint.Axes(ax, ay, bx, by);
     // Each sample averages P0 over its spacing, in a few steps a pixel or so apart.
@@ -77,10 +80,10 @@ const std::vector<double>* Aim::Reference(const Patch& patch, Layout& layout,
     }
     const double norm = std::sqrt(squares);
     for (double& v : values) v = norm > 1e-9 ? v / norm : 0;
-    layout.references[key] = std::move(values);
-    layout.known[key] = 1;
+    layout.references.push_back(std::move(values));
+    slot = static_cast<std::int32_t>(layout.references.size());
   }
-  return layout.known[key] > 0 ? &layout.references[key] : nullptr;
+  return slot > 0 ? &layout.references[static_cast<std::size_t>(slot - 1)] : nullptr;
 }
 
 std::optional<double> Aim::Spread(int half, int column, int row) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "geometry/search/Footprint.h"
@@ -18,10 +19,12 @@ struct Layout {
   int half = 0;
   std::vector<int> offsets;
   std::vector<std::array<double, 3>> weights;
-  // The aimed patch's values at the samples of each footprint, zero mean and unit length; worked
-  // out when first needed, and left empty where P0 has too little picture around the aim.
-  std::vector<std::vector<double>> references = std::vector<std::vector<double>>(kFootprints);
-  std::vector<std::int8_t> known = std::vector<std::int8_t>(kFootprints, 0);
+  // The aimed patch's values at the samples of each footprint, zero mean and unit length, worked
+  // out when first needed: `slot` holds a footprint's place in `references` plus one, 0 where not
+  // yet worked out and -1 where P0 has too little picture around the aim. A search uses a few of
+  // the footprints, and a layout is made for each stage and worker.
+  std::vector<std::int32_t> slot = std::vector<std::int32_t>(kFootprints, 0);
+  std::deque<std::vector<double>> references;
   // `count` samples a side, spread evenly over the patch's side.
   Layout(int h, int count) : half(h) {
     for (int k = 0; k < count; ++k) {
@@ -43,8 +46,10 @@ struct Patch {
   int half;
   int column = 0, row = 0;
   bool Shifted() const { return column != 0 || row != 0; }
-  std::vector<std::array<V3, 9>> rays = std::vector<std::array<V3, 9>>(kFootprints);
-  std::vector<std::uint8_t> known = std::vector<std::uint8_t>(kFootprints, 0);
+  // Where a footprint's sight lines lie in `rays`, plus one; 0 where not yet worked out. They stay
+  // where they are as more are added.
+  std::vector<std::int32_t> slot = std::vector<std::int32_t>(kFootprints, 0);
+  std::deque<std::array<V3, 9>> rays;
 };
 
 }  // namespace search
