@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -37,6 +39,8 @@ constexpr int kTurnRounds = 4;
 // The first pass's places go to the cores in runs of this many, and to at most this many cores.
 constexpr std::size_t kFirstPassRun = 64;
 constexpr unsigned kMostWorkers = 8;
+// The first pass works out how a plane's pixels look in the survey views at every this many places.
+constexpr std::size_t kScaleEvery = 4;
 
 // Runs work(i, state) for every i below `count`, in runs of `run`, shared among the machine's
 // cores; each thread works on a state of its own, which make() gives it.
@@ -84,6 +88,11 @@ class Search {
   std::vector<Plane> PlanesFor(Patch& patch);
   // Every place along the line, scored on sparse patches.
   std::vector<Candidate> FirstPass(Patch& patch, const std::vector<Plane>& planes);
+  // Which planes the first pass scores at each place: each at fewer where a view sees P0's pixels
+  // on it larger than its own.
+  std::vector<std::vector<std::uint8_t>> Thinned(const Patch& patch,
+                                                 const std::vector<Plane>& planes,
+                                                 const std::vector<Candidate>& places);
   // The places worth refining, and the best score of the rest (-1 where none is left).
   std::pair<std::vector<std::size_t>, double> Peaks(const std::vector<Candidate>& samples,
                                                     int half) const;
@@ -214,19 +223,26 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
   // Each place scored on sparse patches of the smoothed pictures, the places shared out in runs
   // among the machine's cores. Each worker keeps its own sight lines and samples; the pictures
   // are filled once, by whichever reads a block first.
+  const std::vector<std::vector<std::uint8_t>> scored = Thinned(patch, planes, places);
   std::vector<double> scores(places.size());
   struct Worker {
     Patch patch;
     Layout coarse;
+    std::vector<Plane> planes;
   };
   OnCores(
       places.size(), kFirstPassRun,
       [&] {
-        return Worker{Patch(patch.half, patch.column, patch.row),
-                      Layout(patch.half, set_.coarseSamples)};
+        return Worker{
+            Patch(patch.half, patch.column, patch.row), Layout(patch.half, set_.coarseSamples), {}};
       },
       [&](std::size_t i, Worker& w) {
-        scores[i] = views_.Best(w.patch, planes, places[i].u, w.coarse, 0).combined;
+        w.planes.clear();
+        for (std::size_t k = 0; k < planes.size(); ++k)
+          if (scored[i][k]) w.planes.push_back(planes[k]);
+        scores[i] = w.planes.empty()
+                        ? std::nan("")
+                        : views_.Best(w.patch, w.planes, places[i].u, w.coarse, 0).combined;
       });
   std::vector<Candidate> samples;
   samples.reserve(places.size());
@@ -236,6 +252,70 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
     samples.push_back(places[i]);
   }
   return samples;
+}
+
+std::vector<std::vector<std::uint8_t>> Search::Thinned(const Patch& patch,
+                                                       const std::vector<Plane>& planes,
+                                                       const std::vector<Candidate>& places) {
+  // How many of each view's pixels one of P0's spans on each plane at every few places; 0 where
+  // the view does not see that plane there. It changes slowly along the line: the places between
+  // take the lesser of the two around them.
+  const std::size_t count = places.size(), kinds = planes.size();
+  const std::size_t probes = (count - 1 + kScaleEvery - 1) / kScaleEvery + 1;
+  std::vector<std::array<double, 2>> probed(probes * kinds);
+  OnCores(
+      probes, kFirstPassRun / kScaleEvery,
+      [&] { return Patch(patch.half, patch.column, patch.row); },
+      [&](std::size_t j, Patch& own) {
+        const double u = places[std::min(j * kScaleEvery, count - 1)].u;
+        for (std::size_t k = 0; k < kinds; ++k)
+          for (int view = 0; view < 2; ++view) {
+            Grid grid;
+            probed[j * kinds + k][static_cast<std::size_t>(view)] =
+                !planes[k].square && views_.Project(own, planes[k], Footprint{}, view, u, grid)
+                    ? LeastScale(grid)
+                    : 0;
+          }
+      });
+  std::vector<std::array<double, 2>> scale(count * kinds);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t a = i / kScaleEvery, b = std::min(a + 1, probes - 1);
+    for (std::size_t k = 0; k < kinds; ++k)
+      for (std::size_t view = 0; view < 2; ++view) {
+        const double sa = probed[a * kinds + k][view], sb = probed[b * kinds + k][view];
+        scale[i * kinds + k][view] = sa > 0 && sb > 0 ? std::min(sa, sb) : std::max(sa, sb);
+      }
+  }
+  // Where a view sees each of P0's pixels on a plane as several of its own, near that station,
+  // the samples average over as many, and moving by one of its pixels changes them little: there
+  // the plane is scored at places a pixel of P0 apart as that view sees it, the last before the
+  // next would lie further.
+  std::vector<std::vector<std::uint8_t>> scored(count, std::vector<std::uint8_t>(kinds, 1));
+  for (std::size_t k = 0; k < kinds; ++k) {
+    if (planes[k].square) continue;
+    std::vector<std::size_t> seen;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (scale[i * kinds + k][0] > 0 && scale[i * kinds + k][1] > 0) seen.push_back(i);
+      scored[i][k] = 0;
+    }
+    for (std::size_t n = 0, from = 0; n < seen.size(); ++n) {
+      const std::size_t i = seen[n];
+      bool keep = n == 0 || n + 1 == seen.size();
+      if (!keep) {
+        const std::size_t a = seen[from], b = seen[n + 1];
+        std::array<double, 2> step;
+        for (std::size_t view = 0; view < 2; ++view)
+          step[view] = std::max(views_.Coarse(static_cast<int>(view)),
+                                std::min(scale[a * kinds + k][view], scale[b * kinds + k][view]));
+        keep = views_.Movement(places[a], places[b], step) > set_.coarseStep;
+      }
+      if (keep) {
+        scored[i][k] = 1;
+        from = n;
+      }
+    }
+  }
+  return scored;
 }
 
 std::pair<std::vector<std::size_t>, double> Search::Peaks(const std::vector<Candidate>& samples,

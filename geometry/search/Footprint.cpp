@@ -1,21 +1,41 @@
 #include "geometry/search/Footprint.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace search {
 
-Footprint FootprintOf(const Grid& grid) {
-  // The survey pixels one P0 pixel moves along either axis, and the directions in which it moves
-  // least and most: from the eigenvalues of J^T J of the local map J.
+namespace {
+
+// J^T J of the local map J from P0 pixels to survey pixels, as p, q; q, r, and its eigenvalues:
+// the squared survey pixels one P0 pixel moves along the directions it moves least and most.
+struct Metric {
+  double p, q, r, least, most;
+};
+
+Metric MetricOf(const Grid& grid) {
   const double span = 2.0 * grid.half;
   const double a = (grid.p[5].column - grid.p[3].column) / span;
   const double c = (grid.p[5].row - grid.p[3].row) / span;
   const double b = (grid.p[7].column - grid.p[1].column) / span;
   const double d = (grid.p[7].row - grid.p[1].row) / span;
-  const double p = a * a + c * c, q = a * b + c * d, r = b * b + d * d;
-  const double root = std::sqrt((p - r) * (p - r) / 4 + q * q);
-  const double least = std::max((p + r) / 2 - root, 1e-12),
-               most = std::max((p + r) / 2 + root, 1e-12);
+  Metric m{a * a + c * c, a * b + c * d, b * b + d * d, 0, 0};
+  const double root = std::sqrt((m.p - m.r) * (m.p - m.r) / 4 + m.q * m.q);
+  m.least = std::max((m.p + m.r) / 2 - root, 1e-12);
+  m.most = std::max((m.p + m.r) / 2 + root, 1e-12);
+  return m;
+}
+
+}  // namespace
+
+double LeastScale(const Grid& grid) {
+  return std::sqrt(MetricOf(grid).least);
+}
+
+Footprint FootprintOf(const Grid& grid) {
+  // The survey pixels one P0 pixel moves along either axis, and the directions in which it moves
+  // least and most.
+  const auto [p, q, r, least, most] = MetricOf(grid);
   Footprint f;
   auto step = [](double squared) {
     // Half octaves of the spacing that makes a step a survey pixel, none where it is one already.

@@ -31,6 +31,10 @@ struct Footprint {
 };
 constexpr int kFootprints = Footprint::kTurns * Footprint::kStretches * Footprint::kStretches;
 
+// Survey pixels one P0 pixel spans where the patch's control points fall on `grid`, along the
+// direction the view squeezes it most.
+double LeastScale(const Grid& grid);
+
 // The footprint that spaces the samples about a survey pixel apart, where the unit footprint's
 // control points fall on `grid`.
 Footprint FootprintOf(const Grid& grid);

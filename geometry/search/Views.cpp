@@ -205,12 +205,17 @@ Views::Free Views::FreeOffset(Patch& patch, const Plane& plane, double u, Layout
 }
 
 double Views::Movement(const Candidate& a, const Candidate& b, bool coarse) const {
+  return Movement(a, b, {coarse ? views_[0].coarse : 1, coarse ? views_[1].coarse : 1});
+}
+
+double Views::Movement(const Candidate& a, const Candidate& b,
+                       const std::array<double, 2>& step) const {
   double moved = 0;
   for (int view = 0; view < 2; ++view) {
     const double dc =
         std::fabs(a.centre[view].column -
                   views_[view].image.Near(b.centre[view].column, a.centre[view].column));
-    const double scale = coarse ? views_[view].coarse : 1;
+    const double scale = step[static_cast<std::size_t>(view)];
     moved =
         std::max({moved, dc / scale, std::fabs(a.centre[view].row - b.centre[view].row) / scale});
   }

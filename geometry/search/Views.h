@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "geometry/search/Aim.h"
@@ -72,6 +73,11 @@ class Views {
   // The most either view's place moves between two candidates; `coarse`: in the first pass's
   // pixels, those of the classic turn where a view's are finer.
   double Movement(const Candidate& a, const Candidate& b, bool coarse = false) const;
+  // The most either view's place moves between two candidates, in steps of `step` of each
+  // view's pixels.
+  double Movement(const Candidate& a, const Candidate& b, const std::array<double, 2>& step) const;
+  // A view's pixels in one of the first pass's.
+  double Coarse(int view) const { return views_[view].coarse; }
 
  private:
   struct View {
