@@ -220,10 +220,10 @@ std::vector<Candidate> Search::FirstPass(Patch& patch, const std::vector<Plane>&
     u = next;
     here = there;
   }
+  const std::vector<std::vector<std::uint8_t>> scored = Thinned(patch, planes, places);
   // Each place scored on sparse patches of the smoothed pictures, the places shared out in runs
   // among the machine's cores. Each worker keeps its own sight lines and samples; the pictures
   // are filled once, by whichever reads a block first.
-  const std::vector<std::vector<std::uint8_t>> scored = Thinned(patch, planes, places);
   std::vector<double> scores(places.size());
   struct Worker {
     Patch patch;
@@ -261,6 +261,7 @@ std::vector<std::vector<std::uint8_t>> Search::Thinned(const Patch& patch,
   // the view does not see that plane there. It changes slowly along the line: the places between
   // take the lesser of the two around them.
   const std::size_t count = places.size(), kinds = planes.size();
+  if (count == 0) return {};
   const std::size_t probes = (count - 1 + kScaleEvery - 1) / kScaleEvery + 1;
   std::vector<std::array<double, 2>> probed(probes * kinds);
   OnCores(
