@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "geometry/search/Correlation.h"
 #include "geometry/search/Footprint.h"
 #include "geometry/search/Grid.h"
+#include "geometry/search/OnCores.h"
 #include "geometry/search/Patch.h"
 #include "geometry/search/Plane.h"
 #include "geometry/search/Sight.h"
@@ -36,30 +35,10 @@ constexpr double kFinestTurn = 0.5;
 // each step taken at most this many times: at most about 7 degrees either way, half the step
 // between the walls tried. More freedom would let wrong places fit as well.
 constexpr int kTurnRounds = 4;
-// The first pass's places go to the cores in runs of this many, and to at most this many cores.
+// The first pass's places go to the cores in runs of this many.
 constexpr std::size_t kFirstPassRun = 64;
-constexpr unsigned kMostWorkers = 8;
 // The first pass works out how a plane's pixels look in the survey views at every this many places.
 constexpr std::size_t kScaleEvery = 4;
-
-// Runs work(i, state) for every i below `count`, in runs of `run`, shared among the machine's
-// cores; each thread works on a state of its own, which make() gives it.
-template <typename Make, typename Work>
-void OnCores(std::size_t count, std::size_t run, const Make& make, const Work& work) {
-  std::atomic<std::size_t> next{0};
-  const auto worker = [&] {
-    auto state = make();
-    for (std::size_t begin; (begin = next.fetch_add(run)) < count;)
-      for (std::size_t i = begin; i < std::min(begin + run, count); ++i) work(i, state);
-  };
-  const std::size_t runs = (count + run - 1) / run;
-  const auto cores = std::min<std::size_t>(
-      std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers), runs);
-  std::vector<std::thread> threads;
-  for (std::size_t k = 1; k < cores; ++k) threads.emplace_back(worker);
-  worker();
-  for (std::thread& t : threads) t.join();
-}
 
 class Search {
  public:
