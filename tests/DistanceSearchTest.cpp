@@ -382,6 +382,25 @@ TEST(WarpedSearch, AGrownPatchAnswersOnlyWhereTheAimedPixelsAgree) {
       << m.distance << " " << m.score1 << " " << m.score2 << " " << m.runnerUp;
 }
 
+// Faint level streaks on a wall at eye height: P1, level with P0, sees the same streak along its
+// line wherever the place, and only P2, standing 2 m higher, can fix it. The patch grows for want
+// of texture; its aimed pixels must agree with the place in P2 alone, and P1's fitting as well a
+// pixel or two along its streak is no sign of a frame off.
+TEST(WarpedSearch, StreaksAlongOneViewsLineAreFixedByTheOther) {
+  const Station stations[3] = {{{0, 0, 0}, 40}, {{13, 5, 0}, 200}, {{-11, 7, 2}, 310}};
+  const Vec aimed{2, 12, kNodal};
+  const Survey3 survey(stations, aimed, 1900, 360, [&](const Vec& eye, const Vec& d) {
+    if (d.y < 1e-9) return 200;
+    const double t = (aimed.y - eye.y) / d.y;
+    const double x = eye.x + t * d.x, z = eye.z + t * d.z;
+    return std::fabs(x - aimed.x) < 8 && z > 0 && z < 6 ? 128 + (Blotches(0.3, 3 * z) - 128) / 8
+                                                        : 200;
+  });
+  const DistanceMatch m = SearchDistance(survey.s, survey.panos);
+  ASSERT_TRUE(m.found) << int(m.refusal) << " " << m.score1 << " " << m.score2;
+  EXPECT_NEAR(static_cast<double>(m.distance), aimed.y / survey.ray.y, 0.01);
+}
+
 // A night sky, brighter towards the horizon, and 15 pixels of P0 to the right of the aim the edge
 // of a house 20 m away: the patch grown for want of texture fits the edge, and the aimed sky, a
 // smooth ramp, fits a place along the line as well as any other. The sky has no distance to give.

@@ -372,12 +372,13 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
                                                           : -1;
   if (lone >= 0 && best.scores.score[lone] < set_.minLoneScore) return Refusal::OneView;
   // A patch grown where the aimed texture is weak may be mostly something else around it, a wall
-  // behind a post, and match that: the aimed pixels themselves must agree with the place.
+  // behind a post, and match that: the aimed pixels themselves must agree with the place, in one
+  // view alone where their picture runs along the other's line.
   // So may a patch whose samples a survey view needs spread over more of P0 than the largest
   // patch covers, both ways: where that view sees the place several times smaller than P0 does.
   if (patch.half > set_.half || Spread(patch, best)) {
     Patch core(set_.half);
-    if (!Agrees(core, best.plane, best.place.u, false)) return Refusal::NoMatch;
+    if (!Agrees(core, best.plane, best.place.u, true)) return Refusal::NoMatch;
   }
   // A place may fit the aimed patch by chance, a print of the same motif elsewhere along the line:
   // a patch of another size then holds what lies around it, and the true place fits that better.
@@ -424,8 +425,12 @@ std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined&
 }
 
 bool Search::ShownThere(const Patch& patch, const Refined& r) {
+  // A place the picture fits barely better than the answer's is not shown there: along streaks,
+  // a view fits as well anywhere.
   for (const Views::Free& free : FreeInBoth(patch, r, set_.freeReach))
-    if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset)) return false;
+    if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset) &&
+        !(free.best - free.here < set_.minLocalDrop))
+      return false;
   return true;
 }
 

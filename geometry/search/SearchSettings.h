@@ -32,6 +32,8 @@ struct SearchSettings {
   // Pixels along the line, in either view, that the aimed pixels move to check a grown patch,
   double localStep = 6;
   // and how much worse they must fit there: a smooth ramp fits anywhere (half the garden's least).
+  // A survey view sought freely around the answer's place must fit this much better elsewhere to
+  // show the place there: along streaks it fits about as well anywhere.
   double minLocalDrop = 0.01;
   // A view moving less than this share of the other with the distance leaves it to decide alone,
   double loneRatio = 0.1;
