@@ -101,8 +101,9 @@ class Search {
   // around the best place, match well beside the line, which is then not where the pictures are.
   bool ShownBeside(const Patch& patch, const Refined& r);
   // Where each survey view shows the patch best around the place at `r`, sought freely up to
-  // `reach` pixels, the two views on two cores.
-  std::array<Views::Free, 2> FreeInBoth(const Patch& patch, const Refined& r, int reach);
+  // `reach` pixels (every `stride`-th first), the two views on two cores.
+  std::array<Views::Free, 2> FreeInBoth(const Patch& patch, const Refined& r, int reach,
+                                        int stride);
   // Whether a survey view compares the patch at `r` with samples spread over more of P0 than the
   // largest patch, along both axes.
   bool Spread(Patch& patch, const Refined& r);
@@ -405,7 +406,8 @@ Refusal Search::Decide(Patch& patch, const Ranking& ranking) {
   return Refusal::None;
 }
 
-std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined& r, int reach) {
+std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined& r, int reach,
+                                              int stride) {
   std::array<Views::Free, 2> free;
   struct Worker {
     Patch patch;
@@ -419,7 +421,7 @@ std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined&
       },
       [&](std::size_t view, Worker& w) {
         free[view] = views_.FreeOffset(w.patch, r.plane, r.place.u, w.samples,
-                                       static_cast<int>(view), reach);
+                                       static_cast<int>(view), reach, stride);
       });
   return free;
 }
@@ -427,7 +429,7 @@ std::array<Views::Free, 2> Search::FreeInBoth(const Patch& patch, const Refined&
 bool Search::ShownThere(const Patch& patch, const Refined& r) {
   // A place the picture fits barely better than the answer's is not shown there: along streaks,
   // a view fits as well anywhere.
-  for (const Views::Free& free : FreeInBoth(patch, r, set_.freeReach))
+  for (const Views::Free& free : FreeInBoth(patch, r, set_.freeReach, 1))
     if (!(std::hypot(free.offset.column, free.offset.row) <= set_.maxFreeOffset) &&
         !(free.best - free.here < set_.minLocalDrop))
       return false;
@@ -436,7 +438,9 @@ bool Search::ShownThere(const Patch& patch, const Refined& r) {
 
 bool Search::ShownBeside(const Patch& patch, const Refined& r) {
   double furthest = 0;
-  for (const Views::Free& free : FreeInBoth(patch, r, set_.frameReach)) {
+  // Only the reason for a refusal, sought widely: every other pixel first. A match a couple of
+  // pixels wide still shows at one of them.
+  for (const Views::Free& free : FreeInBoth(patch, r, set_.frameReach, 2)) {
     if (!(free.best >= set_.minScore)) return false;
     furthest = std::max(furthest, std::hypot(free.offset.column, free.offset.row));
   }

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "geometry/search/Correlation.h"
 
@@ -163,7 +166,7 @@ Scored Views::Best(Patch& patch, const std::vector<Plane>& planes, double u, Lay
 }
 
 Views::Free Views::FreeOffset(Patch& patch, const Plane& plane, double u, Layout& layout, int view,
-                              int reach) {
+                              int reach, int stride) {
   const double nan = std::nan("");
   Free out{{nan, nan}};
   Grid grid;
@@ -173,17 +176,34 @@ Views::Free Views::FreeOffset(Patch& patch, const Plane& plane, double u, Layout
   const std::vector<double>* reference = aim_.Reference(patch, layout, footprint);
   if (!reference) return out;
   const int side = 2 * reach + 1;
-  std::vector<double> fits(static_cast<std::size_t>(side * side), nan);
-  const auto fit = [&](int dc, int dr) -> double& {
-    return fits[static_cast<std::size_t>((dr + reach) * side + dc + reach)];
+  // Each offset's fit, worked out when first asked for: NaN where the view lacks the picture.
+  std::vector<double> fits(static_cast<std::size_t>(side * side));
+  std::vector<std::uint8_t> done(fits.size(), 0);
+  const auto fit = [&](int dc, int dr) {
+    if (std::abs(dc) > reach || std::abs(dr) > reach) return nan;
+    const auto k = static_cast<std::size_t>((dr + reach) * side + dc + reach);
+    if (!done[k]) {
+      done[k] = 1;
+      fits[k] = Correlation(views_[view].image, grid, layout, *reference,
+                            {static_cast<double>(dc), static_cast<double>(dr)}, set_);
+    }
+    return fits[k];
   };
+  const auto better = [](double a, double b) { return a > b || (std::isnan(b) && !std::isnan(a)); };
+  // Every `stride`-th offset, then on from the best to whichever neighbour fits better while one
+  // does.
   int bestC = 0, bestR = 0;
   for (int dr = -reach; dr <= reach; ++dr) {
-    for (int dc = -reach; dc <= reach; ++dc) {
-      fit(dc, dr) = Correlation(views_[view].image, grid, layout, *reference,
-                                {static_cast<double>(dc), static_cast<double>(dr)}, set_);
-      if (fit(dc, dr) > fit(bestC, bestR) || std::isnan(fit(bestC, bestR))) bestC = dc, bestR = dr;
-    }
+    if (dr % stride) continue;
+    for (int dc = -reach; dc <= reach; ++dc)
+      if (dc % stride == 0 && better(fit(dc, dr), fit(bestC, bestR))) bestC = dc, bestR = dr;
+  }
+  for (bool moved = stride > 1; moved;) {
+    moved = false;
+    const int c = bestC, r = bestR;
+    for (int dr = r - 1; dr <= r + 1; ++dr)
+      for (int dc = c - 1; dc <= c + 1; ++dc)
+        if (better(fit(dc, dr), fit(bestC, bestR))) bestC = dc, bestR = dr, moved = true;
   }
   if (std::isnan(fit(bestC, bestR))) return out;
   out.best = fit(bestC, bestR);

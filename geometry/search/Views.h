@@ -69,7 +69,9 @@ class Views {
     Pixel offset;
     double best = -2, here = -2;
   };
-  Free FreeOffset(Patch& patch, const Plane& plane, double u, Layout& layout, int view, int reach);
+  // `stride`: every so many pixels first, then on to whichever neighbour fits better.
+  Free FreeOffset(Patch& patch, const Plane& plane, double u, Layout& layout, int view, int reach,
+                  int stride = 1);
   // The most either view's place moves between two candidates; `coarse`: in the first pass's
   // pixels, those of the classic turn where a view's are finer.
   double Movement(const Candidate& a, const Candidate& b, bool coarse = false) const;
