@@ -10,6 +10,8 @@ namespace {
 // The quadratic between the control points strays beyond them by up to this share of their
 // extent.
 constexpr double kStray = 0.2;
+// The most taps a side a sample may average (the settings allow no more).
+constexpr int kMostTaps = 8;
 
 }  // namespace
 
@@ -34,7 +36,8 @@ double Correlation(GreyImage& image, const Grid& grid, const Layout& layout,
                      (grid.p[7].row - grid.p[1].row) / span};
   const auto taps = [&set](const Pixel& along) {
     const double stretch = std::hypot(along.column, along.row);
-    return std::clamp(static_cast<int>(std::lround(stretch / set.tapSpacing)), 1, set.maxTaps);
+    return std::clamp(static_cast<int>(std::lround(stretch / set.tapSpacing)), 1,
+                      std::min(set.maxTaps, kMostTaps));
   };
   const int tapsA = taps(alongA), tapsB = taps(alongB);
   const double reach =
@@ -46,6 +49,14 @@ double Correlation(GreyImage& image, const Grid& grid, const Layout& layout,
                      static_cast<int>(std::ceil(right - base + reach)) + 1,
                      static_cast<int>(std::ceil(bottom + shift.row + reach)) + 1))
     return std::nan("");
+  // Where each tap lies from its sample, worked out once.
+  Pixel tapped[kMostTaps * kMostTaps];
+  const int tapCount = tapsA * tapsB;
+  for (int tb = 0, k = 0; tb < tapsB; ++tb)
+    for (int ta = 0; ta < tapsA; ++ta, ++k) {
+      const double s = (ta + 0.5) / tapsA - 0.5, t = (tb + 0.5) / tapsB - 0.5;
+      tapped[k] = {s * alongA.column + t * alongB.column, s * alongA.row + t * alongB.row};
+    }
   double sum = 0, squares = 0, cross = 0;
   std::size_t i = 0;
   for (const auto& wy : layout.weights) {
@@ -61,16 +72,12 @@ double Correlation(GreyImage& image, const Grid& grid, const Layout& layout,
       const double x = wx[0] * row[0].column + wx[1] * row[1].column + wx[2] * row[2].column;
       const double y = wx[0] * row[0].row + wx[1] * row[1].row + wx[2] * row[2].row;
       double v = 0;
-      if (tapsA * tapsB == 1) {
+      if (tapCount == 1) {
         v = image.Bilinear(x, y);
       } else {
-        for (int tb = 0; tb < tapsB; ++tb)
-          for (int ta = 0; ta < tapsA; ++ta) {
-            const double s = (ta + 0.5) / tapsA - 0.5, t = (tb + 0.5) / tapsB - 0.5;
-            v += image.Bilinear(x + s * alongA.column + t * alongB.column,
-                                y + s * alongA.row + t * alongB.row);
-          }
-        v /= tapsA * tapsB;
+        for (int k = 0; k < tapCount; ++k)
+          v += image.Bilinear(x + tapped[k].column, y + tapped[k].row);
+        v /= tapCount;
       }
       if (values) values->push_back(v);
       sum += v;
