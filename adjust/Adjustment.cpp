@@ -69,6 +69,10 @@ T Wrapped(const T& degrees) {
 
 // A tie point's mark in one panorama: where the frame shows the point, less where it was marked,
 // in that panorama's pixels over the mark's standard deviation.
+// A tie point is held as its level direction from P0's lens (horizontal and vertical angle,
+// degrees) and its inverse distance from there: a point a kilometre off, which the sight lines
+// from three lenses a few metres apart barely tell apart from one at infinity, stays as well
+// placed as a near one, where its place in metres would run off along the sight line.
 struct TieMark {
   int station;
   double hor, vert, nodalHeight, scale;
@@ -77,8 +81,10 @@ struct TieMark {
   bool operator()(const T* values, const T* point, T* residual) const {
     using std::isfinite;
     const std::array<frame::Station<T>, 3> st = frame::Build(MeasuredOf(values, T(nodalHeight)));
-    const frame::Vec<T> d = frame::Seen(st[static_cast<std::size_t>(station)],
-                                        frame::Vec<T>{point[0], point[1], point[2]});
+    const frame::Station<T>& s = st[static_cast<std::size_t>(station)];
+    // The sight line from the station, scaled by the inverse distance: finite at infinity.
+    const frame::Vec<T> seen = frame::Unit(point[0], point[1]) + (st[0].lens - s.lens) * point[2];
+    const frame::Vec<T> d = frame::ToPicture(s.pitch, s.roll, frame::TurnBy(-s.heading, seen));
     residual[0] = Wrapped(frame::HorOf(d) - T(hor)) * T(scale);
     residual[1] = (frame::VertOf(d) - T(vert)) * T(scale);
     return isfinite(residual[0]) && isfinite(residual[1]);
@@ -161,6 +167,12 @@ std::vector<Point> StartsOf(const Frame& st, const std::vector<TiePoint>& ties) 
   return points;
 }
 
+// A point's direction and inverse distance from P0's lens, as the tie marks hold it.
+Point HeldFrom(const Frame& st, const Point& p) {
+  const frame::Vec<double> r = frame::Vec<double>{p[0], p[1], p[2]} - st[0].lens;
+  return {frame::HorOf(r), frame::VertOf(r), 1 / std::sqrt(Dot(r, r))};
+}
+
 bool OnALine(const std::vector<Point>& points) {
   Eigen::Vector3d mean = Eigen::Vector3d::Zero();
   for (const Point& p : points) mean += Eigen::Vector3d(p[0], p[1], p[2]);
@@ -201,7 +213,12 @@ Pass AdjustAll(const Input& in, const Pass* from = nullptr) {
   const Frame recorded = frame::Build(in.recorded);
   if (!Finite(recorded)) return pass;
   std::vector<Point>& points = pass.points;
-  points = from ? from->points : StartsOf(recorded, in.ties);
+  if (from) {
+    points = from->points;
+  } else {
+    points = StartsOf(recorded, in.ties);
+    for (Point& p : points) p = HeldFrom(recorded, p);
+  }
   Values& values = pass.values;
   values = from ? from->values : ValuesOf(in.recorded);
 

@@ -38,6 +38,43 @@ TEST(Adjustment, FindsTheStationFrameOfATiltedSurvey) {
   }
 }
 
+// Tie points found in the tilted demo's pictures: clouds, which lie at infinity, as the recorded
+// frame (level, aims and tapes as taped) sees them. Placed in metres, such a point runs off along
+// its sight lines and the adjustment never settles; held by its direction and inverse distance
+// from P0 it settles at infinity, and with the aims they fix the frame's turns and tilts.
+TEST(Adjustment, TiePointsAtInfinitySettle) {
+  adjust::Values recorded{113.749411764706, -9.864264705882, 15.04,
+                          7.207941176471,   -2.82,           12.79,
+                          155.424264705882, -1.877205882353, 283.476176470588,
+                          -11.610441176471};
+  adjust::Input input;
+  input.recorded = adjust::MeasuredFrom(recorded, 1.6);
+  input.pixPerDeg = {kClassicPixPerDeg, kClassicPixPerDeg, kClassicPixPerDeg};
+  input.ties = {{105,
+                 {307.165414838, 168.842476051, 43.316146794},
+                 {26.929851150, 27.332762362, 27.264342226}},
+                {106,
+                 {313.308481233, 175.055028833, 49.512931954},
+                 {33.220603331, 33.583047507, 33.486758345}},
+                {107,
+                 {314.264612360, 176.003617889, 50.460385077},
+                 {26.900877958, 27.308589471, 27.252687702}},
+                {108,
+                 {320.585794238, 182.316248512, 56.778302328},
+                 {31.713658166, 32.101314248, 32.094117418}},
+                {109,
+                 {325.893289272, 187.670630668, 62.124362998},
+                 {31.760083589, 32.142720613, 32.102135416}},
+                {110,
+                 {340.189916297, 202.057406234, 76.497445454},
+                 {36.954252600, 37.304144899, 37.278337745}},
+                {111,
+                 {186.870567772, 47.367933007, 282.208825424},
+                 {75.113276915, 74.890069826, 74.879963847}}};
+  const adjust::Report r = adjust::Adjust(input);
+  EXPECT_EQ(r.failure, "");
+}
+
 // A mark 5 px off in P2 fails, and its tie point alone is left out: the sixth of twelve, 150 to 180
 // degrees round from P0, off the lines through two stations (where a third mark goes unchecked).
 TEST(Adjustment, LeavesOutATiePointWithABlunder) {
