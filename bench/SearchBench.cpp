@@ -32,6 +32,7 @@
 #include "geometry/search/DistanceSearch.h"
 #include "io/PanoramaFile.h"
 #include "io/ProjectFile.h"
+#include "ties/FindTies.h"
 
 namespace {
 
@@ -108,32 +109,56 @@ std::map<QString, double> FrameTruth(const QDir& folder) {
   return values;
 }
 
-// The frame adjusted from `count` tie points of ties.truth, printed with what the truth says;
-// the state then holds the adjusted values. False where there are no ties or the adjustment fails.
-bool AdjustFrame(const QDir& folder, int count, const PanoShapes& shapes, SolverState& s) {
+// Up to `count` tie points of ties.truth, each mark on the quarter pixel; nothing where there
+// is no such file.
+std::vector<adjust::TiePoint> TruthTies(const QDir& folder, int count, const PanoShapes& shapes) {
+  std::vector<adjust::TiePoint> ties;
   QFile file(folder.filePath(QStringLiteral("ties.truth")));
   if (!file.open(QIODevice::ReadOnly)) {
     std::fprintf(stderr, "search_bench: no ties.truth\n");
-    return false;
+    return ties;
   }
   QTextStream in(&file);
   in.readLine();
-  adjust::Input input;
-  const frame::Measured<Real> measured = MeasuredOf(s);
-  input.recorded = frame::Cast<double>(measured);
-  for (std::size_t k = 0; k < 3; ++k) input.pixPerDeg[k] = double(shapes[k].PixPerDeg());
-  while (!in.atEnd() && static_cast<int>(input.ties.size()) < count) {
+  while (!in.atEnd() && static_cast<int>(ties.size()) < count) {
     const QStringList f = in.readLine().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (f.size() < 7) continue;
     adjust::TiePoint t;
-    t.label = static_cast<int>(input.ties.size());
+    t.label = static_cast<int>(ties.size());
     for (std::size_t k = 0; k < 3; ++k) {
       t.hor[k] = f[1 + 2 * static_cast<int>(k)].toDouble();
       t.vert[k] = f[2 + 2 * static_cast<int>(k)].toDouble();
       QuarterPixel(shapes[k], t.hor[k], t.vert[k]);
     }
-    input.ties.push_back(t);
+    ties.push_back(t);
   }
+  return ties;
+}
+
+// Tie points found in the pictures, with how many matches each pair gave and kept.
+std::vector<adjust::TiePoint> FoundTies(const std::array<PanoPixels, 3>& panos,
+                                        const SolverState& s) {
+  ties::Found found;
+  const double ms =
+      bench::Millis([&] { found = ties::FindTies(panos, frame::Cast<double>(MeasuredOf(s))); });
+  std::printf(
+      "tie points found in %.0f ms: %d tracks in all three, %zu taken; matches (agreed) P0-P1 "
+      "%d (%d), P0-P2 %d (%d), P1-P2 %d (%d)\n",
+      ms, found.tracks, found.ties.size(), found.pairs[0].matched, found.pairs[0].agreed,
+      found.pairs[1].matched, found.pairs[1].agreed, found.pairs[2].matched, found.pairs[2].agreed);
+  return found.ties;
+}
+
+// The frame adjusted from `ties`, printed with what the truth says; the state then holds the
+// adjusted values. False where there are no ties or the adjustment fails.
+bool AdjustFrame(const QDir& folder, const std::vector<adjust::TiePoint>& ties,
+                 const PanoShapes& shapes, SolverState& s) {
+  if (ties.empty()) return false;
+  adjust::Input input;
+  const frame::Measured<Real> measured = MeasuredOf(s);
+  input.recorded = frame::Cast<double>(measured);
+  for (std::size_t k = 0; k < 3; ++k) input.pixPerDeg[k] = double(shapes[k].PixPerDeg());
+  input.ties = ties;
   adjust::Report report;
   const double ms = bench::Millis([&] { report = adjust::Adjust(input); });
   if (!report.failure.empty()) {
@@ -211,10 +236,14 @@ double WorstP2AfterP1Click(const QDir& folder, const SolverState& stations,
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: search_bench <survey folder> [--targets]\n");
+    std::fprintf(stderr,
+                 "usage: search_bench <survey folder> [--targets [--ties N | --found-ties]]\n");
     return 2;
   }
   const bool targets = argc > 2 && QByteArray(argv[2]) == "--targets";
+  // --ties N: the frame adjusted from N tie points of ties.truth first; --found-ties: from those
+  // found in the pictures.
+  const bool found = argc > 3 && QByteArray(argv[3]) == "--found-ties";
   const int ties = argc > 4 && QByteArray(argv[3]) == "--ties" ? QByteArray(argv[4]).toInt() : 0;
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   QStringList projects = folder.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
@@ -231,10 +260,12 @@ int main(int argc, char** argv) {
   const std::array<PanoPixels, 3> panos = {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)};
   const PanoShapes shapes = {p0.Shape, p1.Shape, p2.Shape};
 
-  if (ties > 0) {
+  if (ties > 0 || found) {
     std::printf("P2 after a perfect P1 click, worst: %.2f px recorded\n",
                 WorstP2AfterP1Click(folder, load.state, shapes));
-    if (!AdjustFrame(folder, ties, shapes, load.state)) return 1;
+    if (!AdjustFrame(folder, found ? FoundTies(panos, load.state) : TruthTies(folder, ties, shapes),
+                     shapes, load.state))
+      return 1;
     std::printf("P2 after a perfect P1 click, worst: %.2f px adjusted\n\n",
                 WorstP2AfterP1Click(folder, load.state, shapes));
   }
