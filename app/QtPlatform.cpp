@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -214,6 +215,27 @@ bool QtPlatform::ShowAdjustment(const QString& title, const QString& reportText)
   QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
   layout->addWidget(buttons);
   return box.exec() == QDialog::Accepted;
+}
+
+void QtPlatform::WithProgress(const QString& title,
+                              const std::function<void(const Progress&)>& work) {
+  QProgressDialog box(DialogParent());
+  box.setWindowTitle(title);
+  box.setWindowModality(Qt::WindowModal);
+  box.setCancelButtonText(QStringLiteral("Abbrechen"));
+  box.setRange(0, 100);
+  box.setMinimumDuration(0);
+  box.setAutoClose(false);
+  box.setAutoReset(false);
+  box.show();
+  // The work runs here, between the events it lets through: each stage it tells repaints the
+  // box and lets "Abbrechen" be pressed.
+  work([&box](const QString& stage, int percent) {
+    box.setLabelText(stage);
+    box.setValue(percent);
+    QCoreApplication::processEvents();
+    return !box.wasCanceled();
+  });
 }
 
 void QtPlatform::MovePointer(int dx, int dy) {

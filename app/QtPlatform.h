@@ -26,6 +26,8 @@ class QtPlatform : public Platform {
                         Button defaultButton, Button escapeButton) override;
   void ErrorBox(const QString& text) override;
   bool ShowAdjustment(const QString& title, const QString& reportText) override;
+  void WithProgress(const QString& title,
+                    const std::function<void(const Progress&)>& work) override;
   void MovePointer(int dx, int dy) override;
   void SetClipboardText(const QString& text) override;
   bool StartProgram(const QString& file, const QString& workingDirectory) override;

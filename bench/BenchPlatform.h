@@ -26,6 +26,9 @@ struct BenchPlatform : Platform {
   }
   void ErrorBox(const QString&) override {}
   bool ShowAdjustment(const QString&, const QString&) override { return false; }
+  void WithProgress(const QString&, const std::function<void(const Progress&)>& work) override {
+    work([](const QString&, int) { return true; });
+  }
   void MovePointer(int, int) override {}
   void SetClipboardText(const QString&) override {}
   QString ExeDir() override { return {}; }

@@ -3,17 +3,30 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "adjust/Adjustment.h"
 #include "commands/Points.h"
+#include "commands/Search.h"
 #include "commands/StationFrame.h"
 #include "core/Errors.h"
+#include "ties/FindTies.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("Stationen aus den Bildern bestimmen");
+const QString kFindTitle = QStringLiteral("Verknüpfungspunkte suchen");
+// The tie points found in the pictures are labelled from here on, past any table's labels.
+constexpr int kFirstFound = 100000;
+constexpr char kAskFind[] =
+    "Verknüpfungspunkte in den Bildern suchen?\n\nJa: suchen und mit den markierten Punkten "
+    "ausgleichen. Nein: nur die markierten Punkte.";
+// Found tie points fewer than this say the pictures do not agree: the adjustment itself asks for
+// fewer marked by hand, each placed with care.
+constexpr std::size_t kLeastFound = 8;
 
 // The recorded values' names, as the report's flagged list gives them and as the labels show them.
 struct ValueName {
@@ -64,8 +77,10 @@ QString ResidualText(const Context& c, const adjust::Residual& r) {
   QString what;
   switch (r.kind) {
     case Kind::Tie:
-      what =
-          QStringLiteral(".%1 in P%2: %3 px").arg(r.label).arg(r.station).arg(Decimal(c, r.px, 2));
+      what = (r.label >= kFirstFound
+                  ? QStringLiteral("Gefundener Punkt %1").arg(r.label - kFirstFound + 1)
+                  : QStringLiteral(".%1").arg(r.label)) +
+             QStringLiteral(" in P%1: %2 px").arg(r.station).arg(Decimal(c, r.px, 2));
       break;
     case Kind::Aim:
       what = Shown(r.value) + QStringLiteral(": %1 px").arg(Decimal(c, r.px, 2));
@@ -80,15 +95,48 @@ QString ResidualText(const Context& c, const adjust::Residual& r) {
   return what + QStringLiteral(" (%1 σ)").arg(Decimal(c, r.normalised, 2));
 }
 
-// The report as the dialog shows it.
-QString ReportText(const Context& c, const adjust::Report& r) {
+// The labels of the marked tie points, and how many of the found ones there are.
+std::pair<std::vector<int>, int> Marked(const std::vector<int>& labels) {
+  std::vector<int> marked;
+  int found = 0;
+  for (const int label : labels) {
+    if (label >= kFirstFound)
+      ++found;
+    else
+      marked.push_back(label);
+  }
+  return {marked, found};
+}
+
+// The report as the dialog shows it; `found` where tie points were sought in the pictures.
+QString ReportText(const Context& c, const adjust::Report& r,
+                   const std::optional<ties::Found>& found) {
   QStringList lines;
-  lines << QStringLiteral("Verknüpfungspunkte verwendet (%1): %2")
-               .arg(r.used.size())
-               .arg(Labels(r.used));
+  const auto [used, usedFound] = Marked(r.used);
+  const auto [leftOut, leftOutFound] = Marked(r.leftOut);
+  if (found) {
+    const char* pairs[] = {"P0-P1", "P0-P2", "P1-P2"};
+    QStringList counts;
+    for (std::size_t k = 0; k < 3; ++k)
+      counts << QStringLiteral("%1 %2 (%3 stimmig)")
+                    .arg(QString::fromLatin1(pairs[k]))
+                    .arg(found->pairs[k].matched)
+                    .arg(found->pairs[k].agreed);
+    lines
+        << QStringLiteral("Zuordnungen in den Bildern: %1").arg(counts.join(QStringLiteral(", ")));
+    lines << QStringLiteral(
+                 "Gefundene Verknüpfungspunkte in allen drei Bildern: %1, davon %2 "
+                 "genommen: %3 verwendet, %4 ausgelassen")
+                 .arg(found->tracks)
+                 .arg(found->ties.size())
+                 .arg(usedFound)
+                 .arg(leftOutFound);
+  }
+  lines
+      << QStringLiteral("Verknüpfungspunkte verwendet (%1): %2").arg(used.size()).arg(Labels(used));
   lines << QStringLiteral("Verknüpfungspunkte ausgelassen (%1): %2")
-               .arg(r.leftOut.size())
-               .arg(Labels(r.leftOut));
+               .arg(leftOut.size())
+               .arg(Labels(leftOut));
   QStringList flagged;
   for (const std::string& name : r.flagged) {
     const auto* known = std::find_if(std::begin(kValueNames), std::end(kValueNames),
@@ -149,17 +197,54 @@ std::vector<PointRec> SolvedIn(const WorkingState& s, const frame::Measured<Real
   return points;
 }
 
+// The tie points found in the three loaded pictures, the stages shown with "Abbrechen"; nothing
+// where it was pressed.
+std::optional<ties::Found> FindInPictures(Context& c) {
+  const WorkingState& s = c.s;
+  const PanoPicture p0 = Rgb32(s.Pano0), p1 = Rgb32(s.Pano1), p2 = Rgb32(s.Pano2);
+  ties::TieSettings settings;
+  settings.firstLabel = kFirstFound;
+  ties::Found found;
+  c.platform.WithProgress(kFindTitle, [&](const Platform::Progress& report) {
+    const QString stages[] = {
+        QStringLiteral("Merkmale in P0 suchen ..."), QStringLiteral("Merkmale in P1 suchen ..."),
+        QStringLiteral("Merkmale in P2 suchen ..."), QStringLiteral("Merkmale zuordnen ...")};
+    found = ties::FindTies(
+        {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)}, frame::Cast<double>(MeasuredOf(s)), settings,
+        [&](ties::Stage stage, double done) {
+          return report(stages[static_cast<int>(stage)], static_cast<int>(std::lround(100 * done)));
+        });
+  });
+  if (found.cancelled) return std::nullopt;
+  return found;
+}
+
 }  // namespace
 
 void DetermineStations(Context& c) {
   if (c.s.Mode != Mode::ModeIdle) return;
+  adjust::Input input = InputOf(c.s);
+  std::optional<ties::Found> found;
+  if (!c.s.Pano0.isNull() && !c.s.Pano1.isNull() && !c.s.Pano2.isNull()) {
+    const Platform::Button ask = c.platform.InformationBox(
+        QString::fromUtf8(kAskFind),
+        {Platform::Button::Yes, Platform::Button::No, Platform::Button::Cancel},
+        Platform::Button::Yes, Platform::Button::Cancel);
+    if (ask == Platform::Button::Cancel) return;
+    if (ask == Platform::Button::Yes) {
+      found = FindInPictures(c);
+      if (!found) return;
+      if (found->ties.size() < kLeastFound) throw TorbelError(kMsgTooFewAgree);
+      input.ties.insert(input.ties.end(), found->ties.begin(), found->ties.end());
+    }
+  }
   adjust::Report report;
   {
     const Busy busy(c.platform);
-    report = adjust::Adjust(InputOf(c.s));
+    report = adjust::Adjust(input);
   }
   if (!report.failure.empty()) throw TorbelError(report.failure);
-  const QString text = ReportText(c, report);
+  const QString text = ReportText(c, report, found);
   if (!c.platform.ShowAdjustment(kTitle, text)) return;
 
   FrameEdit edit;

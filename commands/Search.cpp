@@ -47,13 +47,7 @@ void FindDistance(Context& c) {
     const Busy busy(c.platform);
     // The search reads 32-bit pixels; pictures come that way from the loader, and are then
     // shared, not copied.
-    const auto rgb32 = [](const PanoPicture& picture) {
-      const QImage& image = picture.Image;
-      return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-                 ? picture
-                 : PanoPicture{image.convertToFormat(QImage::Format_RGB32), picture.Shape};
-    };
-    const PanoPicture p0 = rgb32(s.Pano0), p1 = rgb32(s.Pano1), p2 = rgb32(s.Pano2);
+    const PanoPicture p0 = Rgb32(s.Pano0), p1 = Rgb32(s.Pano1), p2 = Rgb32(s.Pano2);
     match = SearchDistance(s, {PixelsOf(p0), PixelsOf(p1), PixelsOf(p2)});
   }
   if (!match.found) {

@@ -9,6 +9,14 @@
 // nothing changes.
 void FindDistance(Context& c);
 
+// A loaded panorama as 32-bit pixels: as the loader gives it, shared, or converted.
+inline PanoPicture Rgb32(const PanoPicture& picture) {
+  const QImage& image = picture.Image;
+  return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+             ? picture
+             : PanoPicture{image.convertToFormat(QImage::Format_RGB32), picture.Shape};
+}
+
 // The pixels of a loaded panorama as the distance search reads them.
 inline PanoPixels PixelsOf(const PanoPicture& picture) {
   const QImage& image = picture.Image;

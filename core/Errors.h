@@ -108,6 +108,9 @@ inline constexpr char kMsgNoDistanceAmbiguous[] =
 inline constexpr char kMsgNoDistanceOneView[] =
     "Nur eine Vermessungsansicht legt die Entfernung hier fest, und sie passt nicht sicher genug: "
     "die Entfernung von Hand einstellen.";
+inline constexpr char kMsgTooFewAgree[] =
+    "Zu wenige Punkte stimmen zwischen den Bildern überein: Verknüpfungspunkte von Hand markieren "
+    "oder die Stationen prüfen. Nichts wurde geändert.";
 inline constexpr char kMsgNoDistanceFrameOff[] =
     "Die Stationen passen hier nicht zu den Bildern: Stationen aus den Bildern bestimmen oder von "
     "Hand einstellen.";

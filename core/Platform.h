@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -52,6 +53,12 @@ class Platform {
   virtual void ErrorBox(const QString& text) = 0;
   // The adjustment's report with the buttons "Übernehmen" and "Abbrechen": true when taken over.
   virtual bool ShowAdjustment(const QString& title, const QString& reportText) = 0;
+  // Long work under a progress box with "Abbrechen": `work` tells each stage as it reaches it
+  // (its text and the share done, in percent) and stops where the answer is false, once
+  // "Abbrechen" is pressed.
+  using Progress = std::function<bool(const QString& stage, int percent)>;
+  virtual void WithProgress(const QString& title,
+                            const std::function<void(const Progress&)>& work) = 0;
 
   // Moves the mouse pointer by screen pixels.
   virtual void MovePointer(int dx, int dy) = 0;

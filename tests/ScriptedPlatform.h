@@ -80,6 +80,15 @@ struct ScriptedPlatform : Platform {
     adjustmentAnswers.pop_front();
     return taken;
   }
+  // Each stage a long work told, and the one at which "Abbrechen" is pressed (-1: none).
+  std::vector<QString> stages;
+  int cancelAtStage = -1;
+  void WithProgress(const QString&, const std::function<void(const Progress&)>& work) override {
+    work([this](const QString& stage, int) {
+      stages.push_back(stage);
+      return static_cast<int>(stages.size()) - 1 != cancelAtStage;
+    });
+  }
   void MovePointer(int dx, int dy) override {
     pointerDx += dx;
     pointerDy += dy;

@@ -104,6 +104,35 @@ struct Adjusting : Commands {
   }
 };
 
+// With the three pictures loaded the command offers to seek tie points in them. Pictures without
+// a feature say that too few agree; "Abbrechen" during the search and a cancelled offer change
+// nothing either; "Nein" adjusts to the marked points alone.
+TEST_F(Adjusting, SoughtInThePicturesTooFewAgreeOrCancelledNothingChanges) {
+  MeasureStations();
+  StoreTies(7);
+  QImage plain(1024, 384, QImage::Format_RGB32);
+  plain.fill(QColor(120, 130, 140));
+  s.Pano0 = s.Pano1 = s.Pano2 = PanoPicture(plain);
+  const Snapshot before = Take();
+  platform.boxAnswers = {Platform::Button::Yes};
+  EXPECT_FALSE(Run([&] { DetermineStations(c); }));
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_TRUE(platform.errors[0].startsWith(QStringLiteral("Zu wenige Punkte stimmen")));
+  EXPECT_TRUE(platform.stages.back().startsWith(QStringLiteral("Merkmale zuordnen")));
+  platform.stages.clear();
+  platform.cancelAtStage = 0;
+  platform.boxAnswers = {Platform::Button::Yes};
+  EXPECT_TRUE(Run([&] { DetermineStations(c); }));
+  EXPECT_EQ(platform.stages.size(), 1u);
+  platform.boxAnswers = {Platform::Button::Cancel};
+  EXPECT_TRUE(Run([&] { DetermineStations(c); }));
+  EXPECT_TRUE(platform.adjustments.empty() && platform.errors.size() == 1u && Take() == before);
+  platform.stages.clear();
+  platform.boxAnswers = {Platform::Button::No};
+  EXPECT_TRUE(Run([&] { DetermineStations(c); }));
+  EXPECT_TRUE(platform.adjustments.size() == 1u && platform.stages.empty() && Take() == before);
+}
+
 TEST_F(Adjusting, TooFewTiePointsSayWhyAndChangeNothing) {
   MeasureStations();
   StoreTies(2);

@@ -68,10 +68,10 @@ TileFeatures Detect(const PanoPixels& p, const Tile& tile, const TieSettings& se
 using Features = TileFeatures;
 
 // The features of the three panoramas, their tiles shared among the cores; each tile's picture is
-// drawn and dropped by the worker that reads it. `going` is asked by the calling thread between
-// its tiles, with the stage of the panorama it is at; once it says no, the others stop too.
+// drawn and dropped by the worker that reads it. `going` is asked by the calling thread before
+// each of its tiles; once it says no, the others stop too. The tiles are nine tenths of the work.
 std::array<Features, 3> DetectAll(const std::array<PanoPixels, 3>& panos, const TieSettings& set,
-                                  const std::function<bool(Stage)>& going) {
+                                  const Progress& going) {
   struct Job {
     std::size_t pano;
     Tile tile;
@@ -90,7 +90,9 @@ std::array<Features, 3> DetectAll(const std::array<PanoPixels, 3>& panos, const 
       jobs.size(), 1, [] { return 0; },
       [&](std::size_t i, int&) {
         if (stop.load()) return;
-        if (std::this_thread::get_id() == caller && going && !going(stages[jobs[i].pano])) {
+        if (std::this_thread::get_id() == caller && going &&
+            !going(stages[jobs[i].pano],
+                   0.9 * static_cast<double>(i) / static_cast<double>(jobs.size()))) {
           stop.store(true);
           return;
         }
@@ -299,16 +301,15 @@ std::vector<std::array<double, 2>> FeaturesAt(const PanoPixels& pano, const TieS
 
 Found FindTies(const std::array<PanoPixels, 3>& panos,
                const std::optional<frame::Measured<double>>& recorded, const TieSettings& set,
-               const std::function<bool(Stage)>& progress) {
+               const Progress& progress) {
   Found found;
   bool going = true;
-  const auto tell = [&](Stage s) {
-    going = going && (!progress || progress(s));
+  const Progress tell = [&](Stage s, double done) {
+    going = going && (!progress || progress(s, done));
     return going;
   };
-  const std::array<Features, 3> features =
-      DetectAll(panos, set, progress ? tell : std::function<bool(Stage)>{});
-  if (!going || !tell(Stage::Matching)) {
+  const std::array<Features, 3> features = DetectAll(panos, set, tell);
+  if (!going || !tell(Stage::Matching, 0.9)) {
     found.cancelled = true;
     return found;
   }
@@ -328,6 +329,10 @@ Found FindTies(const std::array<PanoPixels, 3>& panos,
     for (std::size_t k = 0; prior && k < 3; ++k) placed[k] = Place(features[k], stations[k]);
   }
   for (std::size_t k = 0; k < 3; ++k) {
+    if (k > 0 && !tell(Stage::Matching, 0.9 + 0.03 * static_cast<double>(k))) {
+      found.cancelled = true;
+      return found;
+    }
     const std::size_t a = pairs[k].first, b = pairs[k].second;
     auto m = Match(features[a], features[b], set.ratio);
     if (prior)

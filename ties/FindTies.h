@@ -50,16 +50,19 @@ struct TieSettings {
   double priorDeg = 5;
 };
 
-// `progress` is told each stage as it begins, and the search stops, with `cancelled`, where it
-// returns false (it is asked again between tiles).
 // Where one panorama's features lie, in its pixels (column, row).
 std::vector<std::array<double, 2>> FeaturesAt(const PanoPixels& pano,
                                               const TieSettings& settings = {});
 
+// What the search is at, and the share of its work done (0 to 1); false stops it.
+using Progress = std::function<bool(Stage, double)>;
+
 // `recorded`, where given, is the station geometry as measured (its tilts as they stand): the
-// matches are first held to it, loosely.
+// matches are first held to it, loosely. `progress` is told each tile's stage as it begins and
+// the matching's, from the calling thread; where it returns false the search stops, with
+// `cancelled`.
 Found FindTies(const std::array<PanoPixels, 3>& panos,
                const std::optional<frame::Measured<double>>& recorded = std::nullopt,
-               const TieSettings& settings = {}, const std::function<bool(Stage)>& progress = {});
+               const TieSettings& settings = {}, const Progress& progress = {});
 
 }  // namespace ties
