@@ -20,6 +20,10 @@ constexpr int kLeastTies = 5;
 // Where a tie point's sight rays from P0 and P1 do not cross in front of both, its start lies
 // this far along P0's ray (metres): about where marked points stand.
 constexpr double kStartDistance = 20;
+// A recorded value is left out only where this many tie points carry the frame without it, and
+// no more than this many values are.
+constexpr std::size_t kTiesToDrop = 12;
+constexpr long kMostDropped = 2;
 // The robust start's Huber loss takes a mark in one panorama at face value up to this many
 // standard deviations (of its horizontal and vertical parts together), and linearly beyond.
 constexpr double kHuberSigmas = 2;
@@ -242,7 +246,8 @@ Pass AdjustAll(const Input& in, const Pass* from = nullptr) {
   RecordedValues* prior = new RecordedValues{ValuesOf(in.recorded), {}};
   for (int v = 0; v < kValueCount; ++v) {
     const Trust trust = TrustOf(in, v);
-    prior->scale[static_cast<std::size_t>(v)] = trust.unitsPerValue / trust.sigma;
+    const bool dropped = v < kPitch0 && in.dropped[static_cast<std::size_t>(v)];
+    prior->scale[static_cast<std::size_t>(v)] = dropped ? 0 : trust.unitsPerValue / trust.sigma;
   }
   blocks.push_back(problem.AddResidualBlock(
       new ceres::AutoDiffCostFunction<RecordedValues, kValueCount, kValueCount>(prior), nullptr,
@@ -440,6 +445,22 @@ Report Adjust(const Input& input) {
         worst = &r;
       }
     }
+    // A recorded aim or tape that fails worse than any mark is a blunder of its own, where the
+    // tie points are enough to carry the frame without it: it is left out, and named.
+    const Residual* value = nullptr;
+    for (const Residual& r : pass.residuals) {
+      if ((r.kind == Residual::Kind::Aim || r.kind == Residual::Kind::Tape) &&
+          (value == nullptr || std::abs(r.normalised) > std::abs(value->normalised))) {
+        value = &r;
+      }
+    }
+    if (value != nullptr && std::abs(value->normalised) > kCritical &&
+        std::abs(value->normalised) > std::abs(worst->normalised) &&
+        in.ties.size() >= kTiesToDrop &&
+        std::count(in.dropped.begin(), in.dropped.end(), true) < kMostDropped) {
+      in.dropped[static_cast<std::size_t>(value->value)] = true;
+      continue;
+    }
     if (std::abs(worst->normalised) > kCritical) {
       const int label = worst->label;
       leftOut.push_back(label);
@@ -468,6 +489,8 @@ Report Adjust(const Input& input) {
     Report report;
     for (const TiePoint& t : in.ties) report.used.push_back(t.label);
     report.leftOut = std::move(leftOut);
+    for (int v = 0; v < kPitch0; ++v)
+      if (in.dropped[static_cast<std::size_t>(v)]) report.flagged.push_back(NameOf(Value(v)));
     for (const Residual& r : pass.residuals) {
       if (r.kind == Residual::Kind::Tie || std::abs(r.normalised) <= kCritical) continue;
       const std::string name = NameOf(r.value);

@@ -30,6 +30,9 @@ struct Input {
   double aimPx = 0.5;    // an aim at a station's ground mark
   double tapeM = 0.01;   // a taped distance
   double tiltDeg = 0.5;  // how level a camera's own levelling holds it
+  // Recorded values (of the ten) left out: the adjustment leaves out one that the tie points
+  // show to be a blunder (an aim at the wrong tripod, a tape misread), and names it.
+  std::array<bool, 10> dropped{};
 };
 
 // The index of each value in `Values`: the ten recorded station values, then the six tilts.

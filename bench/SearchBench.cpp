@@ -170,6 +170,8 @@ bool AdjustFrame(const QDir& folder, const std::vector<adjust::TiePoint>& ties,
       "%.2f, P2 %.2f\n",
       report.used.size(), report.leftOut.size(), ms, report.sigma0, report.rmsPx[0],
       report.rmsPx[1], report.rmsPx[2]);
+  for (const std::string& name : report.flagged)
+    std::printf("recorded value that fails: %s\n", name.c_str());
   const std::map<QString, double> truth = FrameTruth(folder);
   const char* tilts[] = {"p0pitch", "p0roll", "p1pitch", "p1roll", "p2pitch", "p2roll"};
   double worstAngle = 0, worstTilt = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "adjust/Adjustment.h"
 #include "tests/TiedSurvey.h"
@@ -73,6 +75,24 @@ TEST(Adjustment, TiePointsAtInfinitySettle) {
                  {75.113276915, 74.890069826, 74.879963847}}};
   const adjust::Report r = adjust::Adjust(input);
   EXPECT_EQ(r.failure, "");
+}
+
+// An aim at the wrong tripod, 2 degrees off, fails worse than any mark where the tie points are
+// many: it is left out and named, and the frame comes out as the tie points and the other aims
+// put it.
+TEST(Adjustment, LeavesOutAndNamesARecordedAimThatIsABlunder) {
+  TiedSurvey t = MakeTiedSurvey(kTilts, 24, 7, 0.1, 0.01);
+  adjust::Values recorded = adjust::ValuesOf(t.input.recorded);
+  recorded[adjust::kP0zu1Hor] += 2;
+  t.input.recorded = adjust::MeasuredFrom(recorded, t.input.recorded.nodalHeight);
+  const adjust::Report r = adjust::Adjust(t.input);
+  ASSERT_EQ(r.failure, "");
+  EXPECT_EQ(r.flagged, std::vector<std::string>{"P0zu1Hor"});
+  for (int v = 0; v < adjust::kValueCount; ++v) {
+    if (v != adjust::kDistP0P1 && v != adjust::kDistP0P2) {
+      EXPECT_LT(std::abs(r.after[v] - t.truth[v]), 0.05) << v;
+    }
+  }
 }
 
 // A mark 5 px off in P2 fails, and its tie point alone is left out: the sixth of twelve, 150 to 180
