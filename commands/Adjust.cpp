@@ -219,6 +219,35 @@ std::optional<ties::Found> FindInPictures(Context& c) {
   return found;
 }
 
+// The report, with the found tie points drawn in the three views while it is open (those the
+// adjustment used in one colour, those it left out in another); whether it was taken over.
+bool ShowWithTies(Context& c, const QString& text, const std::vector<adjust::TiePoint>& found,
+                  const std::vector<int>& used) {
+  const auto repaint = [&c] {
+    for (int station = 0; station < 3; ++station) c.window.MarkViewForRepaint(station);
+    c.window.PaintNow();
+  };
+  for (const adjust::TiePoint& t : found) {
+    WorkingState::ShownTie shown;
+    for (std::size_t k = 0; k < 3; ++k) shown.at[k] = Mark{t.hor[k], t.vert[k]};
+    shown.used = std::find(used.begin(), used.end(), t.label) != used.end();
+    c.s.ShownTies.push_back(shown);
+  }
+  if (!found.empty()) repaint();
+  bool taken = false;
+  try {
+    taken = c.platform.ShowAdjustment(kTitle, text);
+  } catch (...) {
+    c.s.ShownTies.clear();
+    throw;
+  }
+  if (!c.s.ShownTies.empty()) {
+    c.s.ShownTies.clear();
+    repaint();
+  }
+  return taken;
+}
+
 }  // namespace
 
 void DetermineStations(Context& c) {
@@ -245,7 +274,9 @@ void DetermineStations(Context& c) {
   }
   if (!report.failure.empty()) throw TorbelError(report.failure);
   const QString text = ReportText(c, report, found);
-  if (!c.platform.ShowAdjustment(kTitle, text)) return;
+  const bool taken =
+      ShowWithTies(c, text, found ? found->ties : std::vector<adjust::TiePoint>{}, report.used);
+  if (!taken) return;
 
   FrameEdit edit;
   edit.before = MeasuredOf(c.s);

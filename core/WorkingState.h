@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -173,6 +174,13 @@ struct WorkingState : SolverState {
   PointList Points;
   // The current point's marks by hand in P1 and P2, stored with it.
   std::optional<Mark> CurMark1, CurMark2;
+  // Tie points found in the pictures, drawn in the views while the adjustment's report is open
+  // (where each picture shows it, and whether the adjustment used it); never saved.
+  struct ShownTie {
+    std::array<Mark, 3> at;
+    bool used = false;
+  };
+  std::vector<ShownTie> ShownTies;
 
   // The shapes of the three panoramas, in station order.
   PanoShapes Shapes() const { return {Pano0.Shape, Pano1.Shape, Pano2.Shape}; }

@@ -73,6 +73,26 @@ void PaintStoredPoints(const Canvas& p, const SurfaceOnScreen& on, const QRect& 
   }
 }
 
+// The found tie points within `surface` (a square ring each), placed on the canvas by `place`.
+template <typename Place>
+void PaintShownTies(const Canvas& p, int station, const WorkingState& s, const QRect& surface,
+                    const Place& place) {
+  const Panorama& shape = s.Station(station).Pano.Shape;
+  for (const WorkingState::ShownTie& t : s.ShownTies) {
+    const Mark& m = t.at[static_cast<std::size_t>(station)];
+    QPoint pixel;
+    QPointF at;
+    if (!ViewPixel(shape, m.Hor, m.Vert, pixel, &at) ||
+        !surface.adjusted(-kMarkReach, -kMarkReach, kMarkReach, kMarkReach).contains(pixel))
+      continue;
+    const QPoint c = place(pixel, at);
+    const QColor& colour = t.used ? kTieUsed : kTieLeftOut;
+    for (const QRect& side : {QRect(c.x() - 3, c.y() - 3, 7, 1), QRect(c.x() - 3, c.y() + 3, 7, 1),
+                              QRect(c.x() - 3, c.y() - 2, 1, 5), QRect(c.x() + 3, c.y() - 2, 1, 5)})
+      p.Fill(side, colour);
+  }
+}
+
 // The guide line is red where the point lies well away from the line P0 - station (10 to 170
 // degrees seen from P0), and grey where the intersection is too flat to judge the distance.
 const QColor& GuideColour(Real deltaHor) {
@@ -192,6 +212,7 @@ void PaintPanorama(QPainter& painter, const QRect& area, int station, const Work
   if (!picture.isEmpty()) painter.drawImage(picture.topLeft(), pano.Image, picture);
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, station, s, marks);
+  PaintShownTies(canvas, station, s, inside, [](QPoint pixel, QPointF) { return pixel; });
   PaintMarker(canvas, marker);
 }
 
@@ -284,5 +305,8 @@ void PaintScaledPanorama(QPainter& painter, const QRect& area, const SurfaceOnSc
   if (inside.isEmpty()) return;
   const Canvas canvas{painter, inside};
   PaintStoredPoints(canvas, on, surface, station, s, marks);
+  PaintShownTies(canvas, station, s, surface, [&on](QPoint pixel, QPointF at) {
+    return on.ScreenPixel(on.scale > 1 ? at : QPointF(pixel));
+  });
   PaintMarker(canvas, ScreenMarker(marker, on, pano.Shape.Height()));
 }

@@ -14,6 +14,10 @@ inline const QColor kAqua(0, 255, 255);
 inline const QColor kGrey(128, 128, 128);
 // The spot marked by hand in a survey view: a colour no other mark has.
 inline const QColor kMagenta(255, 0, 255);
+// Tie points found in the pictures, while the adjustment's report is open: those it used, and
+// those it left out.
+inline const QColor kTieUsed(0, 200, 0);
+inline const QColor kTieLeftOut(255, 140, 0);
 
 // The current point's marker in one view: a cross, a guide line with its tick, or none, with the
 // pixel it stands on and its colour; and in point entry, the point's mark by hand in this survey

@@ -171,6 +171,32 @@ TEST(PanoramaPaint, AMarkByHandShowsInItsSurveyViewDuringPointEntry) {
   EXPECT_NE(image.pixelColor(40 + 6, 40 + 6), kMagenta);
 }
 
+// Found tie points show, while the report is open, as square rings where each picture shows
+// them: green where used, orange where left out; magnified, each keeps its size on the screen.
+TEST(PanoramaPaint, FoundTiePointsShowInEveryViewUsedOrLeftOut) {
+  WorkingState s;
+  s.P1Hor = s.P2Hor = 90;  // the guide lines far off
+  s.ShownTies = {{{Mark{0, 0}, Mark{0, 0}, Mark{0, 0}}, true},
+                 {{Mark{0.5, 0}, Mark{0.5, 0}, Mark{0.5, 0}}, false}};
+  const int apart = static_cast<int>(std::lround(0.5 * 8160 / 360.0));
+  for (int station = 0; station < 3; ++station) {
+    const Painted p = Paint(s, station, kAround);
+    EXPECT_EQ(p.pixel(X + 3, Y), kTieUsed) << station;
+    EXPECT_EQ(p.pixel(X - 3, Y - 3), kTieUsed) << station;
+    EXPECT_NE(p.pixel(X, Y), kTieUsed) << station;  // open in the middle
+    EXPECT_EQ(p.pixel(X + apart, Y + 3), kTieLeftOut) << station;
+  }
+  QImage image(80, 80, QImage::Format_RGB32);
+  QPainter painter(&image);
+  const SurfaceOnScreen on{4, 40 - (X + 0.5) * 4, 40 - (Y + 0.5) * 4};
+  MarkIndex marks(1);
+  PaintScaledPanorama(painter, image.rect(), on, 1, s, marks, kBackground, MarkerOf(1, s));
+  EXPECT_EQ(image.pixelColor(40 + 3, 40 - 3), kTieUsed);
+  EXPECT_NE(image.pixelColor(40 + 4, 40), kTieUsed);
+  s.ShownTies.clear();
+  EXPECT_NE(Paint(s, 0, kAround).pixel(X + 3, Y), kTieUsed);
+}
+
 TEST(PanoramaPaint, StoredAnglesBeyondMinus180AreNotDrawn) {
   WorkingState s;
   s.SelIndex = -1;
