@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -135,6 +136,22 @@ TEST(Features, AreFoundWhereTheBlobsAre) {
       nearest = std::min(nearest, std::hypot(std::remainder(f[0] - b.column, width), f[1] - b.row));
     EXPECT_LT(nearest, 0.1) << b.column << " " << b.row;
   }
+}
+
+// Of 200 points crowded on one wall and one each in three other places, the 10 taken hold the
+// three others: the frame is fixed all round, not by the wall alone.
+TEST(Features, TheTiePointsTakenAreSpreadAllRound) {
+  std::vector<adjust::TiePoint> ties;
+  for (int i = 0; i < 200; ++i) ties.push_back({i, {10 + 0.01 * i, 0, 0}, {2, 0, 0}});
+  for (const double hor : {100.0, 200.0, 300.0})
+    ties.push_back({1000 + int(hor), {hor, 0, 0}, {-20, 0, 0}});
+  const std::vector<adjust::TiePoint> taken = ties::SpreadOver(ties, 10);
+  ASSERT_EQ(taken.size(), 10u);
+  for (const int label : {1100, 1200, 1300})
+    EXPECT_TRUE(std::any_of(taken.begin(), taken.end(), [&](const auto& t) {
+      return t.label == label;
+    })) << label;
+  EXPECT_EQ(ties::SpreadOver(ties, 500).size(), ties.size());
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ constexpr double kRad = std::numbers::pi / 180;
 // feature (a blob drawn at a known place, in both axes, at any size).
 constexpr double kSiftOffset = 0.25;
 
+// A panorama's tiles, read at the settings' scale or the panorama's own where that is coarser.
+std::vector<Tile> TilesOf(const Panorama& shape, const TieSettings& set) {
+  return TilesFor(shape, std::max(set.degPerPix, static_cast<double>(shape.DegPerPix())));
+}
+
 // One tile's features that lie in its own cell.
 struct TileFeatures {
   std::vector<Dir> dirs;
@@ -78,9 +83,7 @@ std::array<Features, 3> DetectAll(const std::array<PanoPixels, 3>& panos, const 
   };
   std::vector<Job> jobs;
   for (std::size_t k = 0; k < 3; ++k) {
-    const double degPerPix =
-        std::max(set.degPerPix, static_cast<double>(panos[k].shape.DegPerPix()));
-    for (const Tile& tile : TilesFor(panos[k].shape, degPerPix)) jobs.push_back({k, tile});
+    for (const Tile& tile : TilesOf(panos[k].shape, set)) jobs.push_back({k, tile});
   }
   std::vector<TileFeatures> done(jobs.size());
   std::atomic<bool> stop{false};
@@ -174,14 +177,6 @@ Placed Place(const Features& f, const frame::Station<double>& s) {
   return out;
 }
 
-Dir Cross(const Dir& a, const Dir& b) {
-  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-
-double Dot(const Dir& a, const Dir& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
 // The sine of the angle by which b's sight line lies off the plane through the base between the
 // lenses and a's sight line, signed by the side it lies on.
 double Across(const Dir& da, const Dir& db, const Dir& base) {
@@ -265,9 +260,9 @@ Settled Settle(const Placed& a, const Placed& b, const std::vector<std::pair<int
   return out;
 }
 
-// At most `most` of the tracks, spread over P0's sphere: cells of 30 degrees of horizontal angle
-// and 15 of vertical, taken from in turn, one track at a time.
-std::vector<adjust::TiePoint> Spread(const std::vector<adjust::TiePoint>& ties, int most) {
+}  // namespace
+
+std::vector<adjust::TiePoint> SpreadOver(const std::vector<adjust::TiePoint>& ties, int most) {
   if (static_cast<int>(ties.size()) <= most) return ties;
   std::map<std::pair<int, int>, std::vector<std::size_t>> cells;
   for (std::size_t i = 0; i < ties.size(); ++i)
@@ -287,12 +282,9 @@ std::vector<adjust::TiePoint> Spread(const std::vector<adjust::TiePoint>& ties, 
   return out;
 }
 
-}  // namespace
-
 std::vector<std::array<double, 2>> FeaturesAt(const PanoPixels& pano, const TieSettings& set) {
   std::vector<std::array<double, 2>> out;
-  for (const Tile& tile :
-       TilesFor(pano.shape, std::max(set.degPerPix, static_cast<double>(pano.shape.DegPerPix())))) {
+  for (const Tile& tile : TilesOf(pano.shape, set)) {
     const TileFeatures f = Detect(pano, tile, set);
     for (const cv::Point2d& at : f.at) out.push_back({at.x, at.y});
   }
@@ -384,7 +376,7 @@ Found FindTies(const std::array<PanoPixels, 3>& panos,
     found.ties.push_back(t);
   }
   found.tracks = static_cast<int>(found.ties.size());
-  found.ties = Spread(found.ties, set.mostTies);
+  found.ties = SpreadOver(found.ties, set.mostTies);
   for (std::size_t k = 0; k < found.ties.size(); ++k)
     found.ties[k].label = set.firstLabel + static_cast<int>(k);
   return found;

@@ -50,6 +50,10 @@ struct TieSettings {
   double priorDeg = 5;
 };
 
+// At most `most` of the tie points, spread over P0's sphere: cells of 30 degrees of horizontal
+// angle and 15 of vertical, taken from in turn, one point at a time, in the order given.
+std::vector<adjust::TiePoint> SpreadOver(const std::vector<adjust::TiePoint>& ties, int most);
+
 // Where one panorama's features lie, in its pixels (column, row).
 std::vector<std::array<double, 2>> FeaturesAt(const PanoPixels& pano,
                                               const TieSettings& settings = {});

@@ -13,6 +13,13 @@ namespace ties {
 using Dir = std::array<double, 3>;        // a unit sight line
 using Essential = std::array<double, 9>;  // row-major
 
+inline double Dot(const Dir& a, const Dir& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+inline Dir Cross(const Dir& a, const Dir& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
 // How far `b` lies from the plane `e` puts it in, seen from `a` and back: the larger of the two
 // angles, in radians.
 double EpipolarAngle(const Essential& e, const Dir& a, const Dir& b);

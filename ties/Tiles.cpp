@@ -19,18 +19,6 @@ Dir Unit(double azDeg, double elDeg) {
   return {std::sin(a) * std::cos(e), std::cos(a) * std::cos(e), std::sin(e)};
 }
 
-double Dot(const Dir& a, const Dir& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-Dir Cross(const Dir& a, const Dir& b) {
-  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-
-int Grey(std::uint32_t p) {
-  return static_cast<int>(((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8);
-}
-
 // A tile for the cell, its picture spanning the cell and the margin as seen from its centre.
 Tile MakeTile(double az0, double az1, double el0, double el1, double degPerPix) {
   Tile t;
@@ -143,7 +131,7 @@ void Draw(const PanoPixels& p, const Tile& tile, std::vector<std::uint8_t>& grey
   const bool wraps = p.originX == 0 && p.width >= turn;
   const auto at = [&](int x, int y) {
     if (wraps) x = ((x % turn) + turn) % turn;
-    return Grey(p.bits[static_cast<std::ptrdiff_t>(y) * p.stride + x]);
+    return GreyOf(p.bits[static_cast<std::ptrdiff_t>(y) * p.stride + x]);
   };
   for (int y = 0; y < tile.height; ++y)
     for (int x = 0; x < tile.width; ++x) {

@@ -4,15 +4,6 @@
 
 namespace search {
 
-namespace {
-
-// Grey value of a 0xAARRGGBB pixel, weighted as the eye weighs the channels.
-int Grey(std::uint32_t p) {
-  return static_cast<int>(((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8);
-}
-
-}  // namespace
-
 GreyImage::GreyImage(const PanoPixels& p) : p_(p), turn_(p.shape.Width()) {
   if (p.bits == nullptr || p.width <= 0 || p.height <= 0) return;
   wraps_ = p.originX == 0 && p.width >= turn_;
@@ -38,7 +29,7 @@ int GreyImage::Source(int column, int row) const {
     x = std::clamp(x, 0, p_.width - 1);
   }
   const int y = std::clamp(row, 0, p_.height - 1);
-  return Grey(p_.bits[y * p_.stride + x]);
+  return GreyOf(p_.bits[y * p_.stride + x]);
 }
 
 void GreyImage::FillOnce(int bx, int by, std::atomic<std::uint8_t>& ready) {

@@ -15,3 +15,8 @@ struct PanoPixels {
   int originX = 0, originY = 0;
   Panorama shape;
 };
+
+// The grey value of a 0xAARRGGBB pixel, weighted as the eye weighs the channels.
+inline int GreyOf(std::uint32_t p) {
+  return static_cast<int>(((p >> 16 & 255) * 77 + (p >> 8 & 255) * 150 + (p & 255) * 29) >> 8);
+}
